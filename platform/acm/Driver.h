@@ -1,0 +1,96 @@
+// The driver layer behind the acm* functions: each driver lists its formats,
+// says which format pairs it converts and opens codec streams for them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/acm/msacm.h"
+
+namespace acm {
+
+// Where a codec stream puts its output. Bytes go into the caller's
+// destination buffer while it has room and into an overflow queue after
+// that, so nothing a codec produces is ever dropped; the queue is handed
+// out first on the next call.
+class ByteSink {
+public:
+    ByteSink(std::uint8_t* dst, std::size_t room, std::vector<std::uint8_t>& overflow)
+        : dst_(dst), room_(room), overflow_(overflow), spilled_(!overflow.empty()) {}
+
+    void Write(const void* data, std::size_t n);
+    // Room for n bytes to write into directly; Commit says how many were used.
+    std::uint8_t* Grab(std::size_t n);
+    void Commit(std::size_t used);
+    // Moves queued bytes into what is left of the destination buffer.
+    void Settle();
+
+    std::size_t Written() const { return written_; }
+
+private:
+    std::uint8_t* dst_;
+    std::size_t room_;
+    std::size_t written_ = 0;
+    std::vector<std::uint8_t>& overflow_;
+    bool spilled_;
+    bool grabbedOverflow_ = false;
+    std::size_t grabbedAt_ = 0;
+};
+
+// One open conversion of one driver.
+class CodecStream {
+public:
+    virtual ~CodecStream() = default;
+    // The most bytes one call offering srcBytes can produce, including what
+    // the codec holds back from earlier calls and what END flushes.
+    virtual std::size_t OutputBound(std::size_t srcBytes) const = 0;
+    // Roughly how many source bytes give dstBytes of output.
+    virtual std::size_t InputFor(std::size_t dstBytes) const = 0;
+    // Converts src; sets used to the bytes consumed (all of them, or only
+    // whole blocks when blockAlignOnly is set). Partial frames stay inside.
+    virtual MMRESULT Convert(const std::uint8_t* src, std::size_t len, std::size_t& used,
+                             ByteSink& out, bool end, bool blockAlignOnly) = 0;
+    // Forgets everything held; the next call starts a new signal.
+    virtual void Reset() = 0;
+};
+
+struct FormatEntry {
+    std::vector<std::uint8_t> record;  // WAVEFORMATEX and its extra bytes
+    std::string description;
+};
+
+class Driver {
+public:
+    virtual ~Driver() = default;
+    virtual const char* ShortName() const = 0;
+    virtual DWORD Support() const = 0;
+    virtual const std::vector<FormatEntry>& Formats() const = 0;
+    virtual bool Converts(const WAVEFORMATEX& in, const WAVEFORMATEX& out) const = 0;
+    virtual std::unique_ptr<CodecStream> Open(const WAVEFORMATEX& in, const WAVEFORMATEX& out) const = 0;
+    // For chaining: the PCM format a compressed source decodes to.
+    virtual bool DecodesTo(const WAVEFORMATEX& /*in*/, WAVEFORMATEX& /*pcm*/) const { return false; }
+    // For chaining: the PCM format an encoder wants for this target.
+    virtual bool EncodesFrom(const WAVEFORMATEX& /*out*/, WAVEFORMATEX& /*pcm*/) const { return false; }
+};
+
+// The registered drivers in their fixed order: MPEG Layer-3 codec, PCM
+// converter, wave decoder.
+const std::vector<std::unique_ptr<Driver>>& Drivers();
+
+std::unique_ptr<Driver> MakeMpegLayer3Driver();
+std::unique_ptr<Driver> MakePcmConverterDriver();
+std::unique_ptr<Driver> MakeWaveDecoderDriver();
+
+// Wave format helpers shared by the drivers.
+bool IsPlainPcm(const WAVEFORMATEX& f);  // tag 1, 8/16/24 bits
+WAVEFORMATEX PcmFormat(DWORD rate, WORD channels, WORD bits);
+// The full record (header and extra bytes) of a format pointer, as far as
+// cbSize says, capped at the format area of 129 bytes for non-PCM tags.
+std::size_t RecordSize(const WAVEFORMATEX& f);
+// "44.100" for 44100: the German way of grouping thousands.
+std::string GroupThousands(unsigned value);
+
+}  // namespace acm

@@ -1,0 +1,230 @@
+#include "platform/acm/Mp3Streams.h"
+
+#include <lame/lame.h>
+#include <mpg123.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/acm/MpegTables.h"
+#include "platform/acm/PcmConvertStream.h"
+
+namespace acm {
+namespace {
+
+// Free-format frames may carry up to 640 kbit/s; at 32 kHz that is 2880 bytes.
+constexpr std::size_t kLargestFrame = 2881;
+
+bool InitMpg123() {
+    static const bool ok = mpg123_init() == MPG123_OK;
+    return ok;
+}
+
+}  // namespace
+
+Mp3DecodeStream::Mp3DecodeStream(unsigned rate, int channels) : rate_(rate), channels_(channels) {
+    if (!InitMpg123()) return;
+    int err = 0;
+    mpg123_handle* h = mpg123_new(nullptr, &err);
+    if (!h) return;
+    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
+    mpg123_param(h, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
+    // Every rate is allowed, so the decoder never resamples; only the
+    // stream's channel count is, so it mixes down or doubles a frame that
+    // has the other one.
+    mpg123_format_none(h);
+    const long* rates = nullptr;
+    std::size_t count = 0;
+    mpg123_rates(&rates, &count);
+    for (std::size_t i = 0; i < count; ++i)
+        mpg123_format(h, rates[i], channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    if (mpg123_open_feed(h) != MPG123_OK) {
+        mpg123_delete(h);
+        return;
+    }
+    handle_ = h;
+}
+
+Mp3DecodeStream::~Mp3DecodeStream() {
+    if (handle_) {
+        mpg123_close(handle_);
+        mpg123_delete(handle_);
+    }
+}
+
+std::size_t Mp3DecodeStream::OutputBound(std::size_t srcBytes) const {
+    // The smallest Layer III frame (32 kbit/s at 48 kHz for MPEG-1, 8 kbit/s
+    // at 24 kHz below that) yields the most samples per byte; what the
+    // decoder holds back is less than two of the largest frames.
+    const bool mpeg1 = IsMpeg1Rate(rate_);
+    const std::size_t smallest = mpeg1 ? 96 : 24;
+    const std::size_t frames = (srcBytes + 2 * kLargestFrame) / smallest + 4;
+    return frames * static_cast<std::size_t>(SamplesPerFrame(rate_)) * 2 * channels_;
+}
+
+std::size_t Mp3DecodeStream::InputFor(std::size_t dstBytes) const {
+    // At 128 kbit/s: a rough guide only, as the real rate varies.
+    return dstBytes / (static_cast<std::size_t>(rate_) * 2 * channels_ / 16000 + 1);
+}
+
+void Mp3DecodeStream::Reset() {
+    if (!handle_) return;
+    mpg123_close(handle_);
+    mpg123_open_feed(handle_);
+    rateFix_.reset();
+}
+
+void Mp3DecodeStream::FlushRateFix(ByteSink& out) {
+    if (!rateFix_) return;
+    std::size_t used = 0;
+    rateFix_->Convert(nullptr, 0, used, out, true, false);
+    rateFix_.reset();
+}
+
+void Mp3DecodeStream::FormatChanged(ByteSink& out) {
+    long rate = 0;
+    int channels = 0, encoding = 0;
+    mpg123_getformat(handle_, &rate, &channels, &encoding);
+    FlushRateFix(out);
+    if (static_cast<unsigned>(rate) != rate_ && rate > 0)
+        rateFix_ = std::make_unique<PcmConvertStream>(
+            PcmFormat(static_cast<DWORD>(rate), static_cast<WORD>(channels_), 16),
+            PcmFormat(rate_, static_cast<WORD>(channels_), 16));
+}
+
+MMRESULT Mp3DecodeStream::Convert(const std::uint8_t* src, std::size_t len, std::size_t& used,
+                                  ByteSink& out, bool end, bool /*blockAlignOnly*/) {
+    if (!handle_) return ACMERR_NOTPOSSIBLE;
+    used = len;
+    if (len > 0 && mpg123_feed(handle_, src, len) != MPG123_OK) return MMSYSERR_NOMEM;
+    for (;;) {
+        off_t frameNumber = 0;
+        unsigned char* audio = nullptr;
+        std::size_t bytes = 0;
+        const int r = mpg123_decode_frame(handle_, &frameNumber, &audio, &bytes);
+        if (r == MPG123_NEW_FORMAT) {
+            FormatChanged(out);
+            continue;
+        }
+        if (r == MPG123_OK) {
+            if (bytes == 0) continue;
+            if (rateFix_) {
+                std::size_t fixUsed = 0;
+                rateFix_->Convert(audio, bytes, fixUsed, out, false, false);
+            } else {
+                out.Write(audio, bytes);
+            }
+            continue;
+        }
+        // NEED_MORE waits for the next call; anything else is damage the
+        // decoder has already stepped over or will resynchronise behind.
+        break;
+    }
+    if (end) {
+        FlushRateFix(out);
+        // What is left is a partial frame that no later byte will complete.
+        mpg123_close(handle_);
+        mpg123_open_feed(handle_);
+    }
+    return MMSYSERR_NOERROR;
+}
+
+Mp3EncodeStream::Mp3EncodeStream(unsigned rate, int channels, int kbps)
+    : rate_(rate), channels_(channels), kbps_(kbps) {
+    Start();
+}
+
+Mp3EncodeStream::~Mp3EncodeStream() {
+    if (lame_) lame_close(lame_);
+}
+
+bool Mp3EncodeStream::Start() {
+    if (lame_) lame_close(lame_);
+    lame_ = lame_init();
+    if (!lame_) return false;
+    lame_set_in_samplerate(lame_, static_cast<int>(rate_));
+    lame_set_out_samplerate(lame_, static_cast<int>(rate_));
+    lame_set_num_channels(lame_, channels_);
+    lame_set_mode(lame_, channels_ == 1 ? MONO : JOINT_STEREO);
+    lame_set_VBR(lame_, vbr_off);
+    lame_set_brate(lame_, kbps_);
+    lame_set_quality(lame_, 3);
+    // A bare stream: no Info frame in front, no tag behind.
+    lame_set_bWriteVbrTag(lame_, 0);
+    lame_set_write_id3tag_automatic(lame_, 0);
+    if (lame_init_params(lame_) < 0) {
+        lame_close(lame_);
+        lame_ = nullptr;
+        return false;
+    }
+    carried_ = 0;
+    return true;
+}
+
+std::size_t Mp3EncodeStream::OutputBound(std::size_t srcBytes) const {
+    const std::size_t samples = srcBytes / (2 * channels_) + 1;
+    return samples * 5 / 4 + 7200 + 7200;  // the encoder's own worst case, plus the flush
+}
+
+std::size_t Mp3EncodeStream::InputFor(std::size_t dstBytes) const {
+    const std::size_t seconds1000 = dstBytes * 8 / static_cast<std::size_t>(kbps_);
+    return seconds1000 * rate_ / 1000 * 2 * channels_;
+}
+
+void Mp3EncodeStream::Reset() { Start(); }
+
+void Mp3EncodeStream::Encode(const std::uint8_t* frames, std::size_t count, ByteSink& out) {
+    constexpr std::size_t kStep = 8192;
+    while (count > 0) {
+        const std::size_t n = std::min(count, kStep);
+        const std::size_t room = n * 5 / 4 + 7200;
+        std::uint8_t* mp3 = out.Grab(room);
+        // The samples are little-endian 16-bit, which is what the encoder
+        // reads on the machines we build for.
+        const auto* pcm = reinterpret_cast<const short*>(frames);
+        const int r = channels_ == 2
+            ? lame_encode_buffer_interleaved(lame_, const_cast<short*>(pcm), static_cast<int>(n), mp3,
+                                             static_cast<int>(room))
+            : lame_encode_buffer(lame_, pcm, pcm, static_cast<int>(n), mp3, static_cast<int>(room));
+        out.Commit(r > 0 ? static_cast<std::size_t>(r) : 0);
+        frames += n * 2 * channels_;
+        count -= n;
+    }
+}
+
+MMRESULT Mp3EncodeStream::Convert(const std::uint8_t* src, std::size_t len, std::size_t& used,
+                                  ByteSink& out, bool end, bool blockAlignOnly) {
+    if (!lame_) return ACMERR_NOTPOSSIBLE;
+    const std::size_t block = 2 * static_cast<std::size_t>(channels_);
+    if (blockAlignOnly) {
+        const std::size_t partial = (carried_ + len) % block;
+        if (partial <= len) len -= partial;
+    }
+    used = len;
+    if (carried_ > 0) {
+        const std::size_t take = std::min(block - carried_, len);
+        if (take > 0) std::memcpy(carry_ + carried_, src, take);
+        carried_ += take;
+        src += take;
+        len -= take;
+        if (carried_ == block) {
+            alignas(short) std::uint8_t frame[4];
+            std::memcpy(frame, carry_, block);
+            Encode(frame, 1, out);
+            carried_ = 0;
+        }
+    }
+    const std::size_t whole = len / block;
+    Encode(src, whole, out);
+    carried_ = len - whole * block;
+    if (carried_ > 0) std::memcpy(carry_, src + whole * block, carried_);
+    if (end) {
+        std::uint8_t* mp3 = out.Grab(7200);
+        const int r = lame_encode_flush(lame_, mp3, 7200);
+        out.Commit(r > 0 ? static_cast<std::size_t>(r) : 0);
+        Start();  // the encoder is spent after its flush
+    }
+    return MMSYSERR_NOERROR;
+}
+
+}  // namespace acm

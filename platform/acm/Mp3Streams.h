@@ -1,0 +1,69 @@
+// The two codec streams of the MPEG Layer-3 driver: decoding with libmpg123
+// (feed mode) and encoding with libmp3lame.
+#pragma once
+
+#include <memory>
+
+#include "platform/acm/Driver.h"
+
+struct mpg123_handle_struct;
+struct lame_global_struct;
+
+namespace acm {
+
+class PcmConvertStream;
+
+class Mp3DecodeStream final : public CodecStream {
+public:
+    Mp3DecodeStream(unsigned rate, int channels);
+    ~Mp3DecodeStream() override;
+    Mp3DecodeStream(const Mp3DecodeStream&) = delete;
+    Mp3DecodeStream& operator=(const Mp3DecodeStream&) = delete;
+
+    bool Ok() const { return handle_ != nullptr; }
+    std::size_t OutputBound(std::size_t srcBytes) const override;
+    std::size_t InputFor(std::size_t dstBytes) const override;
+    MMRESULT Convert(const std::uint8_t* src, std::size_t len, std::size_t& used, ByteSink& out,
+                     bool end, bool blockAlignOnly) override;
+    void Reset() override;
+
+private:
+    void FormatChanged(ByteSink& out);
+    void FlushRateFix(ByteSink& out);
+
+    unsigned rate_;
+    int channels_;
+    mpg123_handle_struct* handle_ = nullptr;
+    // Frames at another rate than the stream's (a file glued together from
+    // two) are brought to the stream's rate instead of being resampled
+    // crudely by the decoder or changing the output format mid-stream.
+    std::unique_ptr<PcmConvertStream> rateFix_;
+};
+
+class Mp3EncodeStream final : public CodecStream {
+public:
+    Mp3EncodeStream(unsigned rate, int channels, int kbps);
+    ~Mp3EncodeStream() override;
+    Mp3EncodeStream(const Mp3EncodeStream&) = delete;
+    Mp3EncodeStream& operator=(const Mp3EncodeStream&) = delete;
+
+    bool Ok() const { return lame_ != nullptr; }
+    std::size_t OutputBound(std::size_t srcBytes) const override;
+    std::size_t InputFor(std::size_t dstBytes) const override;
+    MMRESULT Convert(const std::uint8_t* src, std::size_t len, std::size_t& used, ByteSink& out,
+                     bool end, bool blockAlignOnly) override;
+    void Reset() override;
+
+private:
+    bool Start();
+    void Encode(const std::uint8_t* frames, std::size_t count, ByteSink& out);
+
+    unsigned rate_;
+    int channels_;
+    int kbps_;
+    lame_global_struct* lame_ = nullptr;
+    std::uint8_t carry_[4] = {};
+    std::size_t carried_ = 0;
+};
+
+}  // namespace acm

@@ -1,0 +1,48 @@
+// PCM to PCM: sample rate through libsoxr (very high quality), sample size
+// and channel count by hand. Mixing down happens before resampling, so the
+// resampler never works on channels that are thrown away.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "platform/acm/Driver.h"
+
+struct soxr;
+
+namespace acm {
+
+class PcmConvertStream final : public CodecStream {
+public:
+    PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& out);
+    ~PcmConvertStream() override;
+    PcmConvertStream(const PcmConvertStream&) = delete;
+    PcmConvertStream& operator=(const PcmConvertStream&) = delete;
+
+    bool Ok() const { return ok_; }
+    std::size_t OutputBound(std::size_t srcBytes) const override;
+    std::size_t InputFor(std::size_t dstBytes) const override;
+    MMRESULT Convert(const std::uint8_t* src, std::size_t len, std::size_t& used, ByteSink& out,
+                     bool end, bool blockAlignOnly) override;
+    void Reset() override;
+
+private:
+    void ConvertFrames(const std::uint8_t* frames, std::size_t count, ByteSink& out);
+    void Resample(const float* in, std::size_t frames, ByteSink& out);
+    void Emit(const float* samples, std::size_t frames, ByteSink& out);
+
+    static constexpr std::size_t kPiece = 4096;  // frames converted per step
+
+    int inBits_, inChannels_, outBits_, outChannels_;
+    std::size_t inBlock_, outBlock_;
+    double ratio_;
+    bool same_;  // identical formats: bytes pass through unchanged
+    bool ok_ = true;
+    soxr* soxr_ = nullptr;
+    std::array<std::uint8_t, 64> carry_{};
+    std::size_t carried_ = 0;
+    std::vector<float> mixed_;
+    std::vector<float> resampled_;
+};
+
+}  // namespace acm

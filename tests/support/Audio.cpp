@@ -1,0 +1,228 @@
+#include "support/Audio.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <stdexcept>
+
+namespace testing_support {
+
+std::vector<std::int16_t> MakeMusic(unsigned rate, int channels, double seconds, unsigned seed) {
+    const auto frames = static_cast<std::size_t>(rate * seconds);
+    std::vector<std::int16_t> out(frames * channels);
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> noise(0.0, 300.0);
+    const double tones[] = {220.0, 329.6, 440.0, 659.3, 1318.5};
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        for (int c = 0; c < channels; ++c) {
+            double v = 0;
+            for (int k = 0; k < 5; ++k) {
+                const double hz = tones[k] * (1.0 + 0.003 * std::sin(2 * M_PI * 5 * t)) * (c ? 1.005 : 1.0);
+                const double envelope = 0.6 + 0.4 * std::sin(2 * M_PI * (0.5 + k * 0.3) * t + c);
+                v += 2400.0 / (k + 1) * envelope * std::sin(2 * M_PI * hz * t);
+            }
+            v += noise(rng);
+            out[i * channels + c] = static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
+        }
+    }
+    return out;
+}
+
+std::vector<std::int16_t> MakeTone(unsigned rate, int channels, double seconds, double hz, double amplitude) {
+    const auto frames = static_cast<std::size_t>(rate * seconds);
+    std::vector<std::int16_t> out(frames * channels);
+    for (std::size_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            out[i * channels + c] = static_cast<std::int16_t>(std::lrint(amplitude * std::sin(2 * M_PI * hz * i / rate)));
+    return out;
+}
+
+std::vector<std::uint8_t> AsBytes(const std::vector<std::int16_t>& samples) {
+    std::vector<std::uint8_t> b(samples.size() * 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        b[2 * i] = static_cast<std::uint8_t>(samples[i]);
+        b[2 * i + 1] = static_cast<std::uint8_t>(static_cast<std::uint16_t>(samples[i]) >> 8);
+    }
+    return b;
+}
+
+std::vector<std::int16_t> AsSamples(const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::int16_t> s(bytes.size() / 2);
+    for (std::size_t i = 0; i < s.size(); ++i)
+        s[i] = static_cast<std::int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    return s;
+}
+
+int BestLag(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& test, int channels, int maxLag) {
+    const long refFrames = static_cast<long>(ref.size() / channels);
+    const long testFrames = static_cast<long>(test.size() / channels);
+    const long start = std::min<long>(refFrames / 4, 20000);
+    const long span = std::min<long>(16384, refFrames - start - maxLag);
+    int best = 0;
+    double bestScore = -1e300;
+    for (int lag = -maxLag; lag <= maxLag; ++lag) {
+        double score = 0;
+        for (long i = start; i < start + span; ++i) {
+            const long j = i + lag;
+            if (j < 0 || j >= testFrames) continue;
+            score += static_cast<double>(ref[i * channels]) * test[j * channels];
+        }
+        if (score > bestScore) {
+            bestScore = score;
+            best = lag;
+        }
+    }
+    return best;
+}
+
+double SnrDb(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& test, int channels, int lag) {
+    const long refFrames = static_cast<long>(ref.size() / channels);
+    const long testFrames = static_cast<long>(test.size() / channels);
+    double signal = 0, noise = 0;
+    for (long i = 0; i < refFrames; ++i) {
+        const long j = i + lag;
+        if (j < 0 || j >= testFrames) continue;
+        for (int c = 0; c < channels; ++c) {
+            const double r = ref[i * channels + c];
+            const double d = r - test[j * channels + c];
+            signal += r * r;
+            noise += d * d;
+        }
+    }
+    if (noise == 0) return 200.0;
+    return 10.0 * std::log10(signal / noise);
+}
+
+double ZeroCrossingHz(const std::vector<std::int16_t>& s, int channels, unsigned rate) {
+    const std::size_t frames = s.size() / channels;
+    std::size_t crossings = 0;
+    for (std::size_t i = 1; i < frames; ++i)
+        if ((s[(i - 1) * channels] < 0) != (s[i * channels] < 0)) ++crossings;
+    return crossings / 2.0 * rate / frames;
+}
+
+double Rms(const std::vector<std::int16_t>& s) {
+    double sum = 0;
+    for (auto v : s) sum += static_cast<double>(v) * v;
+    return s.empty() ? 0 : std::sqrt(sum / s.size());
+}
+
+ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_t>& source, DWORD chunk) {
+    ProtocolRun run;
+    c.SetInputBufferSize(chunk);
+    c.SetActive(true);
+    std::size_t pos = 0;
+    bool first = true, endSent = false;
+    while (pos < source.size()) {
+        DWORD n = chunk;
+        bool last = false;
+        if (source.size() - pos < n) {
+            n = static_cast<DWORD>(source.size() - pos);
+            last = true;
+        }
+        std::memcpy(c.InputBuffer(), source.data() + pos, n);
+        c.StreamHeader.cbSrcLength = n;
+        c.StreamHeader.cbSrcLengthUsed = n;
+        DWORD flags = first ? ACM_STREAMCONVERTF_START : 0;
+        if (last) flags = first ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_END;
+        const MMRESULT r = acmStreamConvert(c.StreamHandle(), &c.StreamHeader, flags);
+        ++run.calls;
+        if (r != 0) ++run.failures;
+        endSent = endSent || last;
+        const DWORD used = c.StreamHeader.cbSrcLengthUsed;
+        pos += (used > 0 && used < n) ? used : n;
+        first = false;
+        if (c.StreamHeader.cbDstLengthUsed > c.OutputBufferSize()) run.overran = true;
+        run.output.insert(run.output.end(), c.OutputBuffer(), c.OutputBuffer() + c.StreamHeader.cbDstLengthUsed);
+    }
+    if (!endSent) {
+        c.StreamHeader.cbSrcLength = 0;
+        c.StreamHeader.cbSrcLengthUsed = 0;
+        acmStreamConvert(c.StreamHandle(), &c.StreamHeader,
+                         first ? (ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_END) : ACM_STREAMCONVERTF_END);
+        ++run.calls;
+        run.output.insert(run.output.end(), c.OutputBuffer(), c.OutputBuffer() + c.StreamHeader.cbDstLengthUsed);
+    }
+    sondrel::TACMConvertor::CheckResult("acmStreamReset", acmStreamReset(c.StreamHandle(), 0));
+    c.SetActive(false);
+    return run;
+}
+
+TempDir::TempDir() {
+    std::string templ = (std::filesystem::temp_directory_path() / "sondrel-test-XXXXXX").string();
+    if (!mkdtemp(templ.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = templ;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::uint8_t> ReadFile(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void WriteFile(const std::filesystem::path& p, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(p, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+
+bool HaveTool(const std::string& name) { return Run("command -v " + name); }
+
+namespace {
+void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void Put16(std::vector<std::uint8_t>& b, std::uint16_t v) {
+    b.push_back(static_cast<std::uint8_t>(v));
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+std::uint32_t Get32(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
+}  // namespace
+
+std::vector<std::uint8_t> MakeWav(const std::vector<std::int16_t>& samples, unsigned rate, int channels) {
+    std::vector<std::uint8_t> b;
+    const auto data = static_cast<std::uint32_t>(samples.size() * 2);
+    b.insert(b.end(), {'R', 'I', 'F', 'F'});
+    Put32(b, 36 + data);
+    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    Put32(b, 16);
+    Put16(b, 1);
+    Put16(b, static_cast<std::uint16_t>(channels));
+    Put32(b, rate);
+    Put32(b, rate * channels * 2);
+    Put16(b, static_cast<std::uint16_t>(channels * 2));
+    Put16(b, 16);
+    b.insert(b.end(), {'d', 'a', 't', 'a'});
+    Put32(b, data);
+    const auto bytes = AsBytes(samples);
+    b.insert(b.end(), bytes.begin(), bytes.end());
+    return b;
+}
+
+WaveParts SplitWave(const std::vector<std::uint8_t>& file) {
+    WaveParts parts;
+    std::size_t pos = 12;
+    while (pos + 8 <= file.size()) {
+        const std::uint32_t size = Get32(&file[pos + 4]);
+        const std::size_t body = pos + 8;
+        const std::size_t end = std::min<std::size_t>(file.size(), body + size);
+        if (std::memcmp(&file[pos], "fmt ", 4) == 0)
+            parts.format.assign(file.begin() + body, file.begin() + std::min<std::size_t>(end, body + 129));
+        if (std::memcmp(&file[pos], "data", 4) == 0) parts.data.assign(file.begin() + body, file.begin() + end);
+        pos = body + size + (size & 1);
+    }
+    return parts;
+}
+
+}  // namespace testing_support

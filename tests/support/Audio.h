@@ -1,0 +1,71 @@
+// Test audio: generated signals, comparison measures, and the conversion
+// protocol run over a convertor the way the conversion routines run it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "codec/ACMConvertor.h"
+
+namespace testing_support {
+
+// A few tones with a slow vibrato and a little noise, interleaved 16-bit.
+std::vector<std::int16_t> MakeMusic(unsigned rate, int channels, double seconds, unsigned seed = 1);
+std::vector<std::int16_t> MakeTone(unsigned rate, int channels, double seconds, double hz, double amplitude);
+
+std::vector<std::uint8_t> AsBytes(const std::vector<std::int16_t>& samples);
+std::vector<std::int16_t> AsSamples(const std::vector<std::uint8_t>& bytes);
+
+// The lag (in frames) of test against ref that correlates best, searched
+// from -maxLag to maxLag on the first channel.
+int BestLag(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& test, int channels, int maxLag);
+// Signal-to-noise ratio in dB of test against ref, test shifted by lag
+// frames, over the frames both have.
+double SnrDb(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& test, int channels, int lag);
+// Frequency (Hz) of the strongest zero-crossing rate and the RMS level.
+double ZeroCrossingHz(const std::vector<std::int16_t>& s, int channels, unsigned rate);
+double Rms(const std::vector<std::int16_t>& s);
+
+struct ProtocolRun {
+    std::vector<std::uint8_t> output;
+    int calls = 0;
+    int failures = 0;
+    bool overran = false;  // a call produced more than the output buffer holds
+};
+
+// Streams source through an active-able convertor under the conversion
+// protocol: START first, END on a short last chunk, unconsumed bytes offered
+// again, and one empty END call when the source ends on a chunk boundary.
+ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_t>& source, DWORD chunk);
+
+// A scratch folder removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::filesystem::path& Path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> ReadFile(const std::filesystem::path& p);
+void WriteFile(const std::filesystem::path& p, const std::vector<std::uint8_t>& bytes);
+// Runs a shell command; true when it exits with 0.
+bool Run(const std::string& command);
+bool HaveTool(const std::string& name);
+
+// A 44-byte-header PCM WAV file of the samples.
+std::vector<std::uint8_t> MakeWav(const std::vector<std::int16_t>& samples, unsigned rate, int channels);
+
+// The "fmt " body (up to 129 bytes) and the data of a RIFF WAVE file.
+struct WaveParts {
+    std::vector<std::uint8_t> format;
+    std::vector<std::uint8_t> data;
+};
+WaveParts SplitWave(const std::vector<std::uint8_t>& file);
+
+}  // namespace testing_support
