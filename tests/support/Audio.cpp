@@ -16,16 +16,18 @@ std::vector<std::int16_t> MakeMusic(unsigned rate, int channels, double seconds,
     const auto frames = static_cast<std::size_t>(rate * seconds);
     std::vector<std::int16_t> out(frames * channels);
     std::mt19937 rng(seed);
-    std::normal_distribution<double> noise(0.0, 300.0);
+    std::normal_distribution<double> noise(0.0, 100.0);
     const double tones[] = {220.0, 329.6, 440.0, 659.3, 1318.5};
+    double phase[2][5] = {};
     for (std::size_t i = 0; i < frames; ++i) {
         const double t = static_cast<double>(i) / rate;
         for (int c = 0; c < channels; ++c) {
             double v = 0;
             for (int k = 0; k < 5; ++k) {
                 const double hz = tones[k] * (1.0 + 0.003 * std::sin(2 * M_PI * 5 * t)) * (c ? 1.005 : 1.0);
+                phase[c & 1][k] += 2 * M_PI * hz / rate;
                 const double envelope = 0.6 + 0.4 * std::sin(2 * M_PI * (0.5 + k * 0.3) * t + c);
-                v += 2400.0 / (k + 1) * envelope * std::sin(2 * M_PI * hz * t);
+                v += 9600.0 / (k + 1) * envelope * std::sin(phase[c & 1][k]);
             }
             v += noise(rng);
             out[i * channels + c] = static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
@@ -64,16 +66,18 @@ int BestLag(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t
     const long testFrames = static_cast<long>(test.size() / channels);
     const long start = std::min<long>(refFrames / 4, 20000);
     const long span = std::min<long>(16384, refFrames - start - maxLag);
+    // The smallest squared difference, not the largest correlation: tones
+    // correlate well at every multiple of their period.
     int best = 0;
-    double bestScore = -1e300;
+    double bestScore = 1e300;
     for (int lag = -maxLag; lag <= maxLag; ++lag) {
         double score = 0;
         for (long i = start; i < start + span; ++i) {
             const long j = i + lag;
-            if (j < 0 || j >= testFrames) continue;
-            score += static_cast<double>(ref[i * channels]) * test[j * channels];
+            const double d = ref[i * channels] - (j < 0 || j >= testFrames ? 0.0 : test[j * channels]);
+            score += d * d;
         }
-        if (score > bestScore) {
+        if (score < bestScore) {
             bestScore = score;
             best = lag;
         }
@@ -175,9 +179,9 @@ void WriteFile(const std::filesystem::path& p, const std::vector<std::uint8_t>& 
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-bool Run(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
+bool Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()) == 0; }
 
-bool HaveTool(const std::string& name) { return Run("command -v " + name); }
+bool HaveTool(const std::string& name) { return Shell("command -v " + name); }
 
 namespace {
 void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {

@@ -18,7 +18,7 @@ std::vector<std::int16_t> MakeTone(unsigned rate, int channels, double seconds, 
 std::vector<std::uint8_t> AsBytes(const std::vector<std::int16_t>& samples);
 std::vector<std::int16_t> AsSamples(const std::vector<std::uint8_t>& bytes);
 
-// The lag (in frames) of test against ref that correlates best, searched
+// The lag (in frames) of test against ref that matches best, searched
 // from -maxLag to maxLag on the first channel.
 int BestLag(const std::vector<std::int16_t>& ref, const std::vector<std::int16_t>& test, int channels, int maxLag);
 // Signal-to-noise ratio in dB of test against ref, test shifted by lag
@@ -55,7 +55,7 @@ private:
 std::vector<std::uint8_t> ReadFile(const std::filesystem::path& p);
 void WriteFile(const std::filesystem::path& p, const std::vector<std::uint8_t>& bytes);
 // Runs a shell command; true when it exits with 0.
-bool Run(const std::string& command);
+bool Shell(const std::string& command);
 bool HaveTool(const std::string& name);
 
 // A 44-byte-header PCM WAV file of the samples.

@@ -1,0 +1,159 @@
+// MP3 through the convertor and the real codecs under the conversion
+// protocol, and the decoder against the MPEG conformance streams.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+#include "codec/ACMConvertor.h"
+#include "support/Audio.h"
+
+using namespace testing_support;
+using sondrel::TACMConvertor;
+
+namespace {
+
+void SetPcm(WAVEFORMATEX& f, DWORD rate, WORD ch) {
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = ch;
+    f.nSamplesPerSec = rate;
+    f.nBlockAlign = static_cast<WORD>(2 * ch);
+    f.nAvgBytesPerSec = rate * f.nBlockAlign;
+    f.wBitsPerSample = 16;
+    f.cbSize = 0;
+}
+
+void SetMp3(sondrel::TFormatArea& a, DWORD rate, WORD ch, int kbps) {
+    a.Bytes.fill(0);
+    MPEGLAYER3WAVEFORMAT& m = a.Mp3();
+    m.wfx.wFormatTag = WAVE_FORMAT_MPEGLAYER3;
+    m.wfx.nChannels = ch;
+    m.wfx.nSamplesPerSec = rate;
+    m.wfx.nAvgBytesPerSec = static_cast<DWORD>(kbps * 1000 / 8);
+    m.wfx.nBlockAlign = 1;
+    m.wfx.cbSize = 12;
+    m.wID = MPEGLAYER3_ID_MPEG;
+    m.nFramesPerBlock = 1;
+}
+
+struct RoundTrip {
+    unsigned rate;
+    int channels;
+    int kbps;
+};
+
+class Mp3RoundTrip : public ::testing::TestWithParam<RoundTrip> {};
+
+TEST_P(Mp3RoundTrip, KeepsDurationAndContent) {
+    const RoundTrip p = GetParam();
+    const auto source = MakeMusic(p.rate, p.channels, 5.0);
+    TACMConvertor enc, dec;
+    SetPcm(enc.FormatIn.Wfx(), p.rate, static_cast<WORD>(p.channels));
+    SetMp3(enc.FormatOut, p.rate, static_cast<WORD>(p.channels), p.kbps);
+    const ProtocolRun encoded = RunProtocol(enc, AsBytes(source), 2048);
+    EXPECT_FALSE(encoded.overran);
+    EXPECT_EQ(encoded.failures, 0);
+    ASSERT_GT(encoded.output.size(), 1000u);
+    // A bare stream: the first bytes are a frame header, no Info frame.
+    EXPECT_EQ(encoded.output[0], 0xFF);
+    EXPECT_EQ(encoded.output[1] & 0xE0, 0xE0);
+    const std::string head(encoded.output.begin(), encoded.output.begin() + 200);
+    EXPECT_EQ(head.find("Info"), std::string::npos);
+    EXPECT_EQ(head.find("Xing"), std::string::npos);
+
+    SetMp3(dec.FormatIn, p.rate, static_cast<WORD>(p.channels), p.kbps);
+    SetPcm(dec.FormatOut.Wfx(), p.rate, static_cast<WORD>(p.channels));
+    const ProtocolRun decoded = RunProtocol(dec, encoded.output, 1024);
+    EXPECT_FALSE(decoded.overran);
+    const auto pcm = AsSamples(decoded.output);
+    const long srcFrames = static_cast<long>(source.size() / p.channels);
+    const long outFrames = static_cast<long>(pcm.size() / p.channels);
+    const long frame = p.rate >= 32000 ? 1152 : 576;
+    // Within one frame plus the codec delay (encoder 576 + decoder 529).
+    EXPECT_LE(std::labs(outFrames - srcFrames), frame + 1105) << outFrames << " vs " << srcFrames;
+    const int lag = BestLag(source, pcm, p.channels, 3000);
+    EXPECT_GE(SnrDb(source, pcm, p.channels, lag), 25.0) << "lag " << lag;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, Mp3RoundTrip,
+                         ::testing::Values(RoundTrip{44100, 2, 128}, RoundTrip{22050, 1, 64}),
+                         [](const auto& info) {
+                             return std::to_string(info.param.rate) + "Hz" + std::to_string(info.param.channels) + "ch";
+                         });
+
+TEST(Mp3Codec, EndOnChunkBoundaryStillFlushesTheEncoder) {
+    // 2048-byte chunks of stereo 16-bit: 512 frames each, 100 chunks exactly.
+    const auto source = MakeMusic(44100, 2, 51200.0 / 44100);
+    ASSERT_EQ(source.size() * 2 % 2048, 0u);
+    TACMConvertor enc;
+    SetPcm(enc.FormatIn.Wfx(), 44100, 2);
+    SetMp3(enc.FormatOut, 44100, 2, 128);
+    const ProtocolRun encoded = RunProtocol(enc, AsBytes(source), 2048);
+    // 51200 frames plus the delays need 46 frames of 417 or 418 bytes.
+    EXPECT_GE(encoded.output.size(), 45u * 417);
+}
+
+std::filesystem::path ConformancePath(const std::string& name) {
+    return std::filesystem::path(SONDREL_CONFORMANCE_DIR) / name;
+}
+
+struct StreamInfo {
+    unsigned rate;
+    int channels;
+};
+
+// Rate and channel count from the first frame header of a bare stream.
+StreamInfo FirstHeader(const std::vector<std::uint8_t>& s) {
+    static const unsigned rates[2][3] = {{22050, 24000, 16000}, {44100, 48000, 32000}};
+    for (std::size_t i = 0; i + 4 <= s.size(); ++i) {
+        if (s[i] != 0xFF || (s[i + 1] & 0xF0) != 0xF0) continue;
+        const int version = (s[i + 1] >> 3) & 1, sr = (s[i + 2] >> 2) & 3;
+        if (sr == 3) continue;
+        return {rates[version][sr], ((s[i + 3] >> 6) == 3) ? 1 : 2};
+    }
+    return {0, 0};
+}
+
+class Conformance : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(Conformance, DecodesWithFullAccuracy) {
+    const std::string name = GetParam();
+    if (!std::filesystem::exists(ConformancePath(name + ".bit"))) GTEST_SKIP() << "conformance streams not found";
+    const auto bitstream = ReadFile(ConformancePath(name + ".bit"));
+    const auto reference = AsSamples(ReadFile(ConformancePath(name + ".pcm")));
+    const StreamInfo info = FirstHeader(bitstream);
+    ASSERT_NE(info.rate, 0u);
+    TACMConvertor dec;
+    SetMp3(dec.FormatIn, info.rate, static_cast<WORD>(info.channels), info.rate >= 32000 ? 128 : 64);
+    SetPcm(dec.FormatOut.Wfx(), info.rate, static_cast<WORD>(info.channels));
+    const ProtocolRun run = RunProtocol(dec, bitstream, 1024);
+    const auto out = AsSamples(run.output);
+    ASSERT_GE(out.size(), reference.size()) << "decoded " << out.size() << " of " << reference.size();
+    // At most one frame more than the reference.
+    EXPECT_LE(out.size() - reference.size(), static_cast<std::size_t>(1152 * info.channels));
+    double sum = 0;
+    int worst = 0;
+    for (std::size_t i = 0; i < reference.size(); ++i) {
+        const int d = std::abs(out[i] - reference[i]);
+        worst = std::max(worst, d);
+        sum += static_cast<double>(d) * d;
+    }
+    const double rms = std::sqrt(sum / static_cast<double>(reference.size()));
+    EXPECT_LT(rms, 0.29);
+    EXPECT_LE(worst, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, Conformance,
+                         ::testing::Values("l3-compl", "l3-he_32khz", "l3-he_44khz", "l3-he_48khz", "l3-he_free",
+                                           "l3-hecommon", "l3-si", "l3-si_block", "l3-si_huff",
+                                           "M2L3_bitrate_16_all", "M2L3_bitrate_22_all", "M2L3_bitrate_24_all",
+                                           "M2L3_compl24", "M2L3_noise"),
+                         [](const auto& info) {
+                             std::string n = info.param;
+                             for (char& c : n)
+                                 if (c == '-') c = '_';
+                             return n;
+                         });
+
+}  // namespace

@@ -1,0 +1,165 @@
+// The PCM converter and the wave decoder through the acm* calls, the wave
+// decoder against sox's own decoding of the files sox makes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "codec/ACMConvertor.h"
+#include "support/Audio.h"
+
+using namespace testing_support;
+using sondrel::TACMConvertor;
+
+namespace {
+
+void SetPcm(sondrel::TFormatArea& a, DWORD rate, WORD ch, WORD bits) {
+    a.Bytes.fill(0);
+    WAVEFORMATEX& f = a.Wfx();
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = ch;
+    f.nSamplesPerSec = rate;
+    f.nBlockAlign = static_cast<WORD>(ch * bits / 8);
+    f.nAvgBytesPerSec = rate * f.nBlockAlign;
+    f.wBitsPerSample = bits;
+}
+
+std::vector<std::uint8_t> Convert(const std::vector<std::uint8_t>& src, DWORD inRate, WORD inCh, WORD inBits,
+                                  DWORD outRate, WORD outCh, WORD outBits, DWORD chunk) {
+    TACMConvertor c;
+    SetPcm(c.FormatIn, inRate, inCh, inBits);
+    SetPcm(c.FormatOut, outRate, outCh, outBits);
+    ProtocolRun run = RunProtocol(c, src, chunk);
+    EXPECT_FALSE(run.overran);
+    return run.output;
+}
+
+TEST(PcmConverter, HalvingAndDoublingTheRateKeepsToneAndLevel) {
+    const auto tone = MakeTone(44100, 2, 2.0, 1000.0, 10000.0);
+    const auto half = AsSamples(Convert(AsBytes(tone), 44100, 2, 16, 22050, 2, 16, 4096));
+    EXPECT_NEAR(static_cast<double>(half.size()), tone.size() / 2.0, 4.0);
+    EXPECT_NEAR(ZeroCrossingHz(half, 2, 22050), 1000.0, 2.0);
+    EXPECT_NEAR(Rms(half), Rms(tone), Rms(tone) * 0.01);
+    const auto back = AsSamples(Convert(AsBytes(half), 22050, 2, 16, 44100, 2, 16, 4096));
+    EXPECT_NEAR(static_cast<double>(back.size()), tone.size(), 8.0);
+    EXPECT_NEAR(ZeroCrossingHz(back, 2, 44100), 1000.0, 2.0);
+    EXPECT_GE(SnrDb(tone, back, 2, BestLag(tone, back, 2, 100)), 60.0);
+}
+
+TEST(PcmConverter, SampleSizeAndChannels) {
+    const auto tone = MakeTone(22050, 2, 0.5, 440.0, 16000.0);
+    // 16 to 8 bits: the top byte, rounded, offset by 128.
+    const auto eight = Convert(AsBytes(tone), 22050, 2, 16, 22050, 2, 8, 2048);
+    ASSERT_EQ(eight.size(), tone.size());
+    for (std::size_t i = 0; i < tone.size(); i += 97)
+        EXPECT_NEAR(static_cast<int>(eight[i]) - 128, tone[i] / 256.0, 0.51) << i;
+
+    // Stereo to mono averages; mono to stereo doubles.
+    std::vector<std::int16_t> lr;
+    for (int i = 0; i < 1000; ++i) {
+        lr.push_back(static_cast<std::int16_t>(i * 10));
+        lr.push_back(static_cast<std::int16_t>(-i * 4));
+    }
+    const auto mono = AsSamples(Convert(AsBytes(lr), 8000, 2, 16, 8000, 1, 16, 2048));
+    ASSERT_EQ(mono.size(), 1000u);
+    for (int i = 0; i < 1000; ++i) EXPECT_NEAR(mono[i], i * 3, 1) << i;
+    const auto stereo = AsSamples(Convert(AsBytes(mono), 8000, 1, 16, 8000, 2, 16, 2048));
+    ASSERT_EQ(stereo.size(), 2000u);
+    for (int i = 0; i < 1000; ++i) {
+        EXPECT_EQ(stereo[2 * i], mono[i]);
+        EXPECT_EQ(stereo[2 * i + 1], mono[i]);
+    }
+
+    // 8-bit mono up to 24-bit stereo and back is lossless.
+    std::vector<std::uint8_t> bytes(3000);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+    const auto wide = Convert(bytes, 11025, 1, 8, 11025, 2, 24, 1000);
+    ASSERT_EQ(wide.size(), bytes.size() * 6);
+    EXPECT_EQ(Convert(wide, 11025, 2, 24, 11025, 1, 8, 999), bytes);
+}
+
+TEST(PcmConverter, ChunkSizeDoesNotChangeTheBytes) {
+    const auto music = AsBytes(MakeMusic(44100, 2, 1.5));
+    const auto big = Convert(music, 44100, 2, 16, 22050, 1, 8, 65536);
+    const auto tiny = Convert(music, 44100, 2, 16, 22050, 1, 8, 1);
+    const auto odd = Convert(music, 44100, 2, 16, 22050, 1, 8, 333);
+    EXPECT_EQ(big.size(), tiny.size());
+    EXPECT_TRUE(big == tiny);
+    EXPECT_TRUE(big == odd);
+    const auto up = Convert(music, 44100, 2, 16, 48000, 2, 16, 65536);
+    EXPECT_TRUE(up == Convert(music, 44100, 2, 16, 48000, 2, 16, 1));
+}
+
+struct SoxCase {
+    const char* name;
+    const char* options;  // sox output options
+    double minSnr;        // 0: bit-exact
+};
+
+class WaveDecoder : public ::testing::TestWithParam<SoxCase> {};
+
+TEST_P(WaveDecoder, MatchesSoxDecoding) {
+    if (!HaveTool("sox")) GTEST_SKIP() << "sox not installed";
+    const SoxCase p = GetParam();
+    TempDir dir;
+    WriteFile(dir / "src.wav", MakeWav(MakeMusic(8000, 2, 2.0), 8000, 2));
+    ASSERT_TRUE(Shell("sox " + (dir / "src.wav").string() + " " + p.options + " " + (dir / "coded.wav").string()));
+    ASSERT_TRUE(Shell("sox " + (dir / "coded.wav").string() + " -b 16 -e signed-integer -D " + (dir / "ref.wav").string()));
+    const WaveParts coded = SplitWave(ReadFile(dir / "coded.wav"));
+    const WaveParts ref = SplitWave(ReadFile(dir / "ref.wav"));
+    ASSERT_GE(coded.format.size(), 16u);
+
+    TACMConvertor c;
+    c.FormatIn.Bytes.fill(0);
+    std::memcpy(c.FormatIn.Bytes.data(), coded.format.data(), coded.format.size());
+    if (coded.format.size() < 18) c.FormatIn.Wfx().cbSize = 0;
+    const WAVEFORMATEX& in = c.FormatIn.Wfx();
+    SetPcm(c.FormatOut, in.nSamplesPerSec, in.nChannels, 16);
+    const DWORD chunk = in.nBlockAlign * (in.nBlockAlign > 16 ? 4 : 1024);
+    const ProtocolRun run = RunProtocol(c, coded.data, chunk);
+    EXPECT_FALSE(run.overran);
+    EXPECT_EQ(run.failures, 0);
+    const auto out = AsSamples(run.output);
+    const auto expected = AsSamples(ref.data);
+    ASSERT_GT(expected.size(), 1000u);
+    EXPECT_NEAR(static_cast<double>(out.size()), static_cast<double>(expected.size()), 2.0 * in.nBlockAlign * 2)
+        << p.name;
+    if (p.minSnr == 0) {
+        const std::size_t n = std::min(out.size(), expected.size());
+        EXPECT_TRUE(std::equal(out.begin(), out.begin() + static_cast<long>(n), expected.begin())) << p.name;
+    } else {
+        EXPECT_GE(SnrDb(expected, out, in.nChannels, 0), p.minSnr) << p.name;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sox, WaveDecoder,
+                         ::testing::Values(SoxCase{"ima", "-e ima-adpcm", 40}, SoxCase{"ms", "-e ms-adpcm", 40},
+                                           SoxCase{"alaw", "-e a-law", 0}, SoxCase{"ulaw", "-e u-law", 0},
+                                           SoxCase{"gsm", "-c 1 -e gsm-full-rate", 40},
+                                           SoxCase{"float", "-e floating-point -b 32", 0},
+                                           SoxCase{"s24", "-b 24", 0}, SoxCase{"s32", "-b 32", 0}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(WaveDecoder, ExtensibleFloatIntoAnotherRateIsChained) {
+    // WAVE_FORMAT_EXTENSIBLE with the IEEE float sub-format, 48 kHz stereo.
+    const std::uint8_t format[40] = {0xFE, 0xFF, 2, 0, 0x80, 0xBB, 0, 0, 0, 0xDC, 5, 0, 8, 0, 32, 0, 22, 0, 32, 0,
+                                     3, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    std::vector<std::uint8_t> data;
+    for (int i = 0; i < 48000; ++i) {
+        const float v = static_cast<float>(0.25 * std::sin(2 * M_PI * 1000.0 * i / 48000));
+        std::uint8_t b[4];
+        std::memcpy(b, &v, 4);
+        for (int c = 0; c < 2; ++c) data.insert(data.end(), b, b + 4);
+    }
+    TACMConvertor c;
+    std::memcpy(c.FormatIn.Bytes.data(), format, sizeof format);
+    SetPcm(c.FormatOut, 44100, 1, 16);
+    const ProtocolRun run = RunProtocol(c, data, 8 * 512);
+    EXPECT_EQ(run.failures, 0);
+    const auto out = AsSamples(run.output);
+    EXPECT_NEAR(static_cast<double>(out.size()), 44100, 20);
+    EXPECT_NEAR(ZeroCrossingHz(out, 1, 44100), 1000.0, 3.0);
+    EXPECT_NEAR(Rms(out), 0.25 * 32768 / std::sqrt(2.0), 60);
+}
+
+}  // namespace
