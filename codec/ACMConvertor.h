@@ -19,7 +19,9 @@ constexpr std::size_t kFormatAreaSize = 129;
 // 129 bytes holding one wave format record and its extra bytes; the same
 // size as a slot of the format tables, so records are copied whole.
 struct TFormatArea {
-    std::array<std::uint8_t, kFormatAreaSize> Bytes{};
+    // Aligned so that every field of the records inside sits on its natural
+    // boundary.
+    alignas(8) std::array<std::uint8_t, kFormatAreaSize> Bytes{};
 
     WAVEFORMATEX& Wfx() { return *reinterpret_cast<WAVEFORMATEX*>(Bytes.data()); }
     const WAVEFORMATEX& Wfx() const { return *reinterpret_cast<const WAVEFORMATEX*>(Bytes.data()); }

@@ -1,0 +1,134 @@
+#include "cli/Options.h"
+
+#include <cstdlib>
+
+namespace sondrel::cli {
+namespace {
+
+bool IsWavToMp3(const std::string& c) { return c == "wav-to-mp3" || c == "batch-wav-to-mp3"; }
+bool IsMp3ToWav(const std::string& c) { return c == "mp3-to-wav" || c == "batch-mp3-to-wav"; }
+bool IsBatch(const std::string& c) { return c.rfind("batch-", 0) == 0; }
+
+int FindEntry(const std::string& wanted, const std::vector<std::string>& texts) {
+    if (wanted.empty()) return texts.empty() ? -1 : 0;
+    char* end = nullptr;
+    const long n = std::strtol(wanted.c_str(), &end, 10);
+    if (end && *end == '\0' && !wanted.empty())
+        return n >= 0 && n < static_cast<long>(texts.size()) ? static_cast<int>(n) : -2;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        if (texts[i] == wanted) return static_cast<int>(i);
+    return -2;
+}
+
+}  // namespace
+
+std::string Usage() {
+    return "Aufruf:\n"
+           "  sondrel-cli formats\n"
+           "  sondrel-cli mp3-to-wav [--cd] QUELLE ZIEL\n"
+           "  sondrel-cli wav-to-mp3 [--format F] QUELLE ZIEL\n"
+           "  sondrel-cli wav-to-wav [--format F] QUELLE ZIEL\n"
+           "  sondrel-cli batch-mp3-to-wav [--cd] [--out-dir ORDNER] DATEI...\n"
+           "  sondrel-cli batch-wav-to-mp3 [--format F] [--out-dir ORDNER] DATEI...\n"
+           "\n"
+           "F ist die Nummer oder die genaue Beschreibung eines Ausgabeformats aus\n"
+           "'sondrel-cli formats' (ohne --format: Eintrag 0). --cd rechnet auf\n"
+           "CD-Qualität hoch (44.100 Hz, 16 Bit, Stereo). Ohne --out-dir entstehen die\n"
+           "Zieldateien im Verzeichnis der Quelldatei. Strg+C bricht nach dem laufenden\n"
+           "Abschnitt ab; die Zieldatei enthält dann das bis dahin Konvertierte.\n";
+}
+
+bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error) {
+    if (args.empty()) return false;
+    for (const std::string& a : args)
+        if (a == "--help" || a == "-h") {
+            o.command = "help";
+            return true;
+        }
+    o.command = args[0];
+    static const char* commands[] = {"formats", "mp3-to-wav", "wav-to-mp3", "wav-to-wav", "batch-mp3-to-wav",
+                                     "batch-wav-to-mp3"};
+    bool known = false;
+    for (const char* c : commands) known = known || o.command == c;
+    if (!known) {
+        error = "Unbekannter Befehl: " + o.command;
+        return false;
+    }
+    bool onlyFiles = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (onlyFiles || a.empty() || a[0] != '-' || a == "-") {
+            o.files.push_back(a);
+        } else if (a == "--") {
+            onlyFiles = true;
+        } else if (a == "--cd" && IsMp3ToWav(o.command)) {
+            o.cd = true;
+        } else if ((a == "--format" || a == "--out-dir") && i + 1 < args.size()) {
+            const bool format = a == "--format";
+            if ((format && o.command != "wav-to-wav" && !IsWavToMp3(o.command)) || (!format && !IsBatch(o.command))) {
+                error = "Die Option " + a + " gilt nicht für " + o.command + ".";
+                return false;
+            }
+            (format ? o.format : o.outDir) = args[++i];
+            o.outDirGiven = o.outDirGiven || !format;
+        } else {
+            error = "Unbekannte oder unvollständige Option: " + a;
+            return false;
+        }
+    }
+    if (o.command == "formats") {
+        if (!o.files.empty()) error = "'formats' nimmt keine Dateien.";
+        return o.files.empty();
+    }
+    if (IsBatch(o.command) ? o.files.empty() : o.files.size() != 2) {
+        error = IsBatch(o.command) ? "Keine Dateien angegeben." : "Quelle und Ziel werden gebraucht.";
+        return false;
+    }
+    if (o.outDirGiven && o.outDir.empty()) {
+        error = "--out-dir braucht einen Ordner.";
+        return false;
+    }
+    return true;
+}
+
+bool ResolveFormat(const TOptions& o, TConverterCore& core, std::string& error) {
+    // Entry 0 of each list unless a format is named, as the window selects
+    // it at start.
+    core.Mp3FormatIndex = FindEntry("", core.Catalogue.MP3Descriptions);
+    core.WavFormatIndex = FindEntry("", core.Catalogue.WAVDescriptions);
+    if (o.format.empty()) return true;
+    const bool mp3 = IsWavToMp3(o.command);
+    const int index = FindEntry(o.format, mp3 ? core.Catalogue.MP3Descriptions : core.Catalogue.WAVDescriptions);
+    if (index < 0) {
+        error = "Kein solches Ausgabeformat: " + o.format;
+        return false;
+    }
+    (mp3 ? core.Mp3FormatIndex : core.WavFormatIndex) = index;
+    return true;
+}
+
+void Run(const TOptions& o, TConverterCore& core) {
+    core.State.ItemIndex = 0;
+    core.State.ItemTotal = 1;
+    core.State.Cancel = false;
+    const auto& f = o.files;
+    if (o.command == "mp3-to-wav") {
+        o.cd ? core.ConvertMP3CDWAV(f[0], f[1]) : core.ConvertMP3WAV(f[0], f[1]);
+    } else if (o.command == "wav-to-mp3") {
+        core.ConvertWAVMP3(f[0], f[1]);
+    } else if (o.command == "wav-to-wav") {
+        core.ConvertWAV2WAV(f[0], f[1]);
+    } else {
+        TBatchSettings batch;
+        batch.Files = f;
+        batch.NextToSource = !o.outDirGiven;
+        batch.OutputFolder = o.outDir;
+        batch.CdQuality = o.cd;
+        if (o.command == "batch-mp3-to-wav")
+            core.Gobtn2Proc(batch);
+        else
+            core.Gobtn4Proc(batch);
+    }
+}
+
+}  // namespace sondrel::cli

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "jobs/ConverterCore.h"
+
+namespace sondrel::cli {
+
+struct TOptions {
+    std::string command;
+    bool cd = false;
+    std::string format;  // an index or an exact description; empty for entry 0
+    std::string outDir;
+    bool outDirGiven = false;
+    std::vector<std::string> files;
+};
+
+std::string Usage();
+// False with a reason (or none, for a bare call) when the arguments make no
+// command.
+bool Parse(const std::vector<std::string>& args, TOptions& options, std::string& error);
+// Chooses the format entry the command works with.
+bool ResolveFormat(const TOptions& options, TConverterCore& core, std::string& error);
+void Run(const TOptions& options, TConverterCore& core);
+
+}  // namespace sondrel::cli

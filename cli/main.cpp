@@ -1,0 +1,111 @@
+// sondrel-cli: the conversions of the window from a terminal, on the same
+// core. Messages go to stderr as the window would show them; the exit
+// status says whether one was shown (1), the usage was wrong (2) or the
+// user cancelled with Ctrl-C (130).
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/Options.h"
+#include "jobs/ConverterCore.h"
+
+namespace {
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void OnInterrupt(int) {
+    interrupted = 1;
+    // A second Ctrl-C ends the program at once.
+    std::signal(SIGINT, SIG_DFL);
+}
+
+class TerminalHost final : public sondrel::TJobHost {
+public:
+    TerminalHost() : progress_(isatty(STDERR_FILENO) != 0) {}
+
+    void ShowError(const std::string& text) override {
+        ClearLine();
+        std::cerr << text << '\n';
+        shown = true;
+    }
+    void ShowProgress(int filePercent, int overallPercent) override {
+        if (!progress_ || filePercent == last_) return;
+        last_ = filePercent;
+        if (filePercent == 0) {
+            ClearLine();
+            return;
+        }
+        std::fprintf(stderr, "\r%3d %% (gesamt %3d %%)", filePercent, overallPercent);
+        std::fflush(stderr);
+        dirty_ = true;
+    }
+    void ProcessMessages() override {
+        if (interrupted && state) state->Cancel = true;
+    }
+    void ShowStatusText(const std::string& text) override {
+        if (!progress_) return;
+        ClearLine();
+        std::cerr << text << '\n';
+    }
+
+    bool shown = false;
+    sondrel::TJobState* state = nullptr;
+
+private:
+    void ClearLine() {
+        if (!dirty_) return;
+        std::fprintf(stderr, "\r%*s\r", 24, "");
+        dirty_ = false;
+    }
+    bool progress_;
+    bool dirty_ = false;
+    int last_ = -1;
+};
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    sondrel::cli::TOptions options;
+    std::string error;
+    if (!sondrel::cli::Parse(args, options, error)) {
+        if (!error.empty()) std::cerr << error << "\n\n";
+        std::cerr << sondrel::cli::Usage();
+        return 2;
+    }
+    if (options.command == "help") {
+        std::cout << sondrel::cli::Usage();
+        return 0;
+    }
+
+    TerminalHost host;
+    sondrel::TConverterCore core(host);
+    host.state = &core.State;
+    core.Catalogue.Build();
+
+    if (options.command == "formats") {
+        for (int i = 0; i < core.Catalogue.MP3FormatCount; ++i)
+            std::cout << "mp3 " << i << ' ' << core.Catalogue.MP3Descriptions[static_cast<std::size_t>(i)] << '\n';
+        for (int i = 0; i < core.Catalogue.WAVFormatCount; ++i)
+            std::cout << "wav " << i << ' ' << core.Catalogue.WAVDescriptions[static_cast<std::size_t>(i)] << '\n';
+        return 0;
+    }
+    if (!sondrel::cli::ResolveFormat(options, core, error)) {
+        std::cerr << error << "\n\n" << sondrel::cli::Usage();
+        return 2;
+    }
+
+    std::signal(SIGINT, OnInterrupt);
+    try {
+        sondrel::cli::Run(options, core);
+    } catch (const std::exception& e) {
+        // The window drops these silently; a terminal user deserves to know.
+        host.ShowError(std::string("Die Konvertierung wurde abgebrochen: ") + e.what());
+    }
+    if (interrupted) return 130;
+    return host.shown ? 1 : 0;
+}

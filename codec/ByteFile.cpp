@@ -1,0 +1,89 @@
+#include "codec/ByteFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace sondrel {
+
+TByteFile::~TByteFile() { Close(); }
+
+bool TByteFile::OpenRead(const std::filesystem::path& path) {
+    Close();
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    pos_ = 0;
+    if (fd_ < 0) return false;
+    struct stat st {};
+    // A folder opens for reading but holds no bytes to convert.
+    if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool TByteFile::Create(const std::filesystem::path& path) {
+    Close();
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    pos_ = 0;
+    return fd_ >= 0;
+}
+
+void TByteFile::Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+std::size_t TByteFile::Read(void* dst, std::size_t n) {
+    if (fd_ < 0 || pos_ < 0) return 0;
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t r = ::pread(fd_, static_cast<char*>(dst) + done, n - done, pos_);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        done += static_cast<std::size_t>(r);
+        pos_ += r;
+    }
+    return done;
+}
+
+void TByteFile::ReadExact(void* dst, std::size_t n) {
+    if (Read(dst, n) != n) throw EInOutError();
+}
+
+std::size_t TByteFile::Write(const void* src, std::size_t n) {
+    if (fd_ < 0 || pos_ < 0) return 0;
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t r = ::pwrite(fd_, static_cast<const char*>(src) + done, n - done, pos_);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) break;
+        done += static_cast<std::size_t>(r);
+        pos_ += r;
+    }
+    return done;
+}
+
+std::int64_t TByteFile::Size() const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
+    return st.st_size;
+}
+
+bool TByteFile::Identity(std::uint64_t& device, std::uint64_t& inode) const {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0) return false;
+    device = st.st_dev;
+    inode = st.st_ino;
+    return true;
+}
+
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+    struct stat sa {}, sb {};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+}  // namespace sondrel

@@ -1,0 +1,53 @@
+// An untyped byte file with an explicit position: block reads and writes,
+// positioning and 64-bit sizes, with no buffering of its own.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace sondrel {
+
+// The run-time library's input/output error: a read that the caller
+// checks came back short.
+class EInOutError : public std::runtime_error {
+public:
+    EInOutError() : std::runtime_error("I/O error") {}
+};
+
+class TByteFile {
+public:
+    TByteFile() = default;
+    ~TByteFile();
+    TByteFile(const TByteFile&) = delete;
+    TByteFile& operator=(const TByteFile&) = delete;
+
+    bool OpenRead(const std::filesystem::path& path);
+    // Creates the file, or empties an existing one.
+    bool Create(const std::filesystem::path& path);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+
+    // Reads up to n bytes at the position and moves past them; returns the
+    // count read (short at the end of the file or on an error).
+    std::size_t Read(void* dst, std::size_t n);
+    // Reads exactly n bytes or raises EInOutError.
+    void ReadExact(void* dst, std::size_t n);
+    std::size_t Write(const void* src, std::size_t n);
+    void Seek(std::int64_t position) { pos_ = position; }
+    std::int64_t Position() const { return pos_; }
+    std::int64_t Size() const;
+    // Device and inode, to recognise one file under two names.
+    bool Identity(std::uint64_t& device, std::uint64_t& inode) const;
+
+private:
+    int fd_ = -1;
+    std::int64_t pos_ = 0;
+};
+
+// True when both names lead to the same existing file (the same path, a
+// link, or another spelling of it).
+bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
+}  // namespace sondrel

@@ -1,0 +1,173 @@
+#include "codec/FrameAnalysis.h"
+
+#include <cstring>
+
+namespace sondrel {
+namespace {
+
+constexpr int kBitrates[2][4][15] = {
+    // MPEG-2 (low sampling frequencies): reserved, Layer III, Layer II, Layer I
+    {{0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+     {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256}},
+    // MPEG-1
+    {{0},
+     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+     {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}}};
+
+constexpr unsigned kRates[2][3] = {{22050, 24000, 16000}, {44100, 48000, 32000}};
+
+// Reads the analysis' small windows from a block kept in memory, so that
+// a long stretch of junk costs no system call per byte.
+class PeekReader {
+public:
+    explicit PeekReader(TByteFile& f) : file_(f), size_(f.Size()) {}
+    std::int64_t Size() const { return size_; }
+    // Bytes at pos into dst, as many as the file holds (up to n).
+    std::size_t ReadAt(std::int64_t pos, std::uint8_t* dst, std::size_t n) {
+        if (pos < 0 || pos >= size_) return 0;
+        if (pos < start_ || pos + static_cast<std::int64_t>(n) > start_ + filled_) {
+            start_ = pos;
+            file_.Seek(pos);
+            filled_ = static_cast<std::int64_t>(file_.Read(block_.data(), block_.size()));
+        }
+        const std::int64_t avail = start_ + filled_ - pos;
+        const std::size_t take = avail < static_cast<std::int64_t>(n) ? static_cast<std::size_t>(avail) : n;
+        std::memcpy(dst, block_.data() + (pos - start_), take);
+        return take;
+    }
+
+private:
+    TByteFile& file_;
+    std::int64_t size_;
+    std::array<std::uint8_t, 65536> block_{};
+    std::int64_t start_ = 0;
+    std::int64_t filled_ = 0;
+};
+
+// The first non-zero byte from pos on, or the end of the source.
+std::int64_t SkipZeros(PeekReader& r, std::int64_t pos) {
+    std::uint8_t b = 0;
+    while (r.ReadAt(pos, &b, 1) == 1 && b == 0) ++pos;
+    return pos;
+}
+
+}  // namespace
+
+int BitrateKbps(int versionBit, int layerCode, int bitrateIndex) {
+    return kBitrates[versionBit & 1][layerCode & 3][bitrateIndex >= 0 && bitrateIndex < 15 ? bitrateIndex : 0];
+}
+
+unsigned SampleRateHz(int versionBit, int samplingIndex) {
+    return kRates[versionBit & 1][samplingIndex >= 0 && samplingIndex < 3 ? samplingIndex : 0];
+}
+
+bool IsValidHeader(const std::uint8_t h[4]) {
+    if (h[0] != 0xFF || (h[1] & 0xF0) != 0xF0) return false;
+    const int layer = (h[1] >> 1) & 3, sampling = (h[2] >> 2) & 3, bitrate = h[2] >> 4;
+    return layer != 0 && sampling < 3 && bitrate < 15;
+}
+
+TFrameAnalysis LocateAudio(TByteFile& source) {
+    TFrameAnalysis a;
+    PeekReader r(source);
+    std::uint8_t* w = a.Window.data();
+    r.ReadAt(0, w, 4);
+
+    // 1. An MP3 stream wrapped in a WAVE file whose first chunk is "fmt ".
+    if (std::memcmp(w, "RIFF", 4) == 0) {
+        source.Seek(0);
+        std::uint8_t riff[12];
+        source.ReadExact(riff, 12);
+        std::uint8_t chunk[8];
+        if (std::memcmp(riff + 8, "WAVE", 4) == 0 && source.Read(chunk, 8) == 8 && std::memcmp(chunk, "fmt ", 4) == 0) {
+            const std::uint32_t size = chunk[4] | (chunk[5] << 8) | (chunk[6] << 16) |
+                                       (static_cast<std::uint32_t>(chunk[7]) << 24);
+            if (source.Position() + size > source.Size()) throw EInOutError();
+            std::uint8_t body[18] = {};
+            source.ReadExact(body, size < 18 ? size : 18);
+            std::memcpy(a.WrappedFormat.data(), body, 18);
+            a.Wrapped = true;
+            return a;
+        }
+    }
+
+    // 2. Zero bytes in front.
+    if (w[0] == 0 && w[1] == 0 && w[2] == 0 && w[3] == 0) {
+        a.Candidate = SkipZeros(r, 0);
+        a.Window.fill(0);
+        r.ReadAt(a.Candidate, w, 4);
+    }
+
+    // 3. An ID3v2 tag, and zero bytes behind it.
+    if (w[0] == 'I' && w[1] == 'D' && w[2] == '3') {
+        std::uint8_t tag[10] = {};
+        r.ReadAt(a.Candidate, tag, 10);
+        const std::int64_t size = (static_cast<std::int64_t>(tag[6] & 0x7F) << 21) | ((tag[7] & 0x7F) << 14) |
+                                  ((tag[8] & 0x7F) << 7) | (tag[9] & 0x7F);
+        a.Candidate = SkipZeros(r, a.Candidate + 10 + size);
+        a.Window.fill(0);
+        r.ReadAt(a.Candidate, w, 4);
+    }
+
+    // 4. The first valid frame header; without one, the last window stands.
+    for (;;) {
+        if (IsValidHeader(w)) break;
+        if (a.Candidate + 4 >= r.Size()) break;
+        ++a.Candidate;
+        a.Window.fill(0);
+        r.ReadAt(a.Candidate, w, 4);
+    }
+    a.AudioStart = a.Candidate;
+    return a;
+}
+
+void DeriveFormats(TFrameAnalysis& a, TByteFile& source, TACMConvertor& mp3wav,
+                   const std::vector<TFormatSlot>& mp3Table) {
+    const std::uint8_t* w = a.Window.data();
+    const int version = (w[1] >> 3) & 1;
+    // A window that is no header may carry a reserved layer or sampling
+    // index: Layer III and the first rate of the version stand in for them.
+    int layer = (w[1] >> 1) & 3;
+    if (layer == 0) layer = 1;
+    int bitrateIndex = w[2] >> 4;
+    if (bitrateIndex == 0 || bitrateIndex == 15) bitrateIndex = 1;
+    a.Bitrate = BitrateKbps(version, layer, bitrateIndex);
+    a.SampleRate = SampleRateHz(version, (w[2] >> 2) & 3);
+    a.Channels = (w[3] >> 6) == 3 ? 1 : 2;
+
+    if (a.Wrapped) {
+        const auto& f = *reinterpret_cast<const WAVEFORMATEX*>(a.WrappedFormat.data());
+        a.Channels = f.nChannels == 2 ? 2 : 1;
+        a.SampleRate = f.nSamplesPerSec;
+        a.Bitrate = static_cast<int>(static_cast<std::uint64_t>(f.nAvgBytesPerSec) * 8 / 1000);
+        a.AudioStart = 66;
+        if (source.Size() < 66) throw EInOutError();
+    }
+
+    WAVEFORMATEX& out = mp3wav.FormatOut.Wfx();
+    out.nChannels = static_cast<WORD>(a.Channels);
+    out.nSamplesPerSec = a.SampleRate;
+    out.wBitsPerSample = 16;
+    out.nAvgBytesPerSec = a.Channels * a.SampleRate * 16 / 8;
+    out.cbSize = 0;
+    out.nBlockAlign = static_cast<WORD>(a.Channels * 16 / 8);
+
+    WAVEFORMATEX& in = mp3wav.FormatIn.Wfx();
+    in.nChannels = static_cast<WORD>(a.Channels);
+    in.nSamplesPerSec = a.SampleRate;
+    in.wBitsPerSample = 0;
+    in.nAvgBytesPerSec = static_cast<DWORD>(a.Bitrate) * 1000 / 8;
+
+    for (const TFormatSlot& slot : mp3Table) {
+        const auto& s = *reinterpret_cast<const WAVEFORMATEX*>(slot.data());
+        if (s.nChannels == in.nChannels && s.nSamplesPerSec == in.nSamplesPerSec &&
+            s.wBitsPerSample == in.wBitsPerSample && s.nAvgBytesPerSec == in.nAvgBytesPerSec)
+            mp3wav.FormatIn.Bytes = slot;
+    }
+    source.Seek(a.AudioStart);
+}
+
+}  // namespace sondrel

@@ -1,0 +1,47 @@
+// Where the audio of an MP3 file begins and what it is: a stream wrapped in
+// a RIFF WAVE file, zero bytes and an ID3v2 tag in front, then the first
+// valid MPEG audio frame header. The result describes the stream to the
+// decoder convertor.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "codec/ACMConvertor.h"
+#include "codec/ByteFile.h"
+#include "codec/FormatCatalogue.h"
+
+namespace sondrel {
+
+struct TFrameAnalysis {
+    std::array<std::uint8_t, 4> Window{};  // the four bytes at the candidate position
+    std::int64_t Candidate = 0;
+    bool Wrapped = false;
+    alignas(8) std::array<std::uint8_t, 18> WrappedFormat{};
+    std::int64_t AudioStart = 0;
+    int Channels = 2;
+    unsigned SampleRate = 44100;
+    int Bitrate = 128;  // kbit/s
+};
+
+// Layer III and the other layers' bitrates, by version bit (1 = MPEG-1),
+// layer code (3 = I, 2 = II, 1 = III) and bitrate index 1 to 14.
+int BitrateKbps(int versionBit, int layerCode, int bitrateIndex);
+unsigned SampleRateHz(int versionBit, int samplingIndex);
+// A frame header as the search accepts it: full 12-bit sync, a layer, a
+// sampling index below 3, a bitrate index below 15.
+bool IsValidHeader(const std::uint8_t h[4]);
+
+// Runs the RIFF probe, the zero and ID3v2 skips and the frame search on a
+// source opened at position 0. Raises EInOutError where a wrapped source
+// ends too early.
+TFrameAnalysis LocateAudio(TByteFile& source);
+
+// Reads channels, rate and bitrate, writes them into the decoder's formats,
+// takes a matching catalogue record over, and positions the source at the
+// audio start.
+void DeriveFormats(TFrameAnalysis& a, TByteFile& source, TACMConvertor& mp3wav,
+                   const std::vector<TFormatSlot>& mp3Table);
+
+}  // namespace sondrel

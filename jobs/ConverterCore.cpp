@@ -1,0 +1,352 @@
+#include "jobs/ConverterCore.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "codec/ConvertorForm.h"
+#include "codec/FrameAnalysis.h"
+#include "codec/WaveFile.h"
+#include "jobs/Messages.h"
+#include "jobs/Naming.h"
+
+namespace sondrel {
+namespace {
+
+// Chunks never grow past this, whatever block alignment a damaged header
+// claims; real formats stay far below it.
+constexpr std::uint64_t kLargestChunk = 1 << 20;
+
+// One conversion call: a failing call is dropped and the run goes on with
+// the counts the header holds, which for a call that filled in nothing
+// means the chunk counts as used and nothing was produced.
+void ConvertChunk(TACMConvertor& c, DWORD flags) {
+    c.StreamHeader.cbDstLengthUsed = 0;
+    try {
+        TACMConvertor::CheckResult("acmStreamConvert:", acmStreamConvert(c.StreamHandle(), &c.StreamHeader, flags));
+    } catch (const EACMConvertor&) {
+    }
+}
+
+void Finish(TACMConvertor& c) {
+    TACMConvertor::CheckResult("acmStreamReset", acmStreamReset(c.StreamHandle(), 0));
+    c.SetActive(false);
+}
+
+// Chunk size for a WAV source: blocks times the block alignment (taken
+// from the sample format where the header gives none), never zero and
+// never huge.
+DWORD WavChunk(const WAVEFORMATEX& f, std::uint64_t blocks) {
+    std::uint64_t align = f.nBlockAlign;
+    if (align == 0) align = std::max<std::uint64_t>(1, std::uint64_t{f.nChannels} * f.wBitsPerSample / 8);
+    std::uint64_t chunk = align * blocks;
+    if (chunk > kLargestChunk) chunk = std::max(align, kLargestChunk / align * align);
+    return static_cast<DWORD>(chunk);
+}
+
+// On every way out of a conversion: convertors closed, files closed,
+// progress back to 0, busy flag cleared.
+class RunGuard {
+public:
+    RunGuard(TConverterCore& core, std::initializer_list<TACMConvertor*> convertors,
+             std::initializer_list<TByteFile*> files)
+        : core_(core), convertors_(convertors), files_(files) {}
+    ~RunGuard() {
+        for (TACMConvertor* c : convertors_) {
+            try {
+                c->SetActive(false);
+            } catch (const EACMConvertor&) {
+            }
+        }
+        for (TByteFile* f : files_) f->Close();
+        core_.SetProStatus(0);
+        core_.State.Busy = false;
+    }
+    RunGuard(const RunGuard&) = delete;
+    RunGuard& operator=(const RunGuard&) = delete;
+
+private:
+    TConverterCore& core_;
+    std::vector<TACMConvertor*> convertors_;
+    std::vector<TByteFile*> files_;
+};
+
+}  // namespace
+
+// A conversion run: the source's bytes through one or two convertors into
+// the target, chunk by chunk.
+struct TConverterCore::Chain {
+    TByteFile& source;
+    TByteFile& target;
+    TACMConvertor* first;
+    TACMConvertor* second;  // null for a single stage
+    std::int64_t base;      // what the percentage is of
+    std::int64_t remaining;
+};
+
+TConverterCore::TConverterCore(TJobHost& host) : host_(host) {
+    LoadStoredConvertor(mp3wav, "mp3wav");
+    LoadStoredConvertor(wavcd, "wavcd");
+    LoadStoredConvertor(wavtowav, "wavtowav");
+    LoadStoredConvertor(wavmp3, "wavmp3");
+}
+
+void TConverterCore::SetProStatus(int value) {
+    if (value < 0 || value > 100) return;
+    FilePercent = value;
+    OverallPercentShown = OverallPercent(State.ItemIndex, State.ItemTotal, value);
+    host_.ShowProgress(FilePercent, OverallPercentShown);
+}
+
+bool TConverterCore::OpenSource(TByteFile& file, const std::string& name, const std::string& failure) {
+    // One immediate retry: a file just written by another program may still
+    // be held for a moment.
+    if (file.OpenRead(name) || file.OpenRead(name)) return true;
+    host_.ShowError(failure);
+    return false;
+}
+
+bool TConverterCore::CreateTarget(TByteFile& target, TByteFile& source, const std::string& name) {
+    // Creating the target empties it; were it the source, nothing would be
+    // left to convert.
+    std::uint64_t dev = 0, ino = 0, tdev = 0, tino = 0;
+    TByteFile probe;
+    if (source.Identity(dev, ino) && probe.OpenRead(name) && probe.Identity(tdev, tino) && dev == tdev &&
+        ino == tino) {
+        host_.ShowError(msg::SameFile);
+        return false;
+    }
+    probe.Close();
+    if (target.Create(name)) return true;
+    host_.ShowError(msg::CannotCreate);
+    return false;
+}
+
+void TConverterCore::RunChunks(Chain& ch) {
+    bool firstChunk = true, endSent = false;
+    auto write = [&](TACMConvertor& c) { ch.target.Write(c.OutputBuffer(), c.StreamHeader.cbDstLengthUsed); };
+    auto pass = [&](DWORD flags) {
+        // The second stage takes what the first made of this chunk.
+        if (!ch.second) return write(*ch.first);
+        const DWORD n = std::min(ch.first->StreamHeader.cbDstLengthUsed, ch.second->InputBufferSize());
+        if (n > 0) std::memcpy(ch.second->InputBuffer(), ch.first->OutputBuffer(), n);
+        ch.second->StreamHeader.cbSrcLength = n;
+        ch.second->StreamHeader.cbSrcLengthUsed = n;
+        ConvertChunk(*ch.second, flags);
+        write(*ch.second);
+    };
+    while (ch.remaining > 0 && !State.Cancel) {
+        DWORD chunk = ch.first->InputBufferSize();
+        bool last = false;
+        if (ch.remaining < static_cast<std::int64_t>(chunk)) {
+            chunk = static_cast<DWORD>(ch.remaining);
+            last = true;
+        }
+        ch.source.Read(ch.first->InputBuffer(), chunk);
+        ch.remaining -= chunk;
+        ch.first->StreamHeader.cbSrcLength = chunk;
+        ch.first->StreamHeader.cbSrcLengthUsed = chunk;
+        SetProStatus(static_cast<int>((ch.base - ch.remaining) * 100 / ch.base));
+        const DWORD flags = last ? ACM_STREAMCONVERTF_END : firstChunk ? ACM_STREAMCONVERTF_START : 0;
+        ConvertChunk(*ch.first, flags);
+        const DWORD used = ch.first->StreamHeader.cbSrcLengthUsed;
+        if (used > 0 && used < chunk) {
+            ch.source.Seek(ch.source.Position() - (chunk - used));
+            ch.remaining += chunk - used;
+        }
+        pass(flags);
+        firstChunk = false;
+        endSent = endSent || last;
+        host_.ProcessMessages();
+    }
+    // A source that ends exactly on a chunk boundary never had a short last
+    // chunk: one empty END call still gets back what the codecs hold.
+    if (!State.Cancel && ch.remaining <= 0 && !endSent) {
+        ch.first->StreamHeader.cbSrcLength = 0;
+        ch.first->StreamHeader.cbSrcLengthUsed = 0;
+        ConvertChunk(*ch.first, ACM_STREAMCONVERTF_END);
+        pass(ACM_STREAMCONVERTF_END);
+    }
+}
+
+void TConverterCore::ConvertMP3WAV(const std::string& source, const std::string& target) {
+    MP3ToWav(source, target, false);
+}
+
+void TConverterCore::ConvertMP3CDWAV(const std::string& source, const std::string& target) {
+    MP3ToWav(source, target, true);
+}
+
+void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& targetName, bool cdQuality) {
+    if (Catalogue.MP3FormatCount == 0) {
+        host_.ShowError(msg::NoMp3Decoder);
+        return;
+    }
+    State.Busy = true;
+    SetProStatus(0);
+    TByteFile source, target;
+    RunGuard guard(*this, {&wavcd, &mp3wav}, {&target, &source});
+    if (!OpenSource(source, sourceName, msg::CannotOpen)) return;
+    const std::int64_t size = source.Size();
+    if (!CreateTarget(target, source, targetName)) return;
+
+    TFrameAnalysis analysis = LocateAudio(source);
+    DeriveFormats(analysis, source, mp3wav, Catalogue.MP3FormatTable);
+    // The CD-quality target's format is wavcd's stored one; when the MP3 is
+    // already in it, decoding alone gives the same bytes.
+    const TFormatArea& written = cdQuality ? wavcd.FormatOut : mp3wav.FormatOut;
+    const bool secondStage = cdQuality && std::memcmp(mp3wav.FormatOut.Bytes.data(), wavcd.FormatOut.Bytes.data(), 16) != 0;
+    std::uint8_t format16[16];
+    std::memcpy(format16, written.Bytes.data(), 16);
+    WriteProvisionalHeader(target, format16);
+
+    mp3wav.SetInputBufferSize(std::max<DWORD>(1, mp3wav.FormatIn.Wfx().nBlockAlign) * 1024);
+    mp3wav.SetActive(true);
+    if (secondStage) {
+        wavcd.FormatIn.Bytes = mp3wav.FormatOut.Bytes;
+        wavcd.SetInputBufferSize(mp3wav.OutputBufferSize());
+        wavcd.SetActive(true);
+    }
+    Chain chain{source, target, &mp3wav, secondStage ? &wavcd : nullptr, size, size - analysis.AudioStart};
+    RunChunks(chain);
+    Finish(mp3wav);
+    if (secondStage) Finish(wavcd);
+    WriteFinalHeader(target, format16);
+}
+
+void TConverterCore::ConvertWAVMP3(const std::string& sourceName, const std::string& targetName) {
+    if (Catalogue.MP3FormatCount == 0) {
+        host_.ShowError(msg::NoMp3Encoder);
+        return;
+    }
+    if (Mp3FormatIndex < 0 || Mp3FormatIndex >= Catalogue.MP3FormatCount) {
+        host_.ShowError(msg::ChooseFormat);
+        return;
+    }
+    State.Busy = true;
+    SetProStatus(0);
+    TByteFile source, target;
+    RunGuard guard(*this, {&wavmp3, &wavtowav}, {&target, &source});
+    if (!OpenSource(source, sourceName, msg::CannotOpenNamed(sourceName))) return;
+    TWaveChunks wave;
+    try {
+        WalkChunks(source, wave);
+    } catch (const EInOutError&) {
+        // Trailing junk: what was found before it still converts.
+    }
+    if (!wave.Found) {
+        host_.ShowError(msg::NoValidWav);
+        return;
+    }
+    std::int64_t length = wave.DataSize;
+    length = std::min(length, std::max<std::int64_t>(0, source.Size() - wave.DataOffset));
+    if (!CreateTarget(target, source, targetName)) return;
+    source.Seek(wave.DataOffset);
+
+    TFormatCatalogue::CopySlot(Catalogue.MP3FormatTable, Mp3FormatIndex, wavmp3.FormatOut);
+    const WAVEFORMATEX& mp3 = wavmp3.FormatOut.Wfx();
+    WAVEFORMATEX& pcm = wavmp3.FormatIn.Wfx();
+    pcm.nChannels = mp3.nChannels;
+    pcm.nSamplesPerSec = mp3.nSamplesPerSec;
+    pcm.wBitsPerSample = 16;
+    pcm.nBlockAlign = static_cast<WORD>(mp3.nChannels * 16 / 8);
+    pcm.nAvgBytesPerSec = mp3.nSamplesPerSec * mp3.nChannels * 16 / 8;
+    pcm.cbSize = 0;
+    const WAVEFORMATEX& src = wave.Wfx();
+    // A source already in the encoder's PCM goes to the encoder directly.
+    const bool direct = src.wFormatTag == WAVE_FORMAT_PCM && src.nChannels == pcm.nChannels &&
+                        src.nSamplesPerSec == pcm.nSamplesPerSec && src.wBitsPerSample == 16 &&
+                        src.nBlockAlign == pcm.nBlockAlign;
+    TACMConvertor* first = &wavmp3;
+    if (!direct) {
+        wavtowav.FormatIn.Bytes.fill(0);
+        std::memcpy(wavtowav.FormatIn.Bytes.data(), wave.Format.data(), wave.Format.size());
+        std::memcpy(wavtowav.FormatOut.Bytes.data(), wavmp3.FormatIn.Bytes.data(), sizeof(WAVEFORMATEX));
+        wavtowav.SetInputBufferSize(WavChunk(src, 8192));
+        wavtowav.SetActive(true);
+        wavmp3.FormatIn.Bytes = wavtowav.FormatOut.Bytes;
+        wavmp3.SetInputBufferSize(wavtowav.OutputBufferSize());
+        first = &wavtowav;
+    } else {
+        wavmp3.SetInputBufferSize(WavChunk(src, 8192));
+    }
+    wavmp3.SetActive(true);
+    Chain chain{source, target, first, direct ? nullptr : &wavmp3, length, length};
+    RunChunks(chain);
+    if (!direct) Finish(wavtowav);
+    Finish(wavmp3);
+}
+
+void TConverterCore::ConvertWAV2WAV(const std::string& sourceName, const std::string& targetName) {
+    if (Catalogue.WAVFormatCount == 0) {
+        host_.ShowError(msg::NoMp3Encoder);
+        return;
+    }
+    if (WavFormatIndex < 0 || WavFormatIndex >= Catalogue.WAVFormatCount) {
+        host_.ShowError(msg::ChooseFormat);
+        return;
+    }
+    State.Busy = true;
+    SetProStatus(0);
+    TByteFile source, target;
+    RunGuard guard(*this, {&wavtowav}, {&target, &source});
+    if (!OpenSource(source, sourceName, msg::CannotOpenNamed(sourceName))) return;
+    TWaveChunks wave;
+    try {
+        WalkChunks(source, wave);
+    } catch (const EInOutError&) {
+        // As for WAV to MP3: a damaged tail does not spoil what came before.
+    }
+    if (!wave.Found) {
+        host_.ShowError(msg::NoValidWav);
+        return;
+    }
+    std::int64_t length = wave.DataSize;
+    length = std::min(length, std::max<std::int64_t>(0, source.Size() - wave.DataOffset));
+    if (!CreateTarget(target, source, targetName)) return;
+    source.Seek(wave.DataOffset);
+
+    wavtowav.FormatIn.Bytes.fill(0);
+    std::memcpy(wavtowav.FormatIn.Bytes.data(), wave.Format.data(), wave.Format.size());
+    TFormatArea chosen;
+    TFormatCatalogue::CopySlot(Catalogue.WAVFormatTable, WavFormatIndex, chosen);
+    std::memcpy(wavtowav.FormatOut.Bytes.data(), chosen.Bytes.data(), sizeof(WAVEFORMATEX));
+    wavtowav.SetInputBufferSize(WavChunk(wave.Wfx(), 1024));
+    wavtowav.SetActive(true);
+    std::uint8_t format16[16];
+    std::memcpy(format16, wavtowav.FormatOut.Bytes.data(), 16);
+    WriteProvisionalHeader(target, format16);
+    Chain chain{source, target, &wavtowav, nullptr, length, length};
+    RunChunks(chain);
+    Finish(wavtowav);
+    WriteFinalHeader(target, format16);
+}
+
+void TConverterCore::Gobtn2Proc(const TBatchSettings& batch) {
+    const int n = static_cast<int>(batch.Files.size());
+    for (int i = 0; i < n; ++i) {
+        State.ItemIndex = i;
+        State.ItemTotal = n;
+        if (State.Cancel) break;
+        host_.ShowStatusText(msg::BatchStatus(i + 1, n));
+        const std::string& source = batch.Files[static_cast<std::size_t>(i)];
+        const std::string target = BatchTarget(source, ".wav", batch.NextToSource, batch.OutputFolder);
+        if (batch.CdQuality)
+            ConvertMP3CDWAV(source, target);
+        else
+            ConvertMP3WAV(source, target);
+    }
+}
+
+void TConverterCore::Gobtn4Proc(const TBatchSettings& batch) {
+    const int n = static_cast<int>(batch.Files.size());
+    for (int i = 0; i < n; ++i) {
+        State.ItemIndex = i;
+        State.ItemTotal = n;
+        if (State.Cancel) break;
+        host_.ShowStatusText(msg::BatchStatus(i + 1, n));
+        const std::string& source = batch.Files[static_cast<std::size_t>(i)];
+        ConvertWAVMP3(source, BatchTarget(source, ".mp3", batch.NextToSource, batch.OutputFolder));
+    }
+}
+
+}  // namespace sondrel

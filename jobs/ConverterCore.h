@@ -1,0 +1,60 @@
+// The conversions: MP3 to WAV (as it is or in CD quality), WAV to MP3 and
+// WAV to WAV, and the two batch loops. The core owns the four convertors,
+// the format catalogue and the job state, and reaches its front end only
+// through TJobHost.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "codec/ACMConvertor.h"
+#include "codec/ByteFile.h"
+#include "codec/FormatCatalogue.h"
+#include "jobs/JobState.h"
+
+namespace sondrel {
+
+struct TBatchSettings {
+    std::vector<std::string> Files;
+    bool NextToSource = true;
+    std::string OutputFolder;
+    bool CdQuality = false;  // MP3 to WAV only
+};
+
+class TConverterCore {
+public:
+    explicit TConverterCore(TJobHost& host);
+
+    // Drives the progress display: the file's percentage and, from the batch
+    // counters, the job's. Values outside 0..100 change nothing.
+    void SetProStatus(int value);
+
+    void ConvertMP3WAV(const std::string& source, const std::string& target);
+    void ConvertMP3CDWAV(const std::string& source, const std::string& target);
+    void ConvertWAVMP3(const std::string& source, const std::string& target);
+    void ConvertWAV2WAV(const std::string& source, const std::string& target);
+
+    void Gobtn2Proc(const TBatchSettings& batch);  // MP3 to WAV
+    void Gobtn4Proc(const TBatchSettings& batch);  // WAV to MP3
+
+    TACMConvertor mp3wav, wavcd, wavtowav, wavmp3;
+    TFormatCatalogue Catalogue;
+    TJobState State;
+    // The chosen entries of the MP3 and the PCM format list; -1 for none.
+    int Mp3FormatIndex = -1;
+    int WavFormatIndex = -1;
+    // What the last SetProStatus showed.
+    int FilePercent = 0;
+    int OverallPercentShown = 0;
+
+private:
+    struct Chain;
+    void MP3ToWav(const std::string& source, const std::string& target, bool cdQuality);
+    bool OpenSource(TByteFile& file, const std::string& name, const std::string& failure);
+    bool CreateTarget(TByteFile& target, TByteFile& source, const std::string& name);
+    void RunChunks(Chain& chain);
+
+    TJobHost& host_;
+};
+
+}  // namespace sondrel

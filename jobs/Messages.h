@@ -1,0 +1,24 @@
+// The texts the conversions show, exactly as the user has always read them.
+#pragma once
+
+#include <string>
+
+namespace sondrel::msg {
+
+inline const std::string NoMp3Decoder = "Es ist kein Codec installiert, der eine MP3-Decodierung ermöglicht!";
+inline const std::string NoMp3Encoder = "Es ist kein Codec installiert, der eine MP3-Codierung ermöglicht!";
+inline const std::string CannotOpen = "Konnte Datei nicht öffnen!";
+inline const std::string CannotCreate = "Konnte Ausgabedatei nicht erstellen!";
+inline const std::string NoValidWav = "Keine gültige WAV-Datei!!!!";
+inline const std::string SameFile = "Quell- und Zieldatei sind dieselbe Datei!";
+inline const std::string ChooseFormat = "Sie müssen zunächst ein Ausgabeformat wählen!";
+inline const std::string ChooseFiles = "Sie müssen zunächst die Quell- und Zieldatei wählen!";
+inline const std::string FillList = "Sie müssen zunächst Dateien zur Liste hinzufügen!";
+inline const std::string ErrorCaption = "Fehler";
+
+inline std::string CannotOpenNamed(const std::string& name) { return "Konnte Datei (" + name + ") nicht öffnen!"; }
+inline std::string BatchStatus(int position, int count) {
+    return "Verarbeite Datei " + std::to_string(position) + " von " + std::to_string(count);
+}
+
+}  // namespace sondrel::msg
