@@ -1,0 +1,357 @@
+// The four conversions and the batch loops on real files, compared with
+// what the peer tools make of the same input.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <functional>
+
+#include "jobs/ConverterCore.h"
+#include "jobs/Messages.h"
+#include "support/Audio.h"
+
+using namespace sondrel;
+using namespace testing_support;
+
+namespace {
+
+struct RecordingHost : TJobHost {
+    std::vector<std::string> errors;
+    std::vector<std::pair<int, int>> progress;
+    int pumps = 0;
+    std::function<void(int)> onPump;
+    void ShowError(const std::string& t) override { errors.push_back(t); }
+    void ShowProgress(int f, int o) override { progress.emplace_back(f, o); }
+    void ProcessMessages() override {
+        ++pumps;
+        if (onPump) onPump(pumps);
+    }
+};
+
+class Conversion : public ::testing::Test {
+protected:
+    void SetUp() override {
+        core.Catalogue.Build();
+        core.Mp3FormatIndex = 0;
+        core.WavFormatIndex = 0;
+    }
+    std::string P(const std::string& name) const { return (dir / name).string(); }
+    void NeedTools(std::initializer_list<const char*> tools) {
+        for (const char* t : tools)
+            if (!HaveTool(t)) GTEST_SKIP() << t << " not installed";
+    }
+    void MakeSourceWav(const std::string& name, unsigned rate, int channels, double seconds) {
+        WriteFile(dir / name, MakeWav(MakeMusic(rate, channels, seconds), rate, channels));
+    }
+    int MpsIndex(const std::string& text) const {
+        for (int i = 0; i < core.Catalogue.MP3FormatCount; ++i)
+            if (core.Catalogue.MP3Descriptions[static_cast<std::size_t>(i)] == text) return i;
+        return -1;
+    }
+    int WavIndex(const std::string& text) const {
+        for (int i = 0; i < core.Catalogue.WAVFormatCount; ++i)
+            if (core.Catalogue.WAVDescriptions[static_cast<std::size_t>(i)] == text) return i;
+        return -1;
+    }
+
+    TempDir dir;
+    RecordingHost host;
+    TConverterCore core{host};
+};
+
+std::uint32_t At32(const std::vector<std::uint8_t>& b, std::size_t i) {
+    return b[i] | (b[i + 1] << 8) | (b[i + 2] << 16) | (std::uint32_t(b[i + 3]) << 24);
+}
+
+// A well-formed 44-byte-header WAV file whose sizes match its length.
+void ExpectSoundHeader(const std::vector<std::uint8_t>& wav) {
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(At32(wav, 4), wav.size() - 8);
+    EXPECT_EQ(At32(wav, 16), 16u);
+    EXPECT_EQ(At32(wav, 40), wav.size() - 44);
+}
+
+struct Mp3Case {
+    const char* name;
+    const char* lameOptions;
+    int prefixZeros;
+};
+
+class Mp3ToWav : public Conversion, public ::testing::WithParamInterface<Mp3Case> {};
+
+TEST_P(Mp3ToWav, MatchesMpg123) {
+    NeedTools({"lame", "mpg123"});
+    const Mp3Case c = GetParam();
+    const unsigned rate = std::strstr(c.lameOptions, "-m m") ? 22050 : std::strstr(c.lameOptions, "48") ? 48000 : 44100;
+    const int channels = std::strstr(c.lameOptions, "-m m") ? 1 : 2;
+    MakeSourceWav("src.wav", rate, channels, 3.0);
+    ASSERT_TRUE(Shell("lame --quiet " + std::string(c.lameOptions) + " " + P("src.wav") + " " + P("coded.mp3")));
+    if (c.prefixZeros > 0) {
+        auto bytes = ReadFile(dir / "coded.mp3");
+        bytes.insert(bytes.begin(), static_cast<std::size_t>(c.prefixZeros), 0);
+        WriteFile(dir / "coded.mp3", bytes);
+    }
+    ASSERT_TRUE(Shell("mpg123 -q -w " + P("ref.wav") + " " + P("coded.mp3")));
+    const auto before = ReadFile(dir / "coded.mp3");
+    core.ConvertMP3WAV(P("coded.mp3"), P("out.wav"));
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(ReadFile(dir / "coded.mp3"), before);
+    const auto out = ReadFile(dir / "out.wav");
+    ExpectSoundHeader(out);
+    EXPECT_EQ(out[22], channels);
+    EXPECT_EQ(At32(out, 24), rate);
+    EXPECT_EQ(out[34], 16);
+    const auto mine = AsSamples(SplitWave(out).data);
+    const auto ref = AsSamples(SplitWave(ReadFile(dir / "ref.wav")).data);
+    EXPECT_LE(std::abs(static_cast<long>(mine.size()) - static_cast<long>(ref.size())), 1152L * channels);
+    EXPECT_GE(SnrDb(ref, mine, channels, BestLag(ref, mine, channels, 1200)), 60.0);
+    EXPECT_FALSE(core.State.Busy);
+    EXPECT_EQ(host.progress.back().first, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, Mp3ToWav,
+                         ::testing::Values(Mp3Case{"cbr", "-b 128", 0}, Mp3Case{"vbr", "-V 2", 0},
+                                           Mp3Case{"id3v2", "-b 160 --id3v2-only --tt Titel --ta Kuenstler", 0},
+                                           Mp3Case{"zeros", "-b 128", 3000}, Mp3Case{"mono22", "-m m -b 64", 0},
+                                           Mp3Case{"rate48", "--resample 48 -b 192", 0}),
+                         [](const auto& i) { return std::string(i.param.name); });
+
+TEST_F(Conversion, CdQualityFromA22kMonoMp3) {
+    NeedTools({"lame"});
+    MakeSourceWav("src.wav", 22050, 1, 2.0);
+    ASSERT_TRUE(Shell("lame --quiet -m m -b 64 " + P("src.wav") + " " + P("m.mp3")));
+    core.ConvertMP3CDWAV(P("m.mp3"), P("cd.wav"));
+    ASSERT_TRUE(host.errors.empty());
+    const auto cd = ReadFile(dir / "cd.wav");
+    ExpectSoundHeader(cd);
+    const std::uint8_t expected[16] = {0x01, 0x00, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00,
+                                       0x10, 0xB1, 0x02, 0x00, 0x04, 0x00, 0x10, 0x00};
+    EXPECT_EQ(std::memcmp(&cd[20], expected, 16), 0);
+    // The decoded MP3's duration, at the new rate, within 10 ms.
+    core.ConvertMP3WAV(P("m.mp3"), P("plain.wav"));
+    const double plainSeconds = (ReadFile(dir / "plain.wav").size() - 44) / (22050.0 * 2);
+    const double cdSeconds = (cd.size() - 44) / 176400.0;
+    EXPECT_NEAR(cdSeconds, plainSeconds, 0.010);
+}
+
+TEST_F(Conversion, WavToMp3IsABareStreamThatDecodesToTheSource) {
+    NeedTools({"ffmpeg"});
+    MakeSourceWav("src.wav", 44100, 2, 4.0);
+    const auto before = ReadFile(dir / "src.wav");
+    core.ConvertWAVMP3(P("src.wav"), P("out.mp3"));
+    ASSERT_TRUE(host.errors.empty());
+    EXPECT_EQ(ReadFile(dir / "src.wav"), before);
+    const auto mp3 = ReadFile(dir / "out.mp3");
+    ASSERT_GT(mp3.size(), 4u);
+    EXPECT_EQ(mp3[0], 0xFF);
+    EXPECT_EQ(mp3[1] & 0xE0, 0xE0);
+    EXPECT_NE(std::string(mp3.end() - 128, mp3.end()).substr(0, 3), "TAG");
+    ASSERT_TRUE(Shell("ffmpeg -v error -i " + P("out.mp3") + " -f s16le " + P("back.raw")));
+    const auto back = AsSamples(ReadFile(dir / "back.raw"));
+    const auto src = AsSamples(SplitWave(before).data);
+    EXPECT_LE(std::labs(static_cast<long>(back.size() / 2) - static_cast<long>(src.size() / 2)), 2 * 1152 + 1105);
+    EXPECT_GE(SnrDb(src, back, 2, BestLag(src, back, 2, 2500)), 20.0);
+}
+
+TEST_F(Conversion, WavToMp3ThroughTheDecodeStage) {
+    // 8-bit mono 22.05 kHz into the 44.1 kHz stereo default: both stages run.
+    std::vector<std::uint8_t> wav = MakeWav(MakeTone(22050, 1, 2.0, 440, 9000), 22050, 1);
+    ASSERT_TRUE(Shell("true"));
+    WriteFile(dir / "s16.wav", wav);
+    if (!HaveTool("sox")) GTEST_SKIP();
+    ASSERT_TRUE(Shell("sox " + P("s16.wav") + " -b 8 " + P("s8.wav")));
+    core.ConvertWAVMP3(P("s8.wav"), P("out.mp3"));
+    ASSERT_TRUE(host.errors.empty());
+    const auto mp3 = ReadFile(dir / "out.mp3");
+    // About 2 s at 128 kbit/s.
+    EXPECT_NEAR(static_cast<double>(mp3.size()), 2.0 * 16000, 2500);
+    EXPECT_EQ(mp3[0], 0xFF);
+}
+
+TEST_F(Conversion, WavToWavExampleAndCompressedSources) {
+    MakeSourceWav("src.wav", 44100, 2, 1.0);
+    core.WavFormatIndex = WavIndex("22.050 Hz, 8 Bit, Mono");
+    ASSERT_GE(core.WavFormatIndex, 0);
+    core.ConvertWAV2WAV(P("src.wav"), P("small.wav"));
+    ASSERT_TRUE(host.errors.empty());
+    const auto small = ReadFile(dir / "small.wav");
+    ExpectSoundHeader(small);
+    const std::uint8_t fmt[16] = {1, 0, 1, 0, 0x22, 0x56, 0, 0, 0x22, 0x56, 0, 0, 1, 0, 8, 0};
+    EXPECT_EQ(std::memcmp(&small[20], fmt, 16), 0);
+    EXPECT_NEAR(static_cast<double>(small.size() - 44), 22050, 2);
+
+    if (!HaveTool("sox")) GTEST_SKIP() << "sox not installed";
+    core.WavFormatIndex = 0;  // 44.100 Hz, 16 Bit, Stereo
+    for (const char* enc : {"-e ima-adpcm", "-e ms-adpcm", "-e a-law", "-e u-law", "-c 1 -e gsm-full-rate"}) {
+        ASSERT_TRUE(Shell("sox " + P("src.wav") + " -r 8000 " + enc + " " + P("c.wav")));
+        host.errors.clear();
+        core.ConvertWAV2WAV(P("c.wav"), P("cd.wav"));
+        EXPECT_TRUE(host.errors.empty()) << enc;
+        const auto cd = ReadFile(dir / "cd.wav");
+        ExpectSoundHeader(cd);
+        EXPECT_EQ(At32(cd, 24), 44100u);
+        EXPECT_NEAR((cd.size() - 44) / 176400.0, 1.0, 0.02) << enc;
+        EXPECT_GT(Rms(AsSamples(SplitWave(cd).data)), 1000) << enc;
+    }
+}
+
+TEST_F(Conversion, CancelLeavesACompleteFileAndTheSourceUntouched) {
+    MakeSourceWav("src.wav", 44100, 2, 3.0);
+    const auto before = ReadFile(dir / "src.wav");
+    host.onPump = [&](int n) {
+        if (n == 5) core.State.Cancel = true;
+    };
+    core.WavFormatIndex = WavIndex("22.050 Hz, 16 Bit, Stereo");
+    core.ConvertWAV2WAV(P("src.wav"), P("part.wav"));
+    const auto part = ReadFile(dir / "part.wav");
+    ExpectSoundHeader(part);
+    EXPECT_GT(part.size(), 44u + 4000);
+    EXPECT_LT(part.size(), 44u + 3 * 88200 / 2);
+    EXPECT_EQ(ReadFile(dir / "src.wav"), before);
+    EXPECT_FALSE(core.State.Busy);
+
+    NeedTools({"lame"});
+    ASSERT_TRUE(Shell("lame --quiet -b 128 " + P("src.wav") + " " + P("s.mp3")));
+    host.pumps = 0;
+    core.State.Cancel = false;
+    core.ConvertMP3CDWAV(P("s.mp3"), P("part2.wav"));
+    ExpectSoundHeader(ReadFile(dir / "part2.wav"));
+}
+
+TEST_F(Conversion, SameFileIsRefusedBeforeAnythingIsWritten) {
+    MakeSourceWav("src.wav", 44100, 2, 0.5);
+    const auto before = ReadFile(dir / "src.wav");
+    ASSERT_EQ(::symlink(P("src.wav").c_str(), P("link.wav").c_str()), 0);
+    ASSERT_EQ(::link(P("src.wav").c_str(), P("hard.wav").c_str()), 0);
+    core.ConvertWAV2WAV(P("src.wav"), P("src.wav"));
+    core.ConvertWAV2WAV(P("src.wav"), P("link.wav"));
+    core.ConvertWAVMP3(P("src.wav"), P("hard.wav"));
+    core.ConvertWAVMP3(P("src.wav"), (dir / "." / "src.wav").string());
+    ASSERT_EQ(host.errors.size(), 4u);
+    for (const auto& e : host.errors) EXPECT_EQ(e, msg::SameFile);
+    EXPECT_EQ(ReadFile(dir / "src.wav"), before);
+    EXPECT_FALSE(core.State.Busy);
+
+    // A batch reports it and goes on with the next file: "src.mp3" (a WAV
+    // under another name) would become its own target.
+    MakeSourceWav("b.wav", 22050, 1, 0.3);
+    ASSERT_EQ(::symlink(P("src.wav").c_str(), P("src.mp3").c_str()), 0);
+    host.errors.clear();
+    TBatchSettings batch;
+    batch.Files = {P("src.mp3"), P("b.wav")};
+    core.Gobtn4Proc(batch);
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], msg::SameFile);
+    EXPECT_GT(std::filesystem::file_size(dir / "b.mp3"), 1000u);
+    EXPECT_EQ(ReadFile(dir / "src.wav"), before);
+}
+
+TEST_F(Conversion, MessagesForMissingCodecsFilesAndFormats) {
+    core.Mp3FormatIndex = 9999;
+    core.ConvertWAVMP3(P("nothing.wav"), P("x.mp3"));
+    EXPECT_EQ(host.errors.back(), msg::ChooseFormat);
+    EXPECT_FALSE(core.State.Busy);
+    EXPECT_TRUE(host.progress.empty());  // refused before anything started
+    core.WavFormatIndex = -1;
+    core.ConvertWAV2WAV(P("nothing.wav"), P("x.wav"));
+    EXPECT_EQ(host.errors.back(), msg::ChooseFormat);
+    core.Mp3FormatIndex = 0;
+    core.WavFormatIndex = 0;
+
+    core.ConvertWAVMP3(P("nothing.wav"), P("x.mp3"));
+    EXPECT_EQ(host.errors.back(), "Konnte Datei (" + P("nothing.wav") + ") nicht öffnen!");
+    core.ConvertMP3WAV(P("nothing.mp3"), P("x.wav"));
+    EXPECT_EQ(host.errors.back(), msg::CannotOpen);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.wav"));
+    WriteFile(dir / "text.wav", std::vector<std::uint8_t>(100, 'a'));
+    core.ConvertWAV2WAV(P("text.wav"), P("x.wav"));
+    EXPECT_EQ(host.errors.back(), msg::NoValidWav);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.wav"));
+    MakeSourceWav("ok.wav", 8000, 1, 0.1);
+    core.ConvertWAV2WAV(P("ok.wav"), P("no/such/folder/x.wav"));
+    EXPECT_EQ(host.errors.back(), msg::CannotCreate);
+
+    TConverterCore empty(host);  // no catalogue built: no codecs
+    empty.ConvertMP3WAV(P("ok.wav"), P("y.wav"));
+    EXPECT_EQ(host.errors.back(), msg::NoMp3Decoder);
+    empty.ConvertWAVMP3(P("ok.wav"), P("y.mp3"));
+    EXPECT_EQ(host.errors.back(), msg::NoMp3Encoder);
+    empty.ConvertWAV2WAV(P("ok.wav"), P("y.wav"));
+    EXPECT_EQ(host.errors.back(), msg::NoMp3Encoder);
+    EXPECT_FALSE(std::filesystem::exists(dir / "y.wav"));
+}
+
+TEST_F(Conversion, UnconvertibleSourcesEndWithoutAMessage) {
+    // Data but no format chunk: the convertor cannot open, the target stays
+    // empty, and the error reaches the caller.
+    std::vector<std::uint8_t> noFmt = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'd', 'a', 't', 'a', 4, 0, 0, 0, 1, 2, 3, 4};
+    WriteFile(dir / "nofmt.wav", noFmt);
+    EXPECT_THROW(core.ConvertWAV2WAV(P("nofmt.wav"), P("x.wav")), EACMConvertor);
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(std::filesystem::file_size(dir / "x.wav"), 0u);
+    EXPECT_FALSE(core.State.Busy);
+    EXPECT_FALSE(core.wavtowav.Active());
+    EXPECT_THROW(core.ConvertWAVMP3(P("nofmt.wav"), P("x.mp3")), EACMConvertor);
+    EXPECT_FALSE(core.State.Busy);
+}
+
+TEST_F(Conversion, SizesAndChunkBoundaries) {
+    // A data size of 2^31 and more is not negative: the file's bytes convert.
+    auto wav = MakeWav(MakeTone(8000, 1, 1.0, 300, 5000), 8000, 1);
+    wav[40] = 0x00;
+    wav[41] = 0x00;
+    wav[42] = 0x00;
+    wav[43] = 0x90;
+    WriteFile(dir / "big.wav", wav);
+    core.WavFormatIndex = WavIndex("8.000 Hz, 16 Bit, Mono");
+    core.ConvertWAV2WAV(P("big.wav"), P("o.wav"));
+    EXPECT_EQ(ReadFile(dir / "o.wav").size(), 44u + 16000);
+
+    // Data exactly 8192 blocks long (one chunk): the encoder is still
+    // flushed, so the MP3 holds the whole second.
+    const auto exact = MakeMusic(44100, 2, 8192.0 / 44100 * 4);
+    ASSERT_EQ(exact.size() * 2 % 32768, 0u);
+    WriteFile(dir / "exact.wav", MakeWav(exact, 44100, 2));
+    core.ConvertWAVMP3(P("exact.wav"), P("exact.mp3"));
+    const double frames = ReadFile(dir / "exact.mp3").size() / 417.96;
+    EXPECT_GE(frames * 1152, exact.size() / 2 + 576.0);
+}
+
+TEST_F(Conversion, BatchesNameTargetsAndStopOnCancel) {
+    NeedTools({"lame"});
+    std::filesystem::create_directory(dir / "out");
+    std::vector<std::string> files;
+    for (int i = 0; i < 4; ++i) {
+        MakeSourceWav("s" + std::to_string(i) + ".wav", 22050, 1, 1.0);
+        ASSERT_TRUE(Shell("lame --quiet -b 64 " + P("s" + std::to_string(i) + ".wav") + " " +
+                          P("m" + std::to_string(i) + ".mp3")));
+        files.push_back(P("m" + std::to_string(i) + ".mp3"));
+    }
+    TBatchSettings batch;
+    batch.Files = files;
+    batch.NextToSource = false;
+    batch.OutputFolder = P("out");
+    core.Gobtn2Proc(batch);
+    EXPECT_TRUE(host.errors.empty());
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(std::filesystem::exists(dir / "out" / ("m" + std::to_string(i) + ".wav")));
+    EXPECT_EQ(core.State.ItemIndex, 3);
+    EXPECT_EQ(core.State.ItemTotal, 4);
+
+    // Cancel in the second file: it is partial, the third and fourth untouched.
+    batch.NextToSource = true;
+    host.onPump = [&](int) {
+        if (core.State.ItemIndex == 1) core.State.Cancel = true;
+    };
+    core.Gobtn2Proc(batch);
+    EXPECT_TRUE(std::filesystem::exists(dir / "m0.wav"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "m1.wav"));
+    EXPECT_LT(std::filesystem::file_size(dir / "m1.wav"), std::filesystem::file_size(dir / "m0.wav"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "m2.wav"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "m3.wav"));
+}
+
+}  // namespace
