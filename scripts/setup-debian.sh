@@ -9,7 +9,7 @@ packages=(
 )
 if [ "${1:-}" = "--tests" ]; then
   # Outside references the tests and benchmarks compare against.
-  packages+=(lame mpg123 sox libsox-fmt-all ffmpeg xvfb xauth imagemagick python3-mutagen)
+  packages+=(lame mpg123 sox libsox-fmt-all ffmpeg xvfb xauth imagemagick python3-mutagen time)
 fi
 missing=()
 for p in "${packages[@]}"; do

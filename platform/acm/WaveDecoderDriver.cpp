@@ -1,15 +1,10 @@
 // The wave decoder driver: compressed and wide WAVE formats (ADPCM, A-law,
 // u-law, GSM 6.10, float, 32-bit and extensible PCM, and whatever else
 // libavcodec decodes) to PCM at the source's own rate and channel count.
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-}
-
 #include <algorithm>
 #include <cstring>
 
+#include "platform/acm/AvLibrary.h"
 #include "platform/acm/Driver.h"
 
 namespace acm {
@@ -42,30 +37,32 @@ AVCodecID CodecFor(const WAVEFORMATEX& f) {
     }
     // MP3 belongs to the MPEG Layer-3 driver.
     if (tag == WAVE_FORMAT_MPEGLAYER3) return AV_CODEC_ID_NONE;
-    const AVCodecTag* const tables[] = {avformat_get_riff_audio_tags(), nullptr};
-    return av_codec_get_id(tables, tag);
+    const AvLibrary* av = Av();
+    if (!av) return AV_CODEC_ID_NONE;
+    const AVCodecTag* const tables[] = {av->get_riff_audio_tags(), nullptr};
+    return av->codec_get_id(tables, tag);
 }
 
 bool Decodable(const WAVEFORMATEX& in) {
     if (IsPlainPcm(in) && in.wFormatTag == WAVE_FORMAT_PCM) return false;  // the PCM converter's
     if (in.nChannels < 1 || in.nChannels > 8 || in.nSamplesPerSec == 0) return false;
     const AVCodecID id = CodecFor(in);
-    return id != AV_CODEC_ID_NONE && avcodec_find_decoder(id) != nullptr;
+    return id != AV_CODEC_ID_NONE && Av()->find_decoder(id) != nullptr;
 }
 
 WORD NaturalBits(const WAVEFORMATEX& in) { return in.wBitsPerSample > 16 ? 24 : 16; }
 
 // One decoded sample scaled to a 32-bit full scale.
-std::int64_t SampleAt(const AVFrame* fr, int channels, int ch, int i) {
+std::int64_t SampleAt(const AvLibrary& av, const AVFrame* fr, int channels, int ch, int i) {
     const auto fmt = static_cast<AVSampleFormat>(fr->format);
-    const bool planar = av_sample_fmt_is_planar(fmt);
+    const bool planar = av.sample_fmt_is_planar(fmt);
     const int index = planar ? i : i * channels + ch;
     const std::uint8_t* base = fr->extended_data[planar ? ch : 0];
     auto fromDouble = [](double v) {
         const double s = v * 2147483648.0;
         return static_cast<std::int64_t>(std::clamp(s, -2147483648.0, 2147483647.0));
     };
-    switch (av_get_packed_sample_fmt(fmt)) {
+    switch (av.get_packed_sample_fmt(fmt)) {
     case AV_SAMPLE_FMT_U8: return (static_cast<std::int64_t>(base[index]) - 128) << 24;
     case AV_SAMPLE_FMT_S16: return static_cast<std::int64_t>(reinterpret_cast<const std::int16_t*>(base)[index]) << 16;
     case AV_SAMPLE_FMT_S32: return reinterpret_cast<const std::int32_t*>(base)[index];
@@ -91,36 +88,36 @@ void PutSample(std::int64_t v, int bits, std::uint8_t*& out) {
 class WaveDecodeStream final : public CodecStream {
 public:
     WaveDecodeStream(const WAVEFORMATEX& in, const WAVEFORMATEX& out)
-        : channels_(in.nChannels), outBits_(out.wBitsPerSample),
+        : av_(*Av()), channels_(in.nChannels), outBits_(out.wBitsPerSample),
           outBlock_(static_cast<std::size_t>(out.wBitsPerSample / 8) * out.nChannels) {
         const AVCodecID id = CodecFor(in);
-        const AVCodec* codec = avcodec_find_decoder(id);
+        const AVCodec* codec = av_.find_decoder(id);
         if (!codec) return;
-        ctx_ = avcodec_alloc_context3(codec);
+        ctx_ = av_.alloc_context3(codec);
         if (!ctx_) return;
         ctx_->sample_rate = static_cast<int>(in.nSamplesPerSec);
-        av_channel_layout_default(&ctx_->ch_layout, in.nChannels);
+        av_.channel_layout_default(&ctx_->ch_layout, in.nChannels);
         ctx_->block_align = in.nBlockAlign;
         ctx_->bit_rate = static_cast<std::int64_t>(in.nAvgBytesPerSec) * 8;
         ctx_->bits_per_coded_sample = in.wBitsPerSample;
         const std::size_t extra = RecordSize(in) - sizeof(WAVEFORMATEX);
         if (in.wFormatTag != WAVE_FORMAT_EXTENSIBLE && extra > 0) {
-            ctx_->extradata = static_cast<std::uint8_t*>(av_mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
+            ctx_->extradata = static_cast<std::uint8_t*>(av_.mallocz(extra + AV_INPUT_BUFFER_PADDING_SIZE));
             if (ctx_->extradata) {
                 std::memcpy(ctx_->extradata, reinterpret_cast<const std::uint8_t*>(&in) + sizeof(WAVEFORMATEX), extra);
                 ctx_->extradata_size = static_cast<int>(extra);
             }
         }
-        if (avcodec_open2(ctx_, codec, nullptr) < 0) {
-            avcodec_free_context(&ctx_);
+        if (av_.open2(ctx_, codec, nullptr) < 0) {
+            av_.free_context(&ctx_);
             return;
         }
         block_ = in.nBlockAlign > 0 ? in.nBlockAlign : 1;
         // Block codecs get one block per packet; sample codecs get many.
         packetBytes_ = block_ >= 16 ? block_ : std::max<std::size_t>(block_, 4096 / block_ * block_);
         buffer_.assign(packetBytes_ + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-        packet_ = av_packet_alloc();
-        frame_ = av_frame_alloc();
+        packet_ = av_.packet_alloc();
+        frame_ = av_.frame_alloc();
         if (!packet_ || !frame_) Release();
     }
     ~WaveDecodeStream() override { Release(); }
@@ -158,16 +155,16 @@ public:
             const std::size_t whole = filled_ / block_ * block_;
             if (whole > 0) Decode(whole, out);
             filled_ = 0;
-            avcodec_send_packet(ctx_, nullptr);
+            av_.send_packet(ctx_, nullptr);
             Drain(out);
-            avcodec_flush_buffers(ctx_);
+            av_.flush_buffers(ctx_);
         }
         return MMSYSERR_NOERROR;
     }
 
     void Reset() override {
         filled_ = 0;
-        if (ctx_) avcodec_flush_buffers(ctx_);
+        if (ctx_) av_.flush_buffers(ctx_);
     }
 
 private:
@@ -176,12 +173,12 @@ private:
         packet_->size = static_cast<int>(bytes);
         std::memset(buffer_.data() + bytes, 0, AV_INPUT_BUFFER_PADDING_SIZE);
         // A damaged packet is passed over; the next one decodes on its own.
-        if (avcodec_send_packet(ctx_, packet_) == 0) Drain(out);
+        if (av_.send_packet(ctx_, packet_) == 0) Drain(out);
         filled_ = 0;
     }
 
     void Drain(ByteSink& out) {
-        while (avcodec_receive_frame(ctx_, frame_) == 0) {
+        while (av_.receive_frame(ctx_, frame_) == 0) {
             const int n = frame_->nb_samples;
             const int frameChannels = frame_->ch_layout.nb_channels;
             if (n > 0 && frameChannels == channels_) {
@@ -189,19 +186,20 @@ private:
                 std::uint8_t* p = out.Grab(bytes);
                 std::uint8_t* w = p;
                 for (int i = 0; i < n; ++i)
-                    for (int c = 0; c < channels_; ++c) PutSample(SampleAt(frame_, channels_, c, i), outBits_, w);
+                    for (int c = 0; c < channels_; ++c) PutSample(SampleAt(av_, frame_, channels_, c, i), outBits_, w);
                 out.Commit(bytes);
             }
-            av_frame_unref(frame_);
+            av_.frame_unref(frame_);
         }
     }
 
     void Release() {
-        av_frame_free(&frame_);
-        av_packet_free(&packet_);
-        avcodec_free_context(&ctx_);
+        av_.frame_free(&frame_);
+        av_.packet_free(&packet_);
+        av_.free_context(&ctx_);
     }
 
+    const AvLibrary& av_;
     int channels_;
     int outBits_;
     std::size_t outBlock_;

@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+"""Speed and peak memory of sondrel-cli against the peer tools, same input,
+one run. Prints wall-time and peak-memory ratios (sondrel / peer).
+
+    python3 bench/bench.py [--cli build/release/sondrel-cli] [--minutes 1 10]
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+
+def measure(cmd):
+    """Wall seconds and peak resident kB of one command, as /usr/bin/time
+    sees it (a Python child would count the interpreter's pages too)."""
+    proc = subprocess.run(["/usr/bin/time", "-f", "%e %M"] + cmd, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.PIPE, text=True)
+    if proc.returncode != 0:
+        sys.exit("failed: " + " ".join(cmd) + "\n" + proc.stderr)
+    wall, peak = proc.stderr.strip().splitlines()[-1].split()
+    return float(wall), int(peak)
+
+
+def best_of(cmd, runs):
+    results = [measure(cmd) for _ in range(runs)]
+    return min(r[0] for r in results), max(r[1] for r in results)
+
+
+def make_music(path, minutes):
+    # Chords with a slow tremolo over a quiet noise floor: something an
+    # encoder has to work at, unlike a bare sine.
+    seconds = str(minutes * 60)
+    subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth", seconds,
+                    "sine", "220", "sine", "277", "sine", "330", "pinknoise", "remix", "1,2v0.05", "2,3,4v0.05",
+                    "tremolo", "3", "40", "vol", "0.6"], check=True)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--cli", default="build/release/sondrel-cli")
+    ap.add_argument("--minutes", type=int, nargs="+", default=[1, 10])
+    ap.add_argument("--runs", type=int, default=3)
+    args = ap.parse_args()
+    cli = os.path.abspath(args.cli)
+    for tool in ("mpg123", "lame", "sox", "/usr/bin/time"):
+        if not shutil.which(tool):
+            sys.exit(tool + " is needed")
+    with tempfile.TemporaryDirectory() as d:
+        for minutes in args.minutes:
+            wav = os.path.join(d, "music.wav")
+            mp3 = os.path.join(d, "music.mp3")
+            make_music(wav, minutes)
+            subprocess.run(["lame", "--quiet", "-b", "128", wav, mp3], check=True)
+            out = lambda name: os.path.join(d, name)
+            pairs = [
+                ("mp3-to-wav", [cli, "mp3-to-wav", mp3, out("a.wav")], ["mpg123", "-q", "-w", out("b.wav"), mp3]),
+                ("wav-to-mp3", [cli, "wav-to-mp3", wav, out("a.mp3")], ["lame", "--quiet", "-b", "128", "-t", wav, out("b.mp3")]),
+                ("wav-to-wav", [cli, "wav-to-wav", "--format", "22.050 Hz, 16 Bit, Mono", wav, out("c.wav")],
+                 ["sox", wav, "-c", "1", out("d.wav"), "rate", "-v", "22050"]),
+            ]
+            print(f"{minutes} min of 44.1 kHz stereo:")
+            for name, ours, peer in pairs:
+                t1, m1 = best_of(ours, args.runs)
+                t2, m2 = best_of(peer, args.runs)
+                print(f"  {name:11s} time {t1:6.2f} s vs {t2:6.2f} s  ratio {t1 / t2:4.2f}   "
+                      f"peak {m1 / 1024:6.1f} MB vs {m2 / 1024:6.1f} MB  ratio {m1 / m2:4.2f}   ({peer[0]})")
+
+
+if __name__ == "__main__":
+    main()
