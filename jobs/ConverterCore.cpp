@@ -121,6 +121,25 @@ bool TConverterCore::CreateTarget(TByteFile& target, TByteFile& source, const st
     return false;
 }
 
+bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& sourceName, TByteFile& target,
+                                    const std::string& targetName, TWaveChunks& wave, std::int64_t& length) {
+    if (!OpenSource(source, sourceName, msg::CannotOpenNamed(sourceName))) return false;
+    try {
+        WalkChunks(source, wave);
+    } catch (const EInOutError&) {
+        // Trailing junk: what was found before it still converts.
+    }
+    if (!wave.Found) {
+        host_.ShowError(msg::NoValidWav);
+        return false;
+    }
+    // A data chunk claiming more than the file holds ends with the file.
+    length = std::min<std::int64_t>(wave.DataSize, std::max<std::int64_t>(0, source.Size() - wave.DataOffset));
+    if (!CreateTarget(target, source, targetName)) return false;
+    source.Seek(wave.DataOffset);
+    return true;
+}
+
 void TConverterCore::RunChunks(Chain& ch) {
     bool firstChunk = true, endSent = false;
     auto write = [&](TACMConvertor& c) { ch.target.Write(c.OutputBuffer(), c.StreamHeader.cbDstLengthUsed); };
@@ -226,21 +245,9 @@ void TConverterCore::ConvertWAVMP3(const std::string& sourceName, const std::str
     SetProStatus(0);
     TByteFile source, target;
     RunGuard guard(*this, {&wavmp3, &wavtowav}, {&target, &source});
-    if (!OpenSource(source, sourceName, msg::CannotOpenNamed(sourceName))) return;
     TWaveChunks wave;
-    try {
-        WalkChunks(source, wave);
-    } catch (const EInOutError&) {
-        // Trailing junk: what was found before it still converts.
-    }
-    if (!wave.Found) {
-        host_.ShowError(msg::NoValidWav);
-        return;
-    }
-    std::int64_t length = wave.DataSize;
-    length = std::min(length, std::max<std::int64_t>(0, source.Size() - wave.DataOffset));
-    if (!CreateTarget(target, source, targetName)) return;
-    source.Seek(wave.DataOffset);
+    std::int64_t length = 0;
+    if (!OpenWaveSource(source, sourceName, target, targetName, wave, length)) return;
 
     TFormatCatalogue::CopySlot(Catalogue.MP3FormatTable, Mp3FormatIndex, wavmp3.FormatOut);
     const WAVEFORMATEX& mp3 = wavmp3.FormatOut.Wfx();
@@ -289,21 +296,9 @@ void TConverterCore::ConvertWAV2WAV(const std::string& sourceName, const std::st
     SetProStatus(0);
     TByteFile source, target;
     RunGuard guard(*this, {&wavtowav}, {&target, &source});
-    if (!OpenSource(source, sourceName, msg::CannotOpenNamed(sourceName))) return;
     TWaveChunks wave;
-    try {
-        WalkChunks(source, wave);
-    } catch (const EInOutError&) {
-        // As for WAV to MP3: a damaged tail does not spoil what came before.
-    }
-    if (!wave.Found) {
-        host_.ShowError(msg::NoValidWav);
-        return;
-    }
-    std::int64_t length = wave.DataSize;
-    length = std::min(length, std::max<std::int64_t>(0, source.Size() - wave.DataOffset));
-    if (!CreateTarget(target, source, targetName)) return;
-    source.Seek(wave.DataOffset);
+    std::int64_t length = 0;
+    if (!OpenWaveSource(source, sourceName, target, targetName, wave, length)) return;
 
     wavtowav.FormatIn.Bytes.fill(0);
     std::memcpy(wavtowav.FormatIn.Bytes.data(), wave.Format.data(), wave.Format.size());

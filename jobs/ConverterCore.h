@@ -10,6 +10,7 @@
 #include "codec/ACMConvertor.h"
 #include "codec/ByteFile.h"
 #include "codec/FormatCatalogue.h"
+#include "codec/WaveFile.h"
 #include "jobs/JobState.h"
 
 namespace sondrel {
@@ -52,6 +53,10 @@ private:
     void MP3ToWav(const std::string& source, const std::string& target, bool cdQuality);
     bool OpenSource(TByteFile& file, const std::string& name, const std::string& failure);
     bool CreateTarget(TByteFile& target, TByteFile& source, const std::string& name);
+    // Opens a WAV source, finds its format and data, creates the target and
+    // positions the source at its audio; false after a message.
+    bool OpenWaveSource(TByteFile& source, const std::string& sourceName, TByteFile& target,
+                        const std::string& targetName, TWaveChunks& wave, std::int64_t& length);
     void RunChunks(Chain& chain);
 
     TJobHost& host_;
