@@ -65,10 +65,13 @@ std::size_t RecordSize(const WAVEFORMATEX& f) {
 }
 
 std::string GroupThousands(unsigned value) {
-    std::string digits = std::to_string(value);
-    for (int i = static_cast<int>(digits.size()) - 3; i > 0; i -= 3)
-        digits.insert(static_cast<std::size_t>(i), ".");
-    return digits;
+    const std::string digits = std::to_string(value);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) grouped += '.';
+        grouped += digits[i];
+    }
+    return grouped;
 }
 
 const std::vector<std::unique_ptr<Driver>>& Drivers() {

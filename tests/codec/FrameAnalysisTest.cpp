@@ -99,9 +99,8 @@ TEST(FrameAnalysis, ZerosTagsAndWrappers) {
     EXPECT_EQ(r.a.AudioStart, 300);
 
     // A WAVE file whose first chunk is "fmt " is decoded from offset 66.
-    std::vector<std::uint8_t> wrapped = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 30, 0, 0, 0};
-    const std::uint8_t fmt[18] = {0x55, 0, 1, 0, 0x22, 0x56, 0, 0, 0xE8, 0x03, 0, 0, 1, 0, 0, 0, 12, 0};
-    wrapped.insert(wrapped.end(), fmt, fmt + 18);
+    std::vector<std::uint8_t> wrapped = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 30, 0, 0, 0,
+                                         0x55, 0, 1, 0, 0x22, 0x56, 0, 0, 0xE8, 0x03, 0, 0, 1, 0, 0, 0, 12, 0};
     wrapped.resize(200, 0x33);
     Analyse(wrapped, r);
     EXPECT_TRUE(r.a.Wrapped);

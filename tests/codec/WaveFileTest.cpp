@@ -82,7 +82,9 @@ bool Walk(const std::vector<std::uint8_t>& bytes, TWaveChunks& out) {
     TByteFile f;
     EXPECT_TRUE(f.OpenRead(dir / "w.wav"));
     const bool found = WalkChunks(f, out);
-    if (found) EXPECT_EQ(f.Position(), 0);
+    if (found) {
+        EXPECT_EQ(f.Position(), 0);
+    }
     return found;
 }
 
