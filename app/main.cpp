@@ -1,19 +1,27 @@
 #include <QApplication>
 #include <QLibraryInfo>
-#include <QLocale>
-#include <QMainWindow>
+#include <QScreen>
 #include <QTranslator>
+
+#include "app/MainUnit.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Sondrel");
+    QApplication::setApplicationName(QStringLiteral("Sondrel"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Sondrel"));
     // Qt's own dialogs and buttons speak German, like the rest of the program.
     QTranslator qtGerman;
-    if (qtGerman.load("qtbase_de", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (qtGerman.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtGerman);
-    QMainWindow window;
-    window.setWindowTitle("Velkor Sondrel 1.1");
-    window.resize(600, 400);
-    window.show();
+
+    sondrel::TMainForm form;
+    // Centred on the screen, unless the remembered placement says otherwise
+    // when the window is first shown.
+    if (const QScreen* screen = form.screen()) {
+        QRect frame = form.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        form.move(frame.topLeft());
+    }
+    form.show();
     return QApplication::exec();
 }

@@ -15,6 +15,9 @@ inline const std::string ChooseFormat = "Sie müssen zunächst ein Ausgabeformat
 inline const std::string ChooseFiles = "Sie müssen zunächst die Quell- und Zieldatei wählen!";
 inline const std::string FillList = "Sie müssen zunächst Dateien zur Liste hinzufügen!";
 inline const std::string ErrorCaption = "Fehler";
+inline const std::string ConversionFailed =
+    "Die Datei konnte nicht konvertiert werden. Kein installierter Codec kann ihr Format umwandeln, "
+    "oder die Datei ist beschädigt.";
 
 inline std::string CannotOpenNamed(const std::string& name) { return "Konnte Datei (" + name + ") nicht öffnen!"; }
 inline std::string BatchStatus(int position, int count) {

@@ -1,0 +1,53 @@
+// The batch lists: adding without duplicates, deleting the selection or
+// everything, and the target name derived after the source dialog.
+#include <QDir>
+#include <QFileDialog>
+
+#include "app/MainUnit.h"
+#include "jobs/Naming.h"
+#include "ui/FileEdit.h"
+#include "ui_MainForm.h"
+
+namespace sondrel {
+
+void TMainForm::AddFiles(QListWidget* list, const QStringList& files) {
+    for (const QString& file : files) {
+        bool present = false;
+        for (int i = 0; i < list->count() && !present; ++i) present = list->item(i)->text() == file;
+        if (!present) list->addItem(file);
+    }
+}
+
+void TMainForm::AddFilesFromDialog(QListWidget* list, bool mp3) {
+    QFileDialog dialog(this);
+    dialog.setObjectName(mp3 ? "Mp3SelectDialog" : "WavSelectDialog");
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilter(TFileEdit::QtFilter(mp3 ? "MP3|*.mp3" : "WAV|*.wav"));
+    if (dialog.exec() != QDialog::Accepted) return;
+    QStringList files;
+    for (const QString& f : dialog.selectedFiles()) files << QDir::toNativeSeparators(f);
+    AddFiles(list, files);
+}
+
+void TMainForm::AddBtnClick() { AddFilesFromDialog(ui->FileList, true); }
+void TMainForm::AddBtn2Click() { AddFilesFromDialog(ui->FileList2, false); }
+
+void TMainForm::DeleteSelected(QListWidget* list) {
+    for (int i = list->count() - 1; i >= 0; --i)
+        if (list->item(i)->isSelected()) delete list->takeItem(i);
+}
+
+void TMainForm::DelbtnClick() { DeleteSelected(ui->FileList); }
+void TMainForm::DelBtn2Click() { DeleteSelected(ui->FileList2); }
+void TMainForm::DelAllBtnClick() { ui->FileList->clear(); }
+void TMainForm::DelAllBtn2Click() { ui->FileList2->clear(); }
+
+void TMainForm::InputFileEdAfterDialog(const QString& name, bool) {
+    ui->OutputFileEd->setFileName(QString::fromStdString(ReplaceExtension(name.toStdString(), ".wav")));
+}
+
+void TMainForm::input2edAfterDialog(const QString& name, bool) {
+    ui->output2ed->setFileName(QString::fromStdString(ReplaceExtension(name.toStdString(), ".mp3")));
+}
+
+}  // namespace sondrel

@@ -1,0 +1,78 @@
+// The window's side of a job: the Go buttons, the progress display and
+// what the progress window reads from the pages.
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QStatusBar>
+
+#include "app/MainUnit.h"
+#include "jobs/Messages.h"
+#include "ui_MainForm.h"
+
+namespace sondrel {
+
+void TMainForm::GoClick(int mode) {
+    GoButtons[static_cast<std::size_t>(mode - 1)]->Release();
+    if (core_.State.Busy) return;
+    core_.State.Cancel = false;
+    statusForm_->ProgressBar1->setValue(0);
+    statusForm_->ProgressBar2->setValue(0);
+    core_.State.ItemIndex = 0;
+    core_.State.ItemTotal = 1;
+    core_.State.JobMode = mode;
+    core_.Mp3FormatIndex = ui->mp3format->currentIndex();
+    core_.WavFormatIndex = ui->WAVFormats->currentIndex();
+    statusForm_->exec();
+}
+
+void TMainForm::ShowProgress(int filePercent, int overallPercent) {
+    statusForm_->ProgressBar1->setValue(filePercent);
+    statusForm_->ProgressBar2->setValue(overallPercent);
+    if (filePercent < DrawnPercent) {
+        // A shorter bar needs the panel cleared first.
+        DrawnPercent = filePercent;
+        ui->StatusBar1->repaint();
+    } else {
+        DrawnPercent = filePercent;
+        SBarPaintMore();
+    }
+}
+
+void TMainForm::SBarPaintMore() {
+    // A longer bar is drawn over the old one; before the first paint there
+    // is no panel area to draw on.
+    if (ProgressPanel->PanelRect.isEmpty()) return;
+    ProgressPanel->repaint();
+}
+
+void TMainForm::ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void TMainForm::ShowError(const std::string& text) {
+    QWidget* parent = statusForm_ && statusForm_->isVisible() ? static_cast<QWidget*>(statusForm_) : this;
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(msg::ErrorCaption), QString::fromStdString(text),
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void TMainForm::ShowStatusText(const std::string& text) { StatusText->setText(QString::fromStdString(text)); }
+
+void TMainForm::JobFileNames(int mode, std::string& source, std::string& target) {
+    TFileEdit* fields[][2] = {{ui->InputFileEd, ui->OutputFileEd}, {nullptr, nullptr}, {ui->input2ed, ui->output2ed},
+                              {nullptr, nullptr}, {ui->input3ed, ui->output3ed}};
+    if (mode < 1 || mode > 5 || !fields[mode - 1][0]) return;
+    source = fields[mode - 1][0]->fileName().toStdString();
+    target = fields[mode - 1][1]->fileName().toStdString();
+}
+
+bool TMainForm::CdQualityChecked() { return ui->cdqualcheck->isChecked(); }
+
+TBatchSettings TMainForm::JobBatch(int mode) {
+    TBatchSettings batch;
+    QListWidget* list = mode == 2 ? ui->FileList : ui->FileList2;
+    for (int i = 0; i < list->count(); ++i) batch.Files.push_back(list->item(i)->text().toStdString());
+    batch.NextToSource = mode == 2 ? ui->QuellCheck->isChecked() : ui->QuellCheck2->isChecked();
+    batch.OutputFolder = (mode == 2 ? ui->OutDirectoryEd : ui->OutDirectory2Ed)->fileName().toStdString();
+    batch.CdQuality = ui->cdqual2check->isChecked();
+    return batch;
+}
+
+}  // namespace sondrel

@@ -1,0 +1,255 @@
+#include "app/MainUnit.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QScreen>
+#include <QShortcut>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QUrl>
+
+#include "app/Maker.h"
+#include "ui/Artwork.h"
+#include "ui_MainForm.h"
+
+namespace sondrel {
+
+TProgressPanel::TProgressPanel(const int& drawnPercent, QWidget* parent) : QFrame(parent), drawn_(drawnPercent) {
+    setObjectName("ProgressPanel");
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+}
+
+void TProgressPanel::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    QPainter p(this);
+    const QRect r = contentsRect().adjusted(1, 1, -1, -1);
+    PanelRect = r;
+    const int width = r.width() * drawn_ / 100;
+    if (width <= 0) return;
+    p.fillRect(QRect(r.left(), r.top(), width, r.height()), art::Navy);
+}
+
+TMainForm::TMainForm(const QString& programFolder, QWidget* parent)
+    : QMainWindow(parent), ProgramFolder(programFolder), ui(new Ui::TMainForm), core_(*this) {
+    ui->setupUi(this);
+    setWindowIcon(art::ProgramIcon());
+    BuildDecoration();
+    BuildStatusBar();
+    FormCreate();
+    ConnectHandlers();
+    statusForm_ = new TStatusForm(*this, this);
+}
+
+TMainForm::~TMainForm() {
+    if (!storeSaved_) SaveStore(true);
+    FormDestroy();
+    delete ui;
+}
+
+void TMainForm::FormCreate() {
+    // 1. The program folder, always ending in a separator.
+    if (ProgramFolder.isEmpty()) ProgramFolder = QCoreApplication::applicationDirPath();
+    ProgramFolder = QDir::toNativeSeparators(ProgramFolder);
+    if (!ProgramFolder.endsWith(QDir::separator())) ProgramFolder += QDir::separator();
+    // settings.dat stays beside the program where it may write there, and
+    // goes to the user's configuration folder where it may not.
+    settingsFolder_ = ProgramFolder;
+    if (!QFileInfo(ProgramFolder).isWritable()) {
+        settingsFolder_ = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+        QDir().mkpath(settingsFolder_);
+        settingsFolder_ = QDir::toNativeSeparators(settingsFolder_) + QDir::separator();
+    }
+    // 2. and 3. The format lists, their first entries selected.
+    FillFormatLists();
+    // 4. The remembered selections.
+    ReadSettingsDat();
+    // 6. The batch counters.
+    core_.State.ItemIndex = 0;
+    core_.State.ItemTotal = 1;
+}
+
+void TMainForm::FormDestroy() {
+    core_.Catalogue.Release();
+}
+
+bool TMainForm::FormCloseQuery() {
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Programm beenden"),
+                    QStringLiteral("Hiermit beenden Sie das Programm! Alle nicht gespeicherten Daten gehen verloren!"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    return box.exec() == QMessageBox::Ok;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!FormCloseQuery()) {
+        event->ignore();
+        return;
+    }
+    SaveStore(false);
+    event->accept();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (shownOnce_) return;
+    shownOnce_ = true;
+    RestoreStore();
+}
+
+void TMainForm::BuildDecoration() {
+    QFont font = this->font();
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    font.setPointSize(8);
+    setFont(font);
+
+    const QPixmap picture = art::PagePicture();
+    QLabel* banners[] = {ui->Banner1, ui->Banner2, ui->Banner3, ui->Banner4};
+    QFrame* columns[] = {ui->Column1, ui->Column2, ui->Column3, ui->Column4};
+    QLabel* pictures[] = {ui->Picture1, ui->Picture2, ui->Picture3, ui->Picture4};
+    QFrame* boxes[] = {ui->TitleBox1, ui->TitleBox2, ui->TitleBox3, ui->TitleBox4};
+    QLabel* titles[] = {ui->PageTitle1, ui->PageTitle2, ui->PageTitle3, ui->PageTitle4};
+    auto paint = [](QWidget* w, const QColor& c) {
+        w->setAutoFillBackground(true);
+        QPalette pal = w->palette();
+        pal.setColor(QPalette::Window, c);
+        w->setPalette(pal);
+    };
+    QFont bold = font;
+    bold.setBold(true);
+    QFont title;
+    title.setFamilies({QStringLiteral("Arial Black"), QStringLiteral("Liberation Sans")});
+    title.setPixelSize(19);
+    title.setWeight(QFont::Black);
+    for (int i = 0; i < 4; ++i) {
+        paint(banners[i], art::Banner);
+        banners[i]->setFrameStyle(QFrame::Panel | QFrame::Raised);
+        banners[i]->setLineWidth(1);
+        banners[i]->setFont(bold);
+        banners[i]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        banners[i]->setIndent(14);
+        paint(columns[i], art::Column);
+        columns[i]->setFrameStyle(QFrame::Panel | QFrame::Raised);
+        pictures[i]->setPixmap(picture);
+        paint(boxes[i], art::Banner);
+        titles[i]->setFont(title);
+        QPalette pal = titles[i]->palette();
+        pal.setColor(QPalette::WindowText, art::Accent);
+        titles[i]->setPalette(pal);
+        ui->PageControl1->setTabIcon(i, art::PageIcon(i));
+    }
+    for (QTabWidget* inner : {ui->PageControl2, ui->PageControl3, ui->PageControl4})
+        for (int i = 0; i < inner->count(); ++i) inner->setTabIcon(i, art::SheetIcon(i));
+
+    const QString goCaption = QStringLiteral("Go!");
+    TImagePicture* goPictures[] = {ui->GoBtn1, ui->Gobtn2, ui->GoBtn3, ui->GoBtn4, ui->GoBtn5};
+    QLabel* goDown[] = {ui->GoBtn1Down, ui->Gobtn2down, ui->GoBtn3down, ui->GoBtn4Down, ui->GoBtn5Down};
+    for (int i = 0; i < 5; ++i) {
+        goPictures[i]->setPicture(art::ImageButton(goCaption, false));
+        goDown[i]->setPixmap(art::ImageButton(goCaption, true));
+        GoButtons[static_cast<std::size_t>(i)] = new TImageButton(goPictures[i], goDown[i], this);
+    }
+    ui->ueberbtn->setPicture(art::ImageButton(QStringLiteral("Info"), false));
+    ui->ueberBtn2->setPixmap(art::ImageButton(QStringLiteral("Info"), true));
+    AboutButton = new TImageButton(ui->ueberbtn, ui->ueberBtn2, this);
+    ui->EndeBtn->setPicture(art::ImageButton(QStringLiteral("Ende"), false));
+    ui->EndeBtnDown->setPixmap(art::ImageButton(QStringLiteral("Ende"), true));
+    ExitButton = new TImageButton(ui->EndeBtn, ui->EndeBtnDown, this);
+    ui->wwwBtn->setIcon(art::WebIcon());
+    ui->wwwBtn->setIconSize(QSize(24, 24));
+    ui->wwwBtn->setText(QString::fromUtf8(maker::WebAddress));
+    ui->PageControl1->setCurrentIndex(0);
+}
+
+void TMainForm::BuildStatusBar() {
+    QStatusBar* bar = ui->StatusBar1;
+    bar->setFixedHeight(19);
+    StatusText = new QLabel(bar);
+    StatusText->setObjectName("StatusPanel0");
+    StatusText->setFixedWidth(250);
+    StatusText->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    ProgressPanel = new TProgressPanel(DrawnPercent, bar);
+    bar->addWidget(StatusText);
+    bar->addWidget(ProgressPanel, 1);
+}
+
+void TMainForm::ConnectHandlers() {
+    for (int i = 0; i < 5; ++i)
+        connect(GoButtons[static_cast<std::size_t>(i)], &TImageButton::clicked, this, [this, i] { GoClick(i + 1); });
+    connect(AboutButton, &TImageButton::clicked, this, &TMainForm::ueberbtnClick);
+    connect(ExitButton, &TImageButton::clicked, this, &TMainForm::EndeBtnClick);
+    connect(ui->wwwBtn, &QToolButton::clicked, this, &TMainForm::wwwBtnClick);
+
+    connect(ui->AddBtn, &QPushButton::clicked, this, &TMainForm::AddBtnClick);
+    connect(ui->AddBtn2, &QPushButton::clicked, this, &TMainForm::AddBtn2Click);
+    connect(ui->Delbtn, &QPushButton::clicked, this, &TMainForm::DelbtnClick);
+    connect(ui->DelBtn2, &QPushButton::clicked, this, &TMainForm::DelBtn2Click);
+    connect(ui->DelAllBtn, &QPushButton::clicked, this, &TMainForm::DelAllBtnClick);
+    connect(ui->DelAllBtn2, &QPushButton::clicked, this, &TMainForm::DelAllBtn2Click);
+    connect(ui->InputFileEd, &TFileEdit::afterDialog, this, &TMainForm::InputFileEdAfterDialog);
+    connect(ui->input2ed, &TFileEdit::afterDialog, this, &TMainForm::input2edAfterDialog);
+    connect(ui->InputFileEd, &TFileEdit::fileDropped, this, [this](const QString& n) { InputFileEdAfterDialog(n, true); });
+    connect(ui->input2ed, &TFileEdit::fileDropped, this, [this](const QString& n) { input2edAfterDialog(n, true); });
+    for (QListWidget* list : {ui->FileList, ui->FileList2}) list->viewport()->installEventFilter(this);
+
+    connect(ui->mp3format, &QComboBox::activated, this, &TMainForm::mp3formatChange);
+    connect(ui->WAVFormats, &QComboBox::activated, this, &TMainForm::mp3formatChange);
+    connect(ui->mp3format2, &QComboBox::activated, this, &TMainForm::mp3format2Change);
+
+    // Escape on a batch tab presses its "Löschen" button.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (ui->PageControl1->currentWidget() == ui->TabSheet1 && ui->PageControl2->currentWidget() == ui->BatchSheet1)
+            ui->Delbtn->click();
+        else if (ui->PageControl1->currentWidget() == ui->TabSheet2 &&
+                 ui->PageControl3->currentWidget() == ui->BatchSheet2)
+            ui->DelBtn2->click();
+    });
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    // Files dropped from a file manager onto a batch list join it.
+    QListWidget* list = watched == ui->FileList->viewport()    ? ui->FileList
+                        : watched == ui->FileList2->viewport() ? ui->FileList2
+                                                               : nullptr;
+    if (list && (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove)) {
+        auto* drag = static_cast<QDropEvent*>(event);
+        if (drag->mimeData()->hasUrls()) {
+            drag->acceptProposedAction();
+            return true;
+        }
+    }
+    if (list && event->type() == QEvent::Drop) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        QStringList files;
+        for (const QUrl& url : drop->mimeData()->urls())
+            if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
+                files << QDir::toNativeSeparators(url.toLocalFile());
+        AddFiles(list, files);
+        drop->acceptProposedAction();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::ueberbtnClick() {
+    AboutButton->Release();
+}
+
+void TMainForm::EndeBtnClick() {
+    ExitButton->Release();
+    close();
+}
+
+void TMainForm::wwwBtnClick() {
+    // A browser that does not start is not worth a message.
+    QDesktopServices::openUrl(QUrl(QString::fromUtf8(maker::WebPage)));
+}
+
+}  // namespace sondrel

@@ -1,0 +1,131 @@
+// TMainForm: the program's one window. Four pages (MP3 to WAV, WAV to MP3,
+// WAV to WAV, the tag editor), a strip with the web, About and Exit buttons
+// and a status bar whose last panel shows the progress of a running job.
+// The window owns the conversion core and is its front end.
+#pragma once
+
+#include <QFrame>
+#include <QMainWindow>
+#include <QPointer>
+#include <QRect>
+#include <array>
+#include <memory>
+
+#include "jobs/ConverterCore.h"
+#include "jobs/StatusFUnit.h"
+#include "ui/ImageButton.h"
+
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QSettings;
+
+namespace Ui {
+class TMainForm;
+}
+
+namespace sondrel {
+
+// The status bar's owner-drawn last panel: a navy bar of the drawn percentage.
+class TProgressPanel : public QFrame {
+    Q_OBJECT
+public:
+    explicit TProgressPanel(const int& drawnPercent, QWidget* parent = nullptr);
+    // The bar's area, as last painted; empty before the first paint.
+    QRect PanelRect;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    const int& drawn_;
+};
+
+class TMainForm : public QMainWindow, public TJobHost, public TJobOwner {
+    Q_OBJECT
+public:
+    // programFolder: where settings.dat lives; empty for the executable's
+    // folder.
+    explicit TMainForm(const QString& programFolder = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    Ui::TMainForm* Form() const { return ui; }
+    TStatusForm* StatusForm() const { return statusForm_; }
+    TConverterCore& Core() override { return core_; }
+
+    // Start-up and shut-down.
+    void FormCreate();
+    void FormDestroy();
+    bool FormCloseQuery();
+
+    // Jobs: the Go buttons and the progress display.
+    void GoClick(int mode);
+    void SetProStatus(int value) { core_.SetProStatus(value); }
+    void SBarPaintMore();
+    int DrawnPercent = 0;
+
+    // The batch lists and the target name after the source dialog.
+    void AddFiles(QListWidget* list, const QStringList& files);
+    void AddBtnClick();
+    void AddBtn2Click();
+    void DelbtnClick();
+    void DelBtn2Click();
+    void DelAllBtnClick();
+    void DelAllBtn2Click();
+    void InputFileEdAfterDialog(const QString& name, bool confirmed);
+    void input2edAfterDialog(const QString& name, bool confirmed);
+
+    // Format lists and the remembered settings.
+    void mp3formatChange();
+    void mp3format2Change();
+    void savesetting();
+    void ReadSettingsDat();
+    QString SettingsDatPath() const;
+    void SaveStore(bool destroying);
+    void RestoreStore();
+    static std::unique_ptr<QSettings> OpenStore();
+
+    void ueberbtnClick();
+    void EndeBtnClick();
+    void wwwBtnClick();
+
+    QString ProgramFolder;
+    bool SyncingFormats = false;
+    std::array<TImageButton*, 5> GoButtons{};
+    TImageButton* AboutButton = nullptr;
+    TImageButton* ExitButton = nullptr;
+    TProgressPanel* ProgressPanel = nullptr;
+    QLabel* StatusText = nullptr;
+
+    // TJobHost
+    void ShowError(const std::string& text) override;
+    void ShowProgress(int filePercent, int overallPercent) override;
+    void ProcessMessages() override;
+    void ShowStatusText(const std::string& text) override;
+    // TJobOwner
+    void JobFileNames(int mode, std::string& source, std::string& target) override;
+    bool CdQualityChecked() override;
+    TBatchSettings JobBatch(int mode) override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildDecoration();
+    void BuildStatusBar();
+    void ConnectHandlers();
+    void FillFormatLists();
+    void AddFilesFromDialog(QListWidget* list, bool mp3);
+    static void DeleteSelected(QListWidget* list);
+
+    Ui::TMainForm* ui;
+    TConverterCore core_;
+    TStatusForm* statusForm_ = nullptr;
+    bool storeSaved_ = false;
+    bool shownOnce_ = false;
+    QString settingsFolder_;
+};
+
+}  // namespace sondrel

@@ -1,0 +1,139 @@
+#include "jobs/StatusFUnit.h"
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QMessageBox>
+
+#include "jobs/Messages.h"
+#include "ui/Artwork.h"
+
+namespace sondrel {
+
+TStatusForm::TStatusForm(TJobOwner& owner, QWidget* parent) : QDialog(parent), owner_(owner) {
+    setObjectName("StatusForm");
+    setWindowTitle(QStringLiteral("Status der Konvertierung..."));
+    setFixedSize(370, 128);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setModal(true);
+
+    auto* banner = new QLabel(QStringLiteral("Konvertieren - Warten oder auf Abbrechen drücken"), this);
+    banner->setObjectName("Panel1");
+    banner->setGeometry(0, 0, 370, 33);
+    banner->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    banner->setAutoFillBackground(true);
+    QPalette pal = banner->palette();
+    pal.setColor(QPalette::Window, art::Banner);
+    banner->setPalette(pal);
+    QFont bold = banner->font();
+    bold.setBold(true);
+    banner->setFont(bold);
+    banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    banner->setContentsMargins(14, 8, 0, 0);
+
+    auto* label1 = new QLabel(QStringLiteral("Aktuelles Lied:"), this);
+    label1->setGeometry(8, 40, 86, 17);
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setGeometry(96, 40, 265, 17);
+    auto* label2 = new QLabel(QStringLiteral("Gesamt:"), this);
+    label2->setGeometry(8, 64, 86, 17);
+    ProgressBar2 = new QProgressBar(this);
+    ProgressBar2->setObjectName("ProgressBar2");
+    ProgressBar2->setGeometry(96, 64, 265, 17);
+    for (QProgressBar* bar : {ProgressBar1, ProgressBar2}) {
+        bar->setRange(0, 100);
+        bar->setValue(0);
+        bar->setTextVisible(false);
+    }
+
+    CancelBtn = new QPushButton(art::CancelIcon(), QStringLiteral("A&bbrechen"), this);
+    CancelBtn->setObjectName("CancelBtn");
+    CancelBtn->setGeometry(132, 96, 105, 25);
+    CancelBtn->setAutoDefault(false);
+    connect(CancelBtn, &QPushButton::clicked, this, &TStatusForm::CancelBtnClick);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName("Timer1");
+    Timer1->setInterval(100);
+    Timer1->setSingleShot(false);
+    connect(Timer1, &QTimer::timeout, this, &TStatusForm::Timer1Timer);
+}
+
+void TStatusForm::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // The job runs once per showing, as soon as the window is on screen.
+    activationPending_ = true;
+    QMetaObject::invokeMethod(this, [this] {
+        if (!activationPending_) return;
+        activationPending_ = false;
+        FormActivate();
+    }, Qt::QueuedConnection);
+}
+
+void TStatusForm::FormActivate() {
+    MayClose = false;
+    RunJob();
+    MayClose = true;
+    Timer1->start();
+}
+
+void TStatusForm::RunJob() {
+    TConverterCore& core = owner_.Core();
+    const int mode = core.State.JobMode;
+    try {
+        if (mode == 2 || mode == 4) {
+            const TBatchSettings batch = owner_.JobBatch(mode);
+            if (batch.Files.empty()) return Fail(QString::fromStdString(msg::FillList));
+            mode == 2 ? core.Gobtn2Proc(batch) : core.Gobtn4Proc(batch);
+            return;
+        }
+        std::string source, target;
+        owner_.JobFileNames(mode, source, target);
+        if (source.empty() || target.empty()) return Fail(QString::fromStdString(msg::ChooseFiles));
+        switch (mode) {
+        case 1:
+            owner_.CdQualityChecked() ? core.ConvertMP3CDWAV(source, target) : core.ConvertMP3WAV(source, target);
+            break;
+        case 3: core.ConvertWAVMP3(source, target); break;
+        case 5: core.ConvertWAV2WAV(source, target); break;
+        default: break;
+        }
+    } catch (const std::exception& e) {
+        // The routine has closed its files and cleared the busy flag on the
+        // way out; what is left is to tell the user that this file failed
+        // rather than let the window close as if it had worked.
+        Fail(QString::fromStdString(msg::ConversionFailed), QString::fromUtf8(e.what()));
+    }
+}
+
+void TStatusForm::Fail(const QString& text, const QString& detail) {
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(msg::ErrorCaption), text, QMessageBox::Ok, this);
+    if (!detail.isEmpty()) box.setDetailedText(detail);
+    box.exec();
+}
+
+void TStatusForm::CancelBtnClick() { owner_.Core().State.Cancel = true; }
+
+bool TStatusForm::FormCloseQuery() {
+    owner_.Core().State.Cancel = true;
+    return MayClose;
+}
+
+void TStatusForm::Timer1Timer() {
+    Timer1->stop();
+    if (FormCloseQuery()) done(1);
+}
+
+void TStatusForm::closeEvent(QCloseEvent* event) {
+    if (FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TStatusForm::reject() {
+    // Escape presses Cancel; it never closes the window by itself.
+    CancelBtnClick();
+}
+
+}  // namespace sondrel

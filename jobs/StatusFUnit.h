@@ -1,0 +1,58 @@
+// The progress window: shown modally for every job, it runs the job as soon
+// as it is shown, shows the file's and the whole job's progress, turns
+// Cancel, Escape and every close request into a cancel request, and closes
+// itself 100 ms after the job has returned.
+#pragma once
+
+#include <QDialog>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "jobs/ConverterCore.h"
+
+namespace sondrel {
+
+// What the progress window needs of the window that starts jobs.
+class TJobOwner {
+public:
+    virtual ~TJobOwner() = default;
+    virtual TConverterCore& Core() = 0;
+    // The page's two file names for the single-file jobs (modes 1, 3, 5).
+    virtual void JobFileNames(int mode, std::string& source, std::string& target) = 0;
+    virtual bool CdQualityChecked() = 0;
+    // The list and its options for the batch jobs (modes 2, 4).
+    virtual TBatchSettings JobBatch(int mode) = 0;
+};
+
+class TStatusForm : public QDialog {
+    Q_OBJECT
+public:
+    TStatusForm(TJobOwner& owner, QWidget* parent = nullptr);
+
+    void FormActivate();
+    void CancelBtnClick();
+    bool FormCloseQuery();
+    void Timer1Timer();
+
+    QProgressBar* ProgressBar1;
+    QProgressBar* ProgressBar2;
+    QPushButton* CancelBtn;
+    QTimer* Timer1;
+    bool MayClose = false;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override;
+
+private:
+    void RunJob();
+    void Fail(const QString& text, const QString& detail = {});
+
+    TJobOwner& owner_;
+    bool activationPending_ = false;
+};
+
+}  // namespace sondrel

@@ -1,0 +1,62 @@
+// File and folder fields: a single-line edit with a browse button beside
+// it. Files dropped from a file manager land in the field as well.
+#pragma once
+
+#include <QLineEdit>
+#include <QToolButton>
+#include <QWidget>
+
+namespace sondrel {
+
+class TFileEdit : public QWidget {
+    Q_OBJECT
+    Q_PROPERTY(QString filter READ filter WRITE setFilter)
+    Q_PROPERTY(QString defaultExt READ defaultExt WRITE setDefaultExt)
+    Q_PROPERTY(bool saveDialog READ saveDialog WRITE setSaveDialog)
+    Q_PROPERTY(bool directory READ directory WRITE setDirectory)
+public:
+    explicit TFileEdit(QWidget* parent = nullptr);
+
+    QString fileName() const { return edit_->text(); }
+    void setFileName(const QString& name) { edit_->setText(name); }
+    QLineEdit* lineEdit() const { return edit_; }
+    QToolButton* browseButton() const { return button_; }
+
+    // "Description|*.ext|Description|*.*" as the file types of the dialog.
+    QString filter() const { return filter_; }
+    void setFilter(const QString& filter) { filter_ = filter; }
+    QString defaultExt() const { return defaultExt_; }
+    void setDefaultExt(const QString& ext) { defaultExt_ = ext; }
+    bool saveDialog() const { return save_; }
+    void setSaveDialog(bool save) { save_ = save; }
+    // A folder field: the button chooses a folder.
+    bool directory() const { return directory_; }
+    void setDirectory(bool directory) { directory_ = directory; }
+
+    // The dialog's file types in Qt's notation.
+    static QString QtFilter(const QString& filter);
+
+public slots:
+    void browse();
+
+signals:
+    // After every close of the browse dialog: the chosen name when
+    // confirmed, otherwise the field's name as it was.
+    void afterDialog(const QString& name, bool confirmed);
+    void fileDropped(const QString& name);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLineEdit* edit_;
+    QToolButton* button_;
+    QString filter_;
+    QString defaultExt_;
+    bool save_ = false;
+    bool directory_ = false;
+};
+
+}  // namespace sondrel
