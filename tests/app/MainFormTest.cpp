@@ -1,0 +1,373 @@
+// The main window as a user meets it: Go buttons and the progress window,
+// image buttons, batch lists, format lists and what is remembered.
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "app/MainUnit.h"
+#include "support/Audio.h"
+#include "ui_MainForm.h"
+
+using namespace sondrel;
+
+namespace {
+
+// Answers the modal message boxes that come up, remembering what they said.
+class BoxAnswerer : public QObject {
+public:
+    explicit BoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok) : answer_(answer) {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            titles << box->windowTitle();
+            texts << box->text();
+            dismissed.restart();
+            box->button(answer_) ? box->button(answer_)->click() : box->done(answer_);
+        });
+        timer_.start(10);
+    }
+    QStringList titles, texts;
+    QElapsedTimer dismissed;
+
+private:
+    QMessageBox::StandardButton answer_;
+    QTimer timer_;
+};
+
+void Mouse(QWidget* w, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), type == QEvent::MouseMove ? Qt::NoButton : button,
+                  held, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+int Int32At(const QByteArray& b, int i) {
+    std::uint32_t v = 0;
+    for (int k = 0; k < 4; ++k) v |= static_cast<std::uint32_t>(static_cast<unsigned char>(b[i + k])) << (8 * k);
+    return static_cast<int>(v);
+}
+
+}  // namespace
+
+class MainFormTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir home_;
+    QString folder_;
+    std::unique_ptr<TMainForm> form_;
+    Ui::TMainForm* ui_ = nullptr;
+
+    void Fresh() {
+        form_.reset();
+        form_ = std::make_unique<TMainForm>(folder_);
+        ui_ = form_->Form();
+    }
+    QString P(const QString& name) const { return folder_ + "/" + name; }
+
+private slots:
+    void initTestCase() {
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home_.path() + "/config");
+        folder_ = home_.path() + "/program";
+        QDir().mkpath(folder_);
+    }
+    void init() {
+        QFile::remove(P("settings.dat"));
+        QFile::remove(home_.path() + "/config/Software/" + QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".ini");
+        Fresh();
+    }
+    void cleanup() { form_.reset(); }
+
+    void startsWithItsFormatsAndTitle() {
+        QCOMPARE(form_->windowTitle(), QString("Velkor Sondrel 1.1"));
+        QCOMPARE(ui_->mp3format->count(), 168);
+        QCOMPARE(ui_->mp3format2->count(), 168);
+        QCOMPARE(ui_->WAVFormats->count(), 28);
+        QCOMPARE(ui_->mp3format->currentText(), QString("128 kBit/s, 44.100 Hz, Stereo"));
+        QCOMPARE(ui_->WAVFormats->currentText(), QString("44.100 Hz, 16 Bit, Stereo"));
+        QCOMPARE(ui_->PageControl1->currentIndex(), 0);
+        QVERIFY(ui_->QuellCheck->isChecked());
+        QVERIFY(!QFile::exists(P("settings.dat")));  // nothing written at start
+    }
+
+    void emptyNamesShowTheMessageAndTheWindowClosesAfterIt() {
+        BoxAnswerer answerer;
+        QElapsedTimer clock;
+        form_->GoClick(1);
+        const qint64 afterDismissal = answerer.dismissed.elapsed();
+        QCOMPARE(answerer.texts, QStringList{"Sie müssen zunächst die Quell- und Zieldatei wählen!"});
+        QCOMPARE(answerer.titles, QStringList{"Fehler"});
+        QVERIFY(!form_->StatusForm()->isVisible());
+        QVERIFY2(afterDismissal >= 90 && afterDismissal < 1500, qPrintable(QString::number(afterDismissal)));
+        // Only one name filled in is just as empty.
+        ui_->InputFileEd->setFileName(P("a.mp3"));
+        form_->GoClick(1);
+        QCOMPARE(answerer.texts.size(), 2);
+        form_->GoClick(2);
+        QCOMPARE(answerer.texts.last(), QString("Sie müssen zunächst Dateien zur Liste hinzufügen!"));
+        // The cancel flag stays set after a job, until the next Go click.
+        QVERIFY(form_->Core().State.Cancel);
+    }
+
+    void aSingleFileJobConvertsAndTheBarsReturn() {
+        testing_support::WriteFile((P("tone.wav")).toStdString(),
+                                   testing_support::MakeWav(testing_support::MakeMusic(22050, 2, 2.0), 22050, 2));
+        ui_->PageControl1->setCurrentIndex(2);
+        ui_->input3ed->setFileName(P("tone.wav"));
+        ui_->output3ed->setFileName(P("low.wav"));
+        ui_->WAVFormats->setCurrentIndex(ui_->WAVFormats->findText("8.000 Hz, 8 Bit, Mono"));
+        int highest = 0;
+        connect(form_->StatusForm()->ProgressBar2, &QProgressBar::valueChanged, this,
+                [&](int v) { highest = std::max(highest, v); });
+        BoxAnswerer answerer;
+        form_->GoClick(5);
+        QVERIFY(answerer.texts.isEmpty());
+        QCOMPARE(QFileInfo(P("low.wav")).size(), qint64(44 + 16000));
+        QCOMPARE(highest, 100);  // a single file's overall bar follows the file's
+        QCOMPARE(form_->StatusForm()->ProgressBar1->value(), 0);
+        QCOMPARE(form_->StatusForm()->ProgressBar2->value(), 0);
+        QCOMPARE(form_->DrawnPercent, 0);
+        QVERIFY(!form_->Core().State.Busy);
+    }
+
+    void cancelDuringABatchStopsBeforeTheNextFile() {
+        QStringList files;
+        for (int i = 0; i < 4; ++i) {
+            const QString name = P(QString("b%1.wav").arg(i));
+            testing_support::WriteFile(name.toStdString(),
+                                       testing_support::MakeWav(testing_support::MakeMusic(44100, 2, 3.0), 44100, 2));
+            files << name;
+        }
+        form_->AddFiles(ui_->FileList2, files);
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (form_->Core().State.ItemIndex == 1 && form_->StatusForm()->isVisible())
+                form_->StatusForm()->CancelBtn->click();
+        });
+        watch.start(1);
+        BoxAnswerer answerer;
+        form_->GoClick(4);
+        QVERIFY(QFile::exists(P("b0.mp3")));
+        QVERIFY(QFile::exists(P("b1.mp3")));
+        QVERIFY(!QFile::exists(P("b2.mp3")));
+        QVERIFY(!QFile::exists(P("b3.mp3")));
+        QVERIFY(answerer.texts.isEmpty());
+    }
+
+    void theProgressWindowRefusesToCloseWhileAJobRuns() {
+        TStatusForm* status = form_->StatusForm();
+        status->MayClose = false;
+        form_->Core().State.Cancel = false;
+        QVERIFY(!status->FormCloseQuery());
+        QVERIFY(form_->Core().State.Cancel);
+        form_->Core().State.Cancel = false;
+        status->CancelBtnClick();
+        QVERIFY(form_->Core().State.Cancel);
+    }
+
+    void aGoClickWhileBusyDoesNothing() {
+        form_->Core().State.Busy = true;
+        form_->Core().State.JobMode = 0;
+        form_->Core().State.Cancel = true;
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        form_->GoClick(3);
+        QCOMPARE(form_->Core().State.JobMode, 0);
+        QVERIFY(form_->Core().State.Cancel);
+        QVERIFY(!form_->GoButtons[2]->Pressed());
+        form_->Core().State.Busy = false;
+    }
+
+    void imageButtonPressDragAndRelease() {
+        TImageButton* button = form_->GoButtons[0];
+        TImagePicture* normal = button->Normal();
+        int clicks = 0;
+        // Count clicks without starting a job.
+        disconnect(button, &TImageButton::clicked, nullptr, nullptr);
+        connect(button, &TImageButton::clicked, this, [&] { ++clicks; });
+        const int w = normal->width(), h = normal->height();
+        QCOMPARE(w, 101);
+        QCOMPARE(h, 30);
+
+        Mouse(normal, QEvent::MouseMove, QPoint(5, 5));  // no hover picture
+        QVERIFY(normal->isShown());
+        QVERIFY(!button->Pressed());
+
+        Mouse(normal, QEvent::MouseButtonPress, QPoint(5, 5));
+        QVERIFY(button->Pressed());
+        QVERIFY(!normal->isShown());
+        QVERIFY(!button->PressedPicture()->isHidden());
+        Mouse(normal, QEvent::MouseMove, QPoint(w, 5));  // the right edge is outside
+        QVERIFY(normal->isShown());
+        QVERIFY(button->PressedPicture()->isHidden());
+        Mouse(normal, QEvent::MouseMove, QPoint(w - 1, h - 1));
+        QVERIFY(!normal->isShown());
+        Mouse(normal, QEvent::MouseMove, QPoint(5, h));  // so is the bottom edge
+        QVERIFY(normal->isShown());
+        Mouse(normal, QEvent::MouseMove, QPoint(5, 5));
+        Mouse(normal, QEvent::MouseButtonRelease, QPoint(5, 5));
+        QCOMPARE(clicks, 1);
+        QVERIFY(!button->Pressed());
+        QVERIFY(normal->isShown());
+
+        // Dragged off and released outside: no click.
+        Mouse(normal, QEvent::MouseButtonPress, QPoint(5, 5));
+        Mouse(normal, QEvent::MouseMove, QPoint(-1, 5));
+        Mouse(normal, QEvent::MouseButtonRelease, QPoint(-1, 5));
+        QCOMPARE(clicks, 1);
+        QVERIFY(!button->Pressed());
+        QVERIFY(normal->isShown());
+        // The right button presses the picture but does not click.
+        Mouse(normal, QEvent::MouseButtonPress, QPoint(5, 5), Qt::RightButton);
+        QVERIFY(button->Pressed());
+        Mouse(normal, QEvent::MouseButtonRelease, QPoint(5, 5), Qt::RightButton);
+        QCOMPARE(clicks, 1);
+    }
+
+    void exitAsksAndCancelKeepsTheWindow() {
+        form_->show();
+        BoxAnswerer cancel(QMessageBox::Cancel);
+        form_->EndeBtnClick();
+        QCOMPARE(cancel.texts, QStringList{"Hiermit beenden Sie das Programm! Alle nicht gespeicherten Daten gehen verloren!"});
+        QCOMPARE(cancel.titles, QStringList{"Programm beenden"});
+        QVERIFY(form_->isVisible());
+        QVERIFY(ui_->EndeBtn->isShown());
+        QVERIFY(!form_->ExitButton->Pressed());
+        QVERIFY(!QFile::exists(home_.path() + "/config/Software/" +
+                               QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".ini"));
+    }
+
+    void formatBoxesFollowEachOtherAndSettingsDatHoldsTwelveBytes() {
+        ui_->mp3format2->setCurrentIndex(3);
+        emit ui_->mp3format2->activated(3);
+        QCOMPARE(ui_->mp3format->currentIndex(), 3);
+        QByteArray dat;
+        {
+            QFile f(P("settings.dat"));
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            dat = f.readAll();
+        }
+        QCOMPARE(dat.size(), 12);
+        QCOMPARE(Int32At(dat, 0), 3);
+        QCOMPARE(Int32At(dat, 4), 3);
+        QCOMPARE(Int32At(dat, 8), 0);
+        ui_->WAVFormats->setCurrentIndex(5);
+        emit ui_->WAVFormats->activated(5);
+        QFile f(P("settings.dat"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        dat = f.readAll();
+        QCOMPARE(Int32At(dat, 0), 3);
+        QCOMPARE(Int32At(dat, 8), 5);
+        f.close();
+
+        // Read back at the next start; a position beyond its list selects nothing.
+        Fresh();
+        QCOMPARE(ui_->mp3format->currentIndex(), 3);
+        QCOMPARE(ui_->WAVFormats->currentIndex(), 5);
+        QFile w(P("settings.dat"));
+        QVERIFY(w.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        const char bytes[12] = {7, 0, 0, 0, 7, 0, 0, 0, static_cast<char>(0xE7), 3, 0, 0};
+        w.write(bytes, 12);
+        w.close();
+        Fresh();
+        QCOMPARE(ui_->mp3format->currentIndex(), 7);
+        QCOMPARE(ui_->WAVFormats->currentIndex(), -1);
+        // A conversion then asks for a format instead of reading past the list.
+        ui_->input3ed->setFileName(P("x.wav"));
+        ui_->output3ed->setFileName(P("y.wav"));
+        BoxAnswerer answerer;
+        form_->GoClick(5);
+        QCOMPARE(answerer.texts, QStringList{"Sie müssen zunächst ein Ausgabeformat wählen!"});
+    }
+
+    void settingsRoundTrip() {
+        ui_->OutDirectoryEd->setFileName("  /musik/aus  ");
+        ui_->OwnfolderCheck->setChecked(true);
+        ui_->cdqualcheck->setChecked(true);
+        form_->SaveStore(false);
+        {
+            auto store = TMainForm::OpenStore();
+            store->beginGroup("TMainForm");
+            QCOMPARE(store->value("OutDirectoryEd_Text").toString(), QString("/musik/aus"));
+            QCOMPARE(store->value("OwnfolderCheck_Checked").toString(), QString("True"));
+            QCOMPARE(store->value("QuellCheck_Checked").toString(), QString("False"));
+            QCOMPARE(store->value("Visible").toString(), QString("0"));
+            // Capitals still check a box; another word leaves it alone; the
+            // placement of another screen resolution is not applied.
+            store->setValue("cdqual2check_Checked", "TRUE");
+            store->setValue("cdqualcheck_Checked", "ja");
+            store->setValue("OutDirectory2Ed_Text", "  /mp3 ziel  ");
+            store->setValue("PixelsPerInch", "120");
+            store->setValue("NormPos", "10,20,710,520");
+            store->remove(QString("NormPos(%1x%2)").arg(form_->screen()->size().width()).arg(form_->screen()->size().height()));
+        }
+        Fresh();
+        form_->show();
+        QVERIFY(ui_->cdqual2check->isChecked());
+        QVERIFY(!ui_->cdqualcheck->isChecked());  // "ja" is no answer
+        QVERIFY(ui_->OwnfolderCheck->isChecked());
+        QVERIFY(!ui_->QuellCheck->isChecked());
+        QCOMPARE(ui_->OutDirectoryEd->fileName(), QString("/musik/aus"));
+        QCOMPARE(ui_->OutDirectory2Ed->fileName(), QString("/mp3 ziel"));
+        QVERIFY(form_->width() != 700);
+
+        // At the same dots per inch the placement is applied. (Closing the
+        // window saves its own placement, so it goes first.)
+        const int dpi = qRound(form_->screen()->logicalDotsPerInch());
+        const QSize screen = form_->screen()->size();
+        form_.reset();
+        {
+            auto store = TMainForm::OpenStore();
+            store->beginGroup("TMainForm");
+            store->setValue("PixelsPerInch", QString::number(dpi));
+            store->setValue(QString("NormPos(%1x%2)").arg(screen.width()).arg(screen.height()), "10,20,710,520");
+        }
+        Fresh();
+        form_->show();
+        QCOMPARE(form_->geometry(), QRect(10, 20, 700, 500));
+    }
+
+    void batchListsAddDeleteAndEscape() {
+        form_->AddFiles(ui_->FileList, {"/a/1.mp3", "/a/2.mp3", "/a/1.mp3", "/A/1.mp3", "/a/3.mp3"});
+        form_->AddFiles(ui_->FileList, {"/a/4.mp3", "/a/2.mp3"});
+        QCOMPARE(ui_->FileList->count(), 5);
+        for (int i : {1, 3, 4}) ui_->FileList->item(i)->setSelected(true);
+        form_->DelbtnClick();
+        QCOMPARE(ui_->FileList->count(), 2);
+        QCOMPARE(ui_->FileList->item(0)->text(), QString("/a/1.mp3"));
+        QCOMPARE(ui_->FileList->item(1)->text(), QString("/A/1.mp3"));  // letter case counts
+        form_->DelbtnClick();  // nothing selected: nothing happens
+        QCOMPARE(ui_->FileList->count(), 2);
+
+        // Escape on the batch tab presses "Löschen".
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        ui_->PageControl2->setCurrentWidget(ui_->BatchSheet1);
+        ui_->FileList->item(0)->setSelected(true);
+        ui_->FileList->setFocus();
+        QTest::keyClick(ui_->FileList, Qt::Key_Escape);
+        QCOMPARE(ui_->FileList->count(), 1);
+        form_->DelAllBtnClick();
+        QCOMPARE(ui_->FileList->count(), 0);
+    }
+
+    void targetNameAfterTheSourceDialog() {
+        ui_->OutputFileEd->setFileName("/von/hand.wav");
+        form_->InputFileEdAfterDialog("/a/b.mp3", false);
+        QCOMPARE(ui_->OutputFileEd->fileName(), QString("/a/b.wav"));
+        form_->InputFileEdAfterDialog("", false);
+        QCOMPARE(ui_->OutputFileEd->fileName(), QString(".wav"));
+        form_->input2edAfterDialog("/x.y/Lied", true);
+        QCOMPARE(ui_->output2ed->fileName(), QString("/x.y/Lied.mp3"));
+    }
+};
+
+QTEST_MAIN(MainFormTest)
+#include "MainFormTest.moc"
