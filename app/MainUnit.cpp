@@ -104,9 +104,7 @@ void TMainForm::showEvent(QShowEvent* event) {
 }
 
 void TMainForm::BuildDecoration() {
-    QFont font = this->font();
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
-    font.setPointSize(8);
+    const QFont font = art::UiFont();
     setFont(font);
 
     const QPixmap picture = art::PagePicture();

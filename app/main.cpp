@@ -4,11 +4,13 @@
 #include <QTranslator>
 
 #include "app/MainUnit.h"
+#include "ui/Artwork.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Sondrel"));
     QApplication::setApplicationDisplayName(QStringLiteral("Sondrel"));
+    QApplication::setFont(sondrel::art::UiFont());
     // Qt's own dialogs and buttons speak German, like the rest of the program.
     QTranslator qtGerman;
     if (qtGerman.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

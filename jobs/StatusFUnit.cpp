@@ -1,6 +1,7 @@
 #include "jobs/StatusFUnit.h"
 
 #include <QCloseEvent>
+#include <QScreen>
 #include <QFrame>
 #include <QMessageBox>
 
@@ -15,6 +16,7 @@ TStatusForm::TStatusForm(TJobOwner& owner, QWidget* parent) : QDialog(parent), o
     setFixedSize(370, 128);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     setModal(true);
+    setFont(art::UiFont());
 
     auto* banner = new QLabel(QStringLiteral("Konvertieren - Warten oder auf Abbrechen drücken"), this);
     banner->setObjectName("Panel1");
@@ -27,8 +29,8 @@ TStatusForm::TStatusForm(TJobOwner& owner, QWidget* parent) : QDialog(parent), o
     QFont bold = banner->font();
     bold.setBold(true);
     banner->setFont(bold);
-    banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    banner->setContentsMargins(14, 8, 0, 0);
+    banner->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    banner->setIndent(14);
 
     auto* label1 = new QLabel(QStringLiteral("Aktuelles Lied:"), this);
     label1->setGeometry(8, 40, 86, 17);
@@ -61,6 +63,12 @@ TStatusForm::TStatusForm(TJobOwner& owner, QWidget* parent) : QDialog(parent), o
 
 void TStatusForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Centred on the desktop, not on the window that started the job.
+    if (const QScreen* s = screen()) {
+        QRect frame = frameGeometry();
+        frame.moveCenter(s->availableGeometry().center());
+        move(frame.topLeft());
+    }
     // The job runs once per showing, as soon as the window is on screen.
     activationPending_ = true;
     QMetaObject::invokeMethod(this, [this] {

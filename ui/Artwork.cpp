@@ -278,6 +278,13 @@ QIcon WebIcon() {
     return FromPixmap(pm);
 }
 
+QFont UiFont() {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    font.setPointSize(8);
+    return font;
+}
+
 QIcon ProgramIcon() {
     QIcon icon;
     for (int size : {16, 32, 64, 128}) {

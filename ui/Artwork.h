@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QIcon>
 #include <QPixmap>
 
@@ -26,5 +27,7 @@ QIcon CancelIcon();
 QIcon WebIcon();
 // The program's own icon.
 QIcon ProgramIcon();
+// The font of every window: a plain sans serif of 8 points.
+QFont UiFont();
 
 }  // namespace sondrel::art
