@@ -9,7 +9,7 @@ packages=(
 )
 if [ "${1:-}" = "--tests" ]; then
   # Outside references the tests and benchmarks compare against.
-  packages+=(lame mpg123 sox libsox-fmt-all ffmpeg xvfb xauth imagemagick python3-mutagen time)
+  packages+=(lame mpg123 sox libsox-fmt-all ffmpeg xvfb xauth imagemagick python3-mutagen time id3v2)
 fi
 missing=()
 for p in "${packages[@]}"; do

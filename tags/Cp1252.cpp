@@ -1,0 +1,73 @@
+#include "tags/Cp1252.h"
+
+#include <array>
+
+namespace sondrel {
+namespace {
+
+// 0x80 to 0x9F; 0 where Windows-1252 leaves the byte undefined.
+constexpr std::array<char32_t, 32> kHigh = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
+
+void AppendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+int ToCp1252(char32_t c) {
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
+    for (int i = 0; i < 32; ++i)
+        if (kHigh[static_cast<std::size_t>(i)] == c && c != 0) return 0x80 + i;
+    return '?';
+}
+
+// The next code point of s from i on; U+FFFD for a broken sequence.
+char32_t NextCodePoint(const std::string& s, std::size_t& i) {
+    const auto b = static_cast<unsigned char>(s[i++]);
+    if (b < 0x80) return b;
+    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : -1;
+    if (extra < 0 || b >= 0xF8) return 0xFFFD;
+    char32_t c = b & (0x3F >> extra);
+    for (; extra > 0; --extra) {
+        if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 0xFFFD;
+        c = (c << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
+    }
+    return c;
+}
+
+}  // namespace
+
+std::string Cp1252ToUtf8(const std::uint8_t* bytes, std::size_t length) {
+    std::string out;
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint8_t b = bytes[i];
+        char32_t c = b;
+        if (b >= 0x80 && b < 0xA0) c = kHigh[b - 0x80] ? kHigh[b - 0x80] : 0xFFFD;
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+std::string Utf8ToCp1252(const std::string& text, std::size_t maxBytes) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size() && out.size() < maxBytes) out += static_cast<char>(ToCp1252(NextCodePoint(text, i)));
+    return out;
+}
+
+std::size_t Utf8Length(const std::string& text) {
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < text.size(); ++n) NextCodePoint(text, i);
+    return n;
+}
+
+}  // namespace sondrel

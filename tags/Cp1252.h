@@ -1,0 +1,16 @@
+// Tag texts are Windows-1252 bytes on disk; the program's texts are UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace sondrel {
+
+std::string Cp1252ToUtf8(const std::uint8_t* bytes, std::size_t length);
+// At most maxBytes bytes (one per character); a character Windows-1252
+// cannot hold becomes "?", and a broken UTF-8 sequence does too.
+std::string Utf8ToCp1252(const std::string& text, std::size_t maxBytes);
+// Characters (code points) of a UTF-8 text.
+std::size_t Utf8Length(const std::string& text);
+
+}  // namespace sondrel

@@ -1,0 +1,265 @@
+// The ID3v1.1 tag: layout, the editor's rules, safe writing, and tags that
+// other tools write and read.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "support/Audio.h"
+#include "tags/Cp1252.h"
+#include "tags/Id3Tag.h"
+
+using namespace sondrel;
+using namespace testing_support;
+
+namespace {
+
+TId3Fields Sample() {
+    TId3Fields f;
+    f.Title = "Über den Wolken";
+    f.Artist = "Künstler  ";
+    f.Album = "Album";
+    f.Year = "1999";
+    f.Comment = "kurz";
+    f.Track = "7";
+    f.Genre = "Rock";
+    return f;
+}
+
+std::vector<std::uint8_t> Audio(std::size_t n) {
+    std::vector<std::uint8_t> b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 31 + 7);
+    return b;
+}
+
+TEST(Id3Tag, ReplaceKeepsTheSizeAppendGrowsOnce) {
+    TempDir dir;
+    const auto audio = Audio(5000);
+    WriteFile(dir / "a.mp3", audio);
+    ASSERT_EQ(WriteTagRecord(dir / "a.mp3", RecordFromFields(Sample())), TTagResult::Ok);
+    EXPECT_EQ(std::filesystem::file_size(dir / "a.mp3"), 5128u);
+    TId3Fields changed = Sample();
+    changed.Title = "Zweiter";
+    ASSERT_EQ(WriteTagRecord(dir / "a.mp3", RecordFromFields(changed)), TTagResult::Ok);
+    EXPECT_EQ(std::filesystem::file_size(dir / "a.mp3"), 5128u);
+    const auto bytes = ReadFile(dir / "a.mp3");
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin()));  // audio untouched
+    TTagRecord r{};
+    ASSERT_EQ(ReadTagRecord(dir / "a.mp3", r), TTagResult::Ok);
+    const TId3Fields back = FieldsFromRecord(r);
+    EXPECT_EQ(back.Title, "Zweiter");
+    EXPECT_EQ(back.Artist, "Künstler  ");  // trailing blanks kept
+    EXPECT_EQ(back.Year, "1999");
+    EXPECT_EQ(back.Track, "7");
+    EXPECT_EQ(back.Genre, "Rock");
+    EXPECT_EQ(r[127], 17);
+    // Umlauts are single Windows-1252 bytes on disk.
+    EXPECT_EQ(r[34], 0xFC);
+}
+
+TEST(Id3Tag, CommentLengthAndTrack) {
+    TId3Fields f = Sample();
+    f.Comment = std::string(28, 'c');
+    TTagRecord r = RecordFromFields(f);
+    EXPECT_EQ(r[125], 0);
+    EXPECT_EQ(r[126], 7);
+    EXPECT_FALSE(CommentHidesTrack(f.Comment));
+    EXPECT_EQ(FieldsFromRecord(r).Track, "7");
+    EXPECT_EQ(FieldsFromRecord(r).Comment, std::string(28, 'c'));
+
+    f.Comment = std::string(29, 'c');
+    EXPECT_TRUE(CommentHidesTrack(f.Comment));
+    r = RecordFromFields(f);
+    EXPECT_EQ(r[125], 'c');
+    EXPECT_EQ(r[126], 0);
+    f.Comment = std::string(30, 'd');
+    r = RecordFromFields(f);
+    EXPECT_EQ(r[126], 'd');
+    // A version 1.0 tag's 30-character comment reads whole, with no track.
+    EXPECT_EQ(FieldsFromRecord(r).Comment, std::string(30, 'd'));
+    EXPECT_EQ(FieldsFromRecord(r).Track, "");
+    // Umlauts count as one character each.
+    EXPECT_FALSE(CommentHidesTrack(std::string("ä") + std::string(27, 'x')));
+
+    f.Comment = "kurz";
+    for (const char* track : {"0", "256", "-3", "sieben", "", "7x", "99999999999"}) {
+        f.Track = track;
+        r = RecordFromFields(f);
+        EXPECT_EQ(r[126], 0) << track;
+        EXPECT_EQ(FieldsFromRecord(r).Track, "") << track;
+    }
+    f.Track = "255";
+    EXPECT_EQ(RecordFromFields(f)[126], 255);
+}
+
+TEST(Id3Tag, GenreTexts) {
+    EXPECT_EQ(GenreByte("Rock"), 17);
+    EXPECT_EQ(GenreByte("rock"), 255);
+    EXPECT_EQ(GenreByte("Top 40"), 60);
+    EXPECT_EQ(GenreByte("300"), 44);
+    EXPECT_EQ(GenreByte("-1"), 255);
+    EXPECT_EQ(GenreByte("17"), 17);
+    EXPECT_EQ(GenreByte("Psychedelic"), 255);  // the table spells it Psychadelic
+    EXPECT_EQ(GenreByte("Synthpop"), 147);
+    EXPECT_EQ(GenreByte(""), 255);
+    TTagRecord r = RecordFromFields(Sample());
+    r[127] = 200;
+    const TId3Fields f = FieldsFromRecord(r);
+    EXPECT_EQ(f.Genre, "200");
+    EXPECT_EQ(RecordFromFields(f)[127], 200);
+}
+
+TEST(Id3Tag, TextsNeverOverflowTheirFields) {
+    TId3Fields f = Sample();
+    f.Title = std::string(40, 'x');
+    f.Year = "20240";
+    f.Artist = "";
+    for (int i = 0; i < 30; ++i) f.Artist += "ä";
+    f.Album = "€ 5 – 中文 🎵";
+    const TTagRecord r = RecordFromFields(f);
+    EXPECT_EQ(r[32], 'x');
+    EXPECT_EQ(r[33], 0xE4);
+    EXPECT_EQ(r[62], 0xE4);
+    EXPECT_EQ(r[96], '4');
+    EXPECT_EQ(r[97], 'k');  // the year did not spill into the comment
+    const TId3Fields back = FieldsFromRecord(r);
+    EXPECT_EQ(back.Album, "€ 5 – ?? ?");
+    EXPECT_EQ(back.Year, "2024");
+    EXPECT_EQ(Cp1252ToUtf8(reinterpret_cast<const std::uint8_t*>("\x80\x81"), 2), "€\xEF\xBF\xBD");
+}
+
+TEST(Id3Tag, OpeningAndShortFiles) {
+    TempDir dir;
+    TTagRecord r{};
+    EXPECT_EQ(ReadTagRecord(dir / "none.mp3", r), TTagResult::CannotOpen);
+    EXPECT_EQ(WriteTagRecord(dir / "none.mp3", RecordFromFields(Sample())), TTagResult::CannotOpen);
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.mp3"));
+    WriteFile(dir / "plain.mp3", Audio(1000));
+    EXPECT_EQ(ReadTagRecord(dir / "plain.mp3", r), TTagResult::NoTag);
+    WriteFile(dir / "tiny.mp3", {'T', 'A', 'G', 1, 2});
+    EXPECT_EQ(ReadTagRecord(dir / "tiny.mp3", r), TTagResult::NoTag);
+    ASSERT_EQ(WriteTagRecord(dir / "tiny.mp3", RecordFromFields(Sample())), TTagResult::Ok);
+    EXPECT_EQ(std::filesystem::file_size(dir / "tiny.mp3"), 133u);
+    EXPECT_EQ(ReadTagRecord(dir / "tiny.mp3", r), TTagResult::Ok);
+}
+
+// Runs f in a child process and returns its exit status.
+int InChild(const std::function<int()>& f) {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(f());
+    int st = 0;
+    waitpid(pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+TEST(Id3Tag, AReadOnlyFileIsReportedAndUnchanged) {
+    TempDir dir;
+    WriteFile(dir / "ro.mp3", Audio(3000));
+    ASSERT_EQ(WriteTagRecord(dir / "ro.mp3", RecordFromFields(Sample())), TTagResult::Ok);
+    const auto before = ReadFile(dir / "ro.mp3");
+    ::chmod(dir.Path().c_str(), 0755);
+    ::chmod((dir / "ro.mp3").c_str(), 0444);
+    // The super-user may write anything, so the check runs as nobody.
+    const int status = InChild([&] {
+        if (geteuid() == 0 && setuid(65534) != 0) return 90;
+        TTagRecord r{};
+        if (ReadTagRecord(dir / "ro.mp3", r) != TTagResult::Ok) return 91;
+        TId3Fields f = FieldsFromRecord(r);
+        f.Title = "neu";
+        return WriteTagRecord(dir / "ro.mp3", RecordFromFields(f)) == TTagResult::CannotOpen ? 0 : 92;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(dir / "ro.mp3"), before);
+}
+
+TEST(Id3Tag, AWriteThatCannotGoOutWholeIsUndone) {
+    TempDir dir;
+    WriteFile(dir / "full.mp3", Audio(4000));
+    const auto before = ReadFile(dir / "full.mp3");
+    // A file-size limit just above the audio stands in for a full disk.
+    const int status = InChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim {4050, 4050};
+        if (setrlimit(RLIMIT_FSIZE, &lim) != 0) return 90;
+        return WriteTagRecord(dir / "full.mp3", RecordFromFields(Sample())) == TTagResult::NotSaved ? 0 : 91;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(dir / "full.mp3"), before);
+}
+
+// The system's Python, which is where Debian puts mutagen.
+std::string Python() { return std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3"; }
+
+class OtherTools : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!HaveTool("lame")) GTEST_SKIP() << "lame not installed";
+        WriteFile(dir / "src.wav", MakeWav(MakeTone(22050, 1, 0.5, 440, 5000), 22050, 1));
+        ASSERT_TRUE(Shell("lame --quiet -b 32 " + (dir / "src.wav").string() + " " + (dir / "a.mp3").string()));
+    }
+    TempDir dir;
+};
+
+TEST_F(OtherTools, TagsTheyWriteReadCorrectly) {
+    ASSERT_TRUE(Shell("lame --quiet -b 32 --id3v1-only --tt 'Lame Titel' --ta Sänger --tc 'ein Kommentar' --tn 5 --tg Jazz " +
+                      (dir / "src.wav").string() + " " + (dir / "l.mp3").string()));
+    TTagRecord r{};
+    ASSERT_EQ(ReadTagRecord(dir / "l.mp3", r), TTagResult::Ok);
+    TId3Fields f = FieldsFromRecord(r);
+    EXPECT_EQ(f.Title, "Lame Titel");
+    EXPECT_EQ(f.Comment, "ein Kommentar");
+    EXPECT_EQ(f.Track, "5");
+    EXPECT_EQ(f.Genre, "Jazz");
+
+    if (HaveTool("id3v2")) {
+        ASSERT_TRUE(Shell("id3v2 -1 -t 'Id3v2 Titel' -a Band -A Platte -y 2001 -c Notiz -T 9 -g 17 " + (dir / "a.mp3").string()));
+        ASSERT_EQ(ReadTagRecord(dir / "a.mp3", r), TTagResult::Ok);
+        f = FieldsFromRecord(r);
+        EXPECT_EQ(f.Title, "Id3v2 Titel");
+        EXPECT_EQ(f.Album, "Platte");
+        EXPECT_EQ(f.Year, "2001");
+        EXPECT_EQ(f.Track, "9");
+        EXPECT_EQ(f.Genre, "Rock");
+    }
+    if (Shell(Python() + " -c 'import mutagen'")) {
+        const std::string py = "import mutagen.id3 as m; t=m.ID3(); t.add(m.TIT2(encoding=0,text='Mutagen ä')); "
+                               "t.add(m.TRCK(encoding=0,text='12')); t.add(m.TCON(encoding=0,text='(8)')); t.save('" +
+                               (dir / "m.mp3").string() + "', v1=2, v2_version=3)";
+        WriteFile(dir / "m.mp3", ReadFile(dir / "a.mp3"));
+        ASSERT_TRUE(Shell(Python() + " -c \"" + py + "\""));
+        ASSERT_EQ(ReadTagRecord(dir / "m.mp3", r), TTagResult::Ok);
+        f = FieldsFromRecord(r);
+        EXPECT_EQ(f.Title, "Mutagen ä");
+        EXPECT_EQ(f.Track, "12");
+        EXPECT_EQ(f.Genre, "Jazz");
+    }
+}
+
+TEST_F(OtherTools, TagsWeWriteReadInMutagenAndTheAudioStaysAsItWas) {
+    if (!Shell(Python() + " -c 'import mutagen'")) GTEST_SKIP() << "python3-mutagen not installed";
+    const auto before = ReadFile(dir / "a.mp3");
+    TId3Fields f = Sample();
+    f.Comment = "Grüße";
+    ASSERT_EQ(WriteTagRecord(dir / "a.mp3", RecordFromFields(f)), TTagResult::Ok);
+    const auto after = ReadFile(dir / "a.mp3");
+    ASSERT_EQ(after.size(), before.size() + 128);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));
+    const std::string py = "import mutagen.id3 as m; t=m.ID3('" + (dir / "a.mp3").string() +
+                           "'); print(t['TIT2'].text[0]); print(t['TPE1'].text[0]); print(t['TRCK'].text[0]); "
+                           "print(t['TCON'].text[0]); print(t['COMM::eng'].text[0] if 'COMM::eng' in t else "
+                           "[c for k,c in t.items() if k.startswith('COMM')][0].text[0])";
+    FILE* p = popen((Python() + " -c \"" + py + "\"").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char buf[1024] = {};
+    const std::size_t n = fread(buf, 1, sizeof buf - 1, p);
+    pclose(p);
+    // (mutagen drops trailing blanks of version 1 texts when it reads them)
+    EXPECT_EQ(std::string(buf, n), "Über den Wolken\nKünstler\n7\nRock\nGrüße\n");
+}
+
+}  // namespace
