@@ -71,6 +71,8 @@ void TMainForm::FormCreate() {
     FillFormatLists();
     // 4. The remembered selections.
     ReadSettingsDat();
+    // 5. The genre names of the tag editor.
+    FillGenreList();
     // 6. The batch counters.
     core_.State.ItemIndex = 0;
     core_.State.ItemTotal = 1;
@@ -195,6 +197,10 @@ void TMainForm::ConnectHandlers() {
     connect(ui->InputFileEd, &TFileEdit::fileDropped, this, [this](const QString& n) { InputFileEdAfterDialog(n, true); });
     connect(ui->input2ed, &TFileEdit::fileDropped, this, [this](const QString& n) { input2edAfterDialog(n, true); });
     for (QListWidget* list : {ui->FileList, ui->FileList2}) list->viewport()->installEventFilter(this);
+
+    connect(ui->OpenBtn, &QPushButton::clicked, this, &TMainForm::OpenBtnClick);
+    connect(ui->SaveBtn, &QPushButton::clicked, this, &TMainForm::SaveBtnClick);
+    connect(ui->edComment, &QLineEdit::textChanged, this, &TMainForm::edCommentChange);
 
     connect(ui->mp3format, &QComboBox::activated, this, &TMainForm::mp3formatChange);
     connect(ui->WAVFormats, &QComboBox::activated, this, &TMainForm::mp3formatChange);

@@ -85,6 +85,13 @@ public:
     void RestoreStore();
     static std::unique_ptr<QSettings> OpenStore();
 
+    // The tag editor page.
+    void OpenBtnClick();
+    void FillID3TagInformation(const QString& fileName);
+    void SaveBtnClick();
+    void ChangeID3Tag(const QString& fileName);
+    void edCommentChange();
+
     void ueberbtnClick();
     void EndeBtnClick();
     void wwwBtnClick();
@@ -117,6 +124,7 @@ private:
     void BuildStatusBar();
     void ConnectHandlers();
     void FillFormatLists();
+    void FillGenreList();
     void AddFilesFromDialog(QListWidget* list, bool mp3);
     static void DeleteSelected(QListWidget* list);
 
@@ -126,6 +134,7 @@ private:
     bool storeSaved_ = false;
     bool shownOnce_ = false;
     QString settingsFolder_;
+    QString lastTagFile_;
 };
 
 }  // namespace sondrel

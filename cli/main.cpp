@@ -4,6 +4,7 @@
 // user cancelled with Ctrl-C (130).
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "cli/Options.h"
+#include "cli/TagCommand.h"
 #include "jobs/ConverterCore.h"
 
 namespace {
@@ -70,6 +72,8 @@ private:
 
 int main(int argc, char* argv[]) {
     std::vector<std::string> args(argv + 1, argv + argc);
+    const bool help = std::find(args.begin(), args.end(), "--help") != args.end();
+    if (!args.empty() && args[0] == "tag" && !help) return sondrel::cli::RunTagCommand(args);
     sondrel::cli::TOptions options;
     std::string error;
     if (!sondrel::cli::Parse(args, options, error)) {

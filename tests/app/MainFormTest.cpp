@@ -358,6 +358,50 @@ private slots:
         QCOMPARE(ui_->FileList->count(), 0);
     }
 
+    void tagEditorOpensEditsAndSaves() {
+        testing_support::WriteFile(P("song.mp3").toStdString(), std::vector<std::uint8_t>(2000, 0x33));
+        BoxAnswerer answerer;
+        form_->FillID3TagInformation(P("song.mp3"));
+        QCOMPARE(answerer.texts, QStringList{"Die Datei enthält keine ID3-Tag Informationen!"});
+        form_->FillID3TagInformation(P("missing.mp3"));
+        QCOMPARE(answerer.texts.last(), QString("Konnte die Datei nicht öffnen!"));
+        QCOMPARE(ui_->edGenre->count(), 148);
+
+        ui_->edTitle->setText("Grüße aus Köln");
+        ui_->edComment->setText(QString(29, 'k'));
+        QCOMPARE(ui_->trackinfo->text(),
+                 QString("Da der Kommentar über 28 Zeichen lang ist kann die Track-Nummer nicht gespeichert werden!"));
+        ui_->edComment->setText("kurz");
+        QVERIFY(ui_->trackinfo->text().isEmpty());
+        ui_->edLiedNr->setText("12");
+        ui_->edGenre->setEditText("Top 40");
+        form_->ChangeID3Tag(P("song.mp3"));
+        QCOMPARE(QFileInfo(P("song.mp3")).size(), qint64(2128));
+        form_->ChangeID3Tag(P("nothing.mp3"));  // never creates a file
+        QVERIFY(!QFile::exists(P("nothing.mp3")));
+        QCOMPARE(answerer.texts.size(), 3);
+
+        Fresh();
+        form_->FillID3TagInformation(P("song.mp3"));
+        QCOMPARE(ui_->edTitle->text(), QString("Grüße aus Köln"));
+        QCOMPARE(ui_->edLiedNr->text(), QString("12"));
+        QCOMPARE(ui_->edGenre->currentText(), QString("Top 40"));
+        QCOMPARE(ui_->edTitle->maxLength(), 30);
+        QCOMPARE(ui_->edYear->maxLength(), 4);
+        // Focus order: title, artist, album, year, comment, genre, track.
+        auto next = [](QWidget* w) {
+            do w = w->nextInFocusChain();
+            while (!(w->focusPolicy() & Qt::TabFocus) || w->focusProxy());
+            return w;
+        };
+        QWidget* w = ui_->edTitle;
+        for (QWidget* expected : std::initializer_list<QWidget*>{ui_->edArtist, ui_->edAlbum, ui_->edYear, ui_->edComment,
+                                                                 ui_->edGenre, ui_->edLiedNr}) {
+            w = next(w);
+            QCOMPARE(w, expected);
+        }
+    }
+
     void targetNameAfterTheSourceDialog() {
         ui_->OutputFileEd->setFileName("/von/hand.wav");
         form_->InputFileEdAfterDialog("/a/b.mp3", false);

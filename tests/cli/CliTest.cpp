@@ -78,6 +78,26 @@ TEST(Cli, ConversionsAndTheirMessages) {
     EXPECT_TRUE(std::filesystem::exists(dir / "out" / "a.wav"));
 }
 
+TEST(Cli, TagShowAndSet) {
+    TempDir dir;
+    const std::string f = (dir / "t.mp3").string();
+    WriteFile(dir / "t.mp3", std::vector<std::uint8_t>(3000, 0x55));
+    const Outcome none = Cli("tag show " + f);
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "Die Datei enthält keine ID3-Tag Informationen!\n");
+    EXPECT_EQ(Cli("tag set " + f + " --title 'Schöne Grüße' --genre Rock --track 3 --year 2026").status, 0);
+    EXPECT_EQ(std::filesystem::file_size(dir / "t.mp3"), 3128u);
+    EXPECT_EQ(Cli("tag set " + f + " --artist Band").status, 0);  // keeps the rest, replaces in place
+    EXPECT_EQ(std::filesystem::file_size(dir / "t.mp3"), 3128u);
+    const Outcome shown = Cli("tag show " + f);
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out, "title=Schöne Grüße\nartist=Band\nalbum=\nyear=2026\ncomment=\ntrack=3\ngenre=Rock\n");
+    EXPECT_EQ(Cli("tag set " + (dir / "none.mp3").string() + " --title x").out, "Konnte die Datei nicht öffnen!\n");
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.mp3"));
+    EXPECT_EQ(Cli("tag set " + f + " --colour blau").status, 2);
+    EXPECT_EQ(Cli("tag").status, 2);
+}
+
 TEST(Cli, CtrlCStopsWithACompleteTarget) {
     TempDir dir;
     WriteFile(dir / "long.wav", MakeWav(MakeMusic(44100, 2, 60.0), 44100, 2));

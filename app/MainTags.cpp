@@ -1,0 +1,82 @@
+// The tag editor page: open a file's tag into the seven fields, edit, save.
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/MainUnit.h"
+#include "jobs/Messages.h"
+#include "tags/Genres.h"
+#include "tags/Id3Tag.h"
+#include "ui/FileEdit.h"
+#include "ui_MainForm.h"
+
+namespace sondrel {
+
+void TMainForm::FillGenreList() {
+    for (const char* name : kGenres) ui->edGenre->addItem(QString::fromUtf8(name));
+    ui->edGenre->setCurrentIndex(-1);
+    ui->edGenre->setEditText(QString());
+}
+
+void TMainForm::OpenBtnClick() {
+    QFileDialog dialog(this);
+    dialog.setObjectName("Mp3SelectDialog");
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilter(TFileEdit::QtFilter("MP3|*.mp3"));
+    if (!lastTagFile_.isEmpty()) dialog.selectFile(lastTagFile_);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    FillID3TagInformation(QDir::toNativeSeparators(dialog.selectedFiles().first()));
+}
+
+void TMainForm::FillID3TagInformation(const QString& fileName) {
+    TTagRecord record{};
+    switch (ReadTagRecord(fileName.toStdString(), record)) {
+    case TTagResult::CannotOpen: return ShowError(kTagCannotOpen);
+    case TTagResult::NoTag: return ShowError(kTagMissing);
+    default: break;
+    }
+    lastTagFile_ = fileName;
+    const TId3Fields f = FieldsFromRecord(record);
+    ui->edTitle->setText(QString::fromStdString(f.Title));
+    ui->edArtist->setText(QString::fromStdString(f.Artist));
+    ui->edAlbum->setText(QString::fromStdString(f.Album));
+    ui->edYear->setText(QString::fromStdString(f.Year));
+    ui->edGenre->setEditText(QString::fromStdString(f.Genre));
+    ui->edComment->setText(QString::fromStdString(f.Comment));
+    edCommentChange();  // also when the text did not change
+    ui->edLiedNr->setText(QString::fromStdString(f.Track));
+}
+
+void TMainForm::SaveBtnClick() {
+    QFileDialog dialog(this);
+    dialog.setObjectName("MP3SaveDialog");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(TFileEdit::QtFilter("MP3|*.mp3"));
+    // The save starts where the last opened tag came from.
+    if (!lastTagFile_.isEmpty()) dialog.selectFile(lastTagFile_);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    ChangeID3Tag(QDir::toNativeSeparators(dialog.selectedFiles().first()));
+}
+
+void TMainForm::ChangeID3Tag(const QString& fileName) {
+    TId3Fields f;
+    f.Title = ui->edTitle->text().toStdString();
+    f.Artist = ui->edArtist->text().toStdString();
+    f.Album = ui->edAlbum->text().toStdString();
+    f.Year = ui->edYear->text().toStdString();
+    f.Comment = ui->edComment->text().toStdString();
+    f.Track = ui->edLiedNr->text().toStdString();
+    f.Genre = ui->edGenre->currentText().toStdString();
+    switch (WriteTagRecord(fileName.toStdString(), RecordFromFields(f))) {
+    case TTagResult::CannotOpen: return ShowError(kTagCannotOpen);
+    case TTagResult::NotSaved: return ShowError(kTagNotSaved);
+    default: break;
+    }
+}
+
+void TMainForm::edCommentChange() {
+    ui->trackinfo->setText(CommentHidesTrack(ui->edComment->text().toStdString()) ? QString::fromStdString(kTrackWarning)
+                                                                                  : QString());
+}
+
+}  // namespace sondrel
