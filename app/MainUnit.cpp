@@ -16,8 +16,10 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include "app/AboutBox.h"
 #include "app/Maker.h"
 #include "ui/Artwork.h"
+#include "ui/ButtonsXP.h"
 #include "ui_MainForm.h"
 
 namespace sondrel {
@@ -49,6 +51,12 @@ TMainForm::TMainForm(const QString& programFolder, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
+    // The lists empty themselves while the window goes; their buttons may
+    // be gone by then.
+    for (QListWidget* list : {ui->FileList, ui->FileList2}) {
+        list->disconnect(this);
+        list->model()->disconnect(this);
+    }
     if (!storeSaved_) SaveStore(true);
     FormDestroy();
     delete ui;
@@ -161,6 +169,11 @@ void TMainForm::BuildDecoration() {
     ui->EndeBtn->setPicture(art::ImageButton(QStringLiteral("Ende"), false));
     ui->EndeBtnDown->setPixmap(art::ImageButton(QStringLiteral("Ende"), true));
     ExitButton = new TImageButton(ui->EndeBtn, ui->EndeBtnDown, this);
+    for (TBitBtnXP* add : {ui->AddBtn, ui->AddBtn2}) add->SetGlyph(glyphs::Add());
+    for (TBitBtnXP* del : {ui->Delbtn, ui->DelBtn2}) del->SetGlyph(glyphs::Remove());
+    for (TBitBtnXP* all : {ui->DelAllBtn, ui->DelAllBtn2}) all->SetGlyph(glyphs::RemoveAll());
+    ui->OpenBtn->SetGlyph(glyphs::Open());
+    ui->SaveBtn->SetGlyph(glyphs::Save());
     ui->wwwBtn->setIcon(art::WebIcon());
     ui->wwwBtn->setIconSize(QSize(24, 24));
     ui->wwwBtn->setText(QString::fromUtf8(maker::WebAddress));
@@ -197,6 +210,20 @@ void TMainForm::ConnectHandlers() {
     connect(ui->InputFileEd, &TFileEdit::fileDropped, this, [this](const QString& n) { InputFileEdAfterDialog(n, true); });
     connect(ui->input2ed, &TFileEdit::fileDropped, this, [this](const QString& n) { input2edAfterDialog(n, true); });
     for (QListWidget* list : {ui->FileList, ui->FileList2}) list->viewport()->installEventFilter(this);
+    // The delete buttons are only usable when there is something to delete.
+    const std::pair<QListWidget*, std::pair<TBitBtnXP*, TBitBtnXP*>> lists[] = {
+        {ui->FileList, {ui->Delbtn, ui->DelAllBtn}}, {ui->FileList2, {ui->DelBtn2, ui->DelAllBtn2}}};
+    for (const auto& [list, buttons] : lists) {
+        auto refresh = [list = list, buttons = buttons] {
+            buttons.first->setEnabled(!list->selectedItems().isEmpty());
+            buttons.second->setEnabled(list->count() > 0);
+        };
+        connect(list, &QListWidget::itemSelectionChanged, this, refresh);
+        connect(list->model(), &QAbstractItemModel::rowsInserted, this, refresh);
+        connect(list->model(), &QAbstractItemModel::rowsRemoved, this, refresh);
+        connect(list->model(), &QAbstractItemModel::modelReset, this, refresh);
+        refresh();
+    }
 
     connect(ui->OpenBtn, &QPushButton::clicked, this, &TMainForm::OpenBtnClick);
     connect(ui->SaveBtn, &QPushButton::clicked, this, &TMainForm::SaveBtnClick);
@@ -244,6 +271,9 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TMainForm::ueberbtnClick() {
     AboutButton->Release();
+    // A fresh box each time, so that its year is always today's.
+    TAboutBox box(this);
+    box.exec();
 }
 
 void TMainForm::EndeBtnClick() {

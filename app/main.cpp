@@ -1,10 +1,10 @@
 #include <QApplication>
 #include <QLibraryInfo>
-#include <QScreen>
 #include <QTranslator>
 
 #include "app/MainUnit.h"
 #include "ui/Artwork.h"
+#include "ui/Placement.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -19,11 +19,7 @@ int main(int argc, char* argv[]) {
     sondrel::TMainForm form;
     // Centred on the screen, unless the remembered placement says otherwise
     // when the window is first shown.
-    if (const QScreen* screen = form.screen()) {
-        QRect frame = form.frameGeometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        form.move(frame.topLeft());
-    }
+    sondrel::CentreOnScreen(&form);
     form.show();
     return QApplication::exec();
 }

@@ -1,12 +1,12 @@
 #include "jobs/StatusFUnit.h"
 
 #include <QCloseEvent>
-#include <QScreen>
 #include <QFrame>
 #include <QMessageBox>
 
 #include "jobs/Messages.h"
 #include "ui/Artwork.h"
+#include "ui/Placement.h"
 
 namespace sondrel {
 
@@ -64,11 +64,7 @@ TStatusForm::TStatusForm(TJobOwner& owner, QWidget* parent) : QDialog(parent), o
 void TStatusForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     // Centred on the desktop, not on the window that started the job.
-    if (const QScreen* s = screen()) {
-        QRect frame = frameGeometry();
-        frame.moveCenter(s->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    CentreOnScreen(this);
     // The job runs once per showing, as soon as the window is on screen.
     activationPending_ = true;
     QMetaObject::invokeMethod(this, [this] {
