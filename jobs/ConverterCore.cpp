@@ -121,6 +121,21 @@ bool TConverterCore::CreateTarget(TByteFile& target, TByteFile& source, const st
     return false;
 }
 
+bool TConverterCore::FormatChosen(int count, int index) {
+    // Both encodings refuse with the same text when no codec offers a
+    // format (it has always read so for WAV to WAV, too); an index that
+    // names no entry is never used to read the table.
+    if (count == 0) {
+        host_.ShowError(msg::NoMp3Encoder);
+        return false;
+    }
+    if (index < 0 || index >= count) {
+        host_.ShowError(msg::ChooseFormat);
+        return false;
+    }
+    return true;
+}
+
 bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& sourceName, TByteFile& target,
                                     const std::string& targetName, TWaveChunks& wave, std::int64_t& length) {
     if (!OpenSource(source, sourceName, msg::CannotOpenNamed(sourceName))) return false;
@@ -233,14 +248,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
 }
 
 void TConverterCore::ConvertWAVMP3(const std::string& sourceName, const std::string& targetName) {
-    if (Catalogue.MP3FormatCount == 0) {
-        host_.ShowError(msg::NoMp3Encoder);
-        return;
-    }
-    if (Mp3FormatIndex < 0 || Mp3FormatIndex >= Catalogue.MP3FormatCount) {
-        host_.ShowError(msg::ChooseFormat);
-        return;
-    }
+    if (!FormatChosen(Catalogue.MP3FormatCount, Mp3FormatIndex)) return;
     State.Busy = true;
     SetProStatus(0);
     TByteFile source, target;
@@ -284,14 +292,7 @@ void TConverterCore::ConvertWAVMP3(const std::string& sourceName, const std::str
 }
 
 void TConverterCore::ConvertWAV2WAV(const std::string& sourceName, const std::string& targetName) {
-    if (Catalogue.WAVFormatCount == 0) {
-        host_.ShowError(msg::NoMp3Encoder);
-        return;
-    }
-    if (WavFormatIndex < 0 || WavFormatIndex >= Catalogue.WAVFormatCount) {
-        host_.ShowError(msg::ChooseFormat);
-        return;
-    }
+    if (!FormatChosen(Catalogue.WAVFormatCount, WavFormatIndex)) return;
     State.Busy = true;
     SetProStatus(0);
     TByteFile source, target;

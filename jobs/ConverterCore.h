@@ -53,6 +53,9 @@ private:
     void MP3ToWav(const std::string& source, const std::string& target, bool cdQuality);
     bool OpenSource(TByteFile& file, const std::string& name, const std::string& failure);
     bool CreateTarget(TByteFile& target, TByteFile& source, const std::string& name);
+    // The target format list has entries and index names one of them;
+    // otherwise says why not.
+    bool FormatChosen(int count, int index);
     // Opens a WAV source, finds its format and data, creates the target and
     // positions the source at its audio; false after a message.
     bool OpenWaveSource(TByteFile& source, const std::string& sourceName, TByteFile& target,
