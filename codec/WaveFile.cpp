@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 namespace sondrel {
 namespace {
@@ -53,17 +52,18 @@ bool WalkChunks(TByteFile& source, TWaveChunks& result) {
     source.ReadExact(head, 12);
     if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) return false;
     const std::int64_t end = source.Size();
-    std::vector<std::uint8_t> body;
     while (source.Position() < end) {
         std::uint8_t chunk[8];
         source.ReadExact(chunk, 8);
         const std::uint32_t size = Get32(chunk + 4);
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
-            body.resize(size);
-            source.ReadExact(body.data(), size);
+            // A body that claims more than the file holds is cut off, and
+            // is not worth gigabytes of memory to find that out.
+            if (size > end - source.Position()) throw EInOutError();
             result.Format.fill(0);
             result.FormatBytes = std::min<std::uint32_t>(size, 129);
-            std::memcpy(result.Format.data(), body.data(), result.FormatBytes);
+            source.ReadExact(result.Format.data(), result.FormatBytes);
+            source.Seek(source.Position() + (size - result.FormatBytes));
         } else {
             if (std::memcmp(chunk, "data", 4) == 0) {
                 result.DataOffset = source.Position();

@@ -140,6 +140,13 @@ TEST(ChunkWalk, ShortAndMissingPieces) {
     auto fmtCut = Riff({{"fmt ", Fmt(16)}}, true);
     fmtCut.resize(fmtCut.size() - 4);
     EXPECT_THROW(Walk(fmtCut, w), EInOutError);
+    // A format chunk claiming 4 GiB in a tiny file is refused at once, and
+    // an empty one leaves an empty record.
+    auto huge = Riff({{"fmt ", Fmt(16)}, {"data", audio}}, true);
+    huge[16] = huge[17] = huge[18] = huge[19] = 0xFF;
+    EXPECT_THROW(Walk(huge, w), EInOutError);
+    ASSERT_TRUE(Walk(Riff({{"fmt ", {}}, {"data", audio}}, true), w));
+    EXPECT_EQ(w.FormatBytes, 0u);
 }
 
 }  // namespace
