@@ -36,7 +36,12 @@ const AvLibrary* Load() {
                     Bind(u, "av_get_packed_sample_fmt", av.get_packed_sample_fmt) &&
                     Bind(f, "avformat_get_riff_audio_tags", av.get_riff_audio_tags) &&
                     Bind(f, "av_codec_get_id", av.codec_get_id);
-    return ok ? &av : nullptr;
+    if (!ok) return nullptr;
+    // Damaged input is ours to handle; the decoder's complaints about it
+    // would only clutter a terminal.
+    decltype(&av_log_set_level) setLevel = nullptr;
+    if (Bind(u, "av_log_set_level", setLevel)) setLevel(AV_LOG_QUIET);
+    return &av;
 }
 
 }  // namespace
