@@ -43,6 +43,11 @@ DWORD WavChunk(const WAVEFORMATEX& f, std::uint64_t blocks) {
     return static_cast<DWORD>(chunk);
 }
 
+bool IsMpegAudioTag(const TFrameAnalysis& a) {
+    const WORD tag = static_cast<WORD>(a.WrappedFormat[0] | (a.WrappedFormat[1] << 8));
+    return tag == WAVE_FORMAT_MPEGLAYER3 || tag == WAVE_FORMAT_MPEG;
+}
+
 // On every way out of a conversion: convertors closed, files closed,
 // progress back to 0, busy flag cleared.
 class RunGuard {
@@ -221,9 +226,16 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     RunGuard guard(*this, {&wavcd, &mp3wav}, {&target, &source});
     if (!OpenSource(source, sourceName, msg::CannotOpen)) return;
     const std::int64_t size = source.Size();
-    if (!CreateTarget(target, source, targetName)) return;
-
+    // The source is looked at before the target is made, so that a source
+    // that cannot be an MP3 leaves no empty target behind.
     TFrameAnalysis analysis = LocateAudio(source);
+    if (analysis.Wrapped && !IsMpegAudioTag(analysis)) {
+        // A WAVE file of PCM or another codec: decoding its samples as MP3
+        // frames would give noise, not its audio.
+        host_.ShowError(msg::NoValidMp3);
+        return;
+    }
+    if (!CreateTarget(target, source, targetName)) return;
     DeriveFormats(analysis, source, mp3wav, Catalogue.MP3FormatTable);
     // The CD-quality target's format is wavcd's stored one; when the MP3 is
     // already in it, decoding alone gives the same bytes.

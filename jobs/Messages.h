@@ -10,6 +10,7 @@ inline const std::string NoMp3Encoder = "Es ist kein Codec installiert, der eine
 inline const std::string CannotOpen = "Konnte Datei nicht öffnen!";
 inline const std::string CannotCreate = "Konnte Ausgabedatei nicht erstellen!";
 inline const std::string NoValidWav = "Keine gültige WAV-Datei!!!!";
+inline const std::string NoValidMp3 = "Keine gültige MP3-Datei!!!!";
 inline const std::string SameFile = "Quell- und Zieldatei sind dieselbe Datei!";
 inline const std::string ChooseFormat = "Sie müssen zunächst ein Ausgabeformat wählen!";
 inline const std::string ChooseFiles = "Sie müssen zunächst die Quell- und Zieldatei wählen!";

@@ -285,6 +285,28 @@ TEST_F(Conversion, MessagesForMissingCodecsFilesAndFormats) {
     EXPECT_FALSE(std::filesystem::exists(dir / "y.wav"));
 }
 
+TEST_F(Conversion, APcmWaveIsNoMp3) {
+    // A WAVE file whose first chunk is "fmt " counts as an MP3 in a WAVE
+    // wrapper only when its format is MPEG audio; PCM would decode to noise.
+    MakeSourceWav("pcm.wav", 22050, 1, 0.5);
+    core.ConvertMP3WAV(P("pcm.wav"), P("noise.wav"));
+    ASSERT_EQ(host.errors.size(), 1u);
+    EXPECT_EQ(host.errors[0], msg::NoValidMp3);
+    EXPECT_FALSE(std::filesystem::exists(dir / "noise.wav"));
+    EXPECT_FALSE(core.State.Busy);
+}
+
+TEST_F(Conversion, AnMp3InAWaveWrapperDecodes) {
+    NeedTools({"ffmpeg"});
+    MakeSourceWav("src.wav", 44100, 2, 2.0);
+    ASSERT_TRUE(Shell("ffmpeg -v error -i " + P("src.wav") + " -c:a libmp3lame -b:a 128k -f wav " + P("wrapped.wav")));
+    core.ConvertMP3WAV(P("wrapped.wav"), P("out.wav"));
+    EXPECT_TRUE(host.errors.empty());
+    const auto out = ReadFile(dir / "out.wav");
+    ExpectSoundHeader(out);
+    EXPECT_NEAR((out.size() - 44) / 176400.0, 2.0, 0.1);
+}
+
 TEST_F(Conversion, UnconvertibleSourcesEndWithoutAMessage) {
     // Data but no format chunk: the convertor cannot open, the target stays
     // empty, and the error reaches the caller.
