@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -400,6 +401,30 @@ private slots:
             w = next(w);
             QCOMPARE(w, expected);
         }
+    }
+
+    void droppedFilesJoinTheListAndFillTheSourceField() {
+        testing_support::WriteFile(P("d1.mp3").toStdString(), {1, 2, 3});
+        testing_support::WriteFile(P("d2.mp3").toStdString(), {1, 2, 3});
+        auto drop = [](QWidget* target, const QStringList& files) {
+            QMimeData mime;
+            QList<QUrl> urls;
+            for (const QString& f : files) urls << QUrl::fromLocalFile(f);
+            mime.setUrls(urls);
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &event);
+        };
+        drop(ui_->FileList->viewport(), {P("d1.mp3"), P("d2.mp3"), P("d1.mp3")});
+        QCOMPARE(ui_->FileList->count(), 2);
+        drop(ui_->FileList->viewport(), {folder_});  // a folder is no file
+        QCOMPARE(ui_->FileList->count(), 2);
+        drop(ui_->input2ed, {P("d1.mp3")});
+        QCOMPARE(ui_->input2ed->fileName(), QDir::toNativeSeparators(P("d1.mp3")));
+        QCOMPARE(ui_->output2ed->fileName(), QDir::toNativeSeparators(P("d1.mp3")));  // ".mp3" replaced by ".mp3"
+        drop(ui_->InputFileEd, {P("d2.mp3")});
+        QCOMPARE(ui_->OutputFileEd->fileName(), QDir::toNativeSeparators(P("d2.wav")));
     }
 
     void targetNameAfterTheSourceDialog() {
