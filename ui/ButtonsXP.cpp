@@ -61,7 +61,11 @@ TBitBtnXP::TBitBtnXP(QWidget* parent) : QPushButton(parent) {
     connect(qApp, &QApplication::focusChanged, this, &TBitBtnXP::UpdateActive);
 }
 
-TBitBtnXP::~TBitBtnXP() = default;
+TBitBtnXP::~TBitBtnXP() {
+    // Losing the focus while being destroyed must not reach UpdateActive
+    // of a button that is no longer one.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 TBitBtnKind TBitBtnXP::Kind() {
     if (kind_ == bkCustom) return bkCustom;
