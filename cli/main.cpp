@@ -14,6 +14,7 @@
 #include "cli/Options.h"
 #include "cli/TagCommand.h"
 #include "jobs/ConverterCore.h"
+#include "jobs/Messages.h"
 
 namespace {
 
@@ -107,8 +108,9 @@ int main(int argc, char* argv[]) {
     try {
         sondrel::cli::Run(options, core);
     } catch (const std::exception& e) {
-        // The window drops these silently; a terminal user deserves to know.
-        host.ShowError(std::string("Die Konvertierung wurde abgebrochen: ") + e.what());
+        // As in the window: the file failed, said in German, with the
+        // technical reason behind it.
+        host.ShowError(sondrel::msg::ConversionFailed + " (" + e.what() + ")");
     }
     if (interrupted) return 130;
     return host.shown ? 1 : 0;
