@@ -125,6 +125,10 @@ void TMainForm::SaveStore(bool destroying) {
     store->endGroup();
     store->sync();
     storeSaved_ = true;
+    // A store that cannot be written is worth a word while the window is
+    // still there to say it; the close goes ahead either way.
+    if (store->status() != QSettings::NoError && !destroying)
+        ShowError("Die Einstellungen konnten nicht gespeichert werden (" + store->fileName().toStdString() + ").");
 }
 
 void TMainForm::RestoreStore() {
