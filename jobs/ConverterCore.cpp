@@ -329,7 +329,8 @@ void TConverterCore::ConvertWAV2WAV(const std::string& sourceName, const std::st
     WriteFinalHeader(target, format16);
 }
 
-void TConverterCore::Gobtn2Proc(const TBatchSettings& batch) {
+void TConverterCore::RunBatch(const TBatchSettings& batch, const std::string& extension,
+                              const std::function<void(const std::string&, const std::string&)>& convert) {
     const int n = static_cast<int>(batch.Files.size());
     for (int i = 0; i < n; ++i) {
         State.ItemIndex = i;
@@ -337,24 +338,23 @@ void TConverterCore::Gobtn2Proc(const TBatchSettings& batch) {
         if (State.Cancel) break;
         host_.ShowStatusText(msg::BatchStatus(i + 1, n));
         const std::string& source = batch.Files[static_cast<std::size_t>(i)];
-        const std::string target = BatchTarget(source, ".wav", batch.NextToSource, batch.OutputFolder);
+        convert(source, BatchTarget(source, extension, batch.NextToSource, batch.OutputFolder));
+    }
+}
+
+void TConverterCore::Gobtn2Proc(const TBatchSettings& batch) {
+    RunBatch(batch, ".wav", [&](const std::string& source, const std::string& target) {
+        // The CD-quality choice is read for every file anew.
         if (batch.CdQuality)
             ConvertMP3CDWAV(source, target);
         else
             ConvertMP3WAV(source, target);
-    }
+    });
 }
 
 void TConverterCore::Gobtn4Proc(const TBatchSettings& batch) {
-    const int n = static_cast<int>(batch.Files.size());
-    for (int i = 0; i < n; ++i) {
-        State.ItemIndex = i;
-        State.ItemTotal = n;
-        if (State.Cancel) break;
-        host_.ShowStatusText(msg::BatchStatus(i + 1, n));
-        const std::string& source = batch.Files[static_cast<std::size_t>(i)];
-        ConvertWAVMP3(source, BatchTarget(source, ".mp3", batch.NextToSource, batch.OutputFolder));
-    }
+    RunBatch(batch, ".mp3",
+             [&](const std::string& source, const std::string& target) { ConvertWAVMP3(source, target); });
 }
 
 }  // namespace sondrel

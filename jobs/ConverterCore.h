@@ -4,6 +4,7 @@
 // through TJobHost.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,10 @@ private:
     bool OpenWaveSource(TByteFile& source, const std::string& sourceName, TByteFile& target,
                         const std::string& targetName, TWaveChunks& wave, std::int64_t& length);
     void RunChunks(Chain& chain);
+    // Converts each listed file in turn, keeping the batch counters, until
+    // the list ends or the user cancels.
+    void RunBatch(const TBatchSettings& batch, const std::string& extension,
+                  const std::function<void(const std::string&, const std::string&)>& convert);
 
     TJobHost& host_;
 };

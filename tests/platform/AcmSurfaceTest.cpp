@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/acm/Driver.h"
 #include "platform/acm/msacm.h"
 
 namespace {
@@ -54,16 +55,7 @@ Listed ListAll() {
     return listed;
 }
 
-WAVEFORMATEX Pcm(DWORD rate, WORD ch, WORD bits) {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = ch;
-    f.nSamplesPerSec = rate;
-    f.nBlockAlign = static_cast<WORD>(ch * bits / 8);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    f.wBitsPerSample = bits;
-    return f;
-}
+WAVEFORMATEX Pcm(DWORD rate, WORD ch, WORD bits) { return acm::PcmFormat(rate, ch, bits); }
 
 TEST(AcmEnumeration, EverydayFormatsComeFirstAndEveryCombinationFollows) {
     const Listed all = ListAll();

@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "codec/ACMConvertor.h"
+#include "platform/acm/Driver.h"
 #include "jobs/ConverterCore.h"
 #include "support/Audio.h"
 
@@ -15,15 +16,7 @@ using sondrel::TACMConvertor;
 
 namespace {
 
-void SetPcm(WAVEFORMATEX& f, DWORD rate, WORD ch) {
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = ch;
-    f.nSamplesPerSec = rate;
-    f.nBlockAlign = static_cast<WORD>(2 * ch);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    f.wBitsPerSample = 16;
-    f.cbSize = 0;
-}
+void SetPcm(WAVEFORMATEX& f, DWORD rate, WORD ch) { f = acm::PcmFormat(rate, ch, 16); }
 
 void SetMp3(sondrel::TFormatArea& a, DWORD rate, WORD ch, int kbps) {
     a.Bytes.fill(0);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "codec/ACMConvertor.h"
+#include "platform/acm/Driver.h"
 #include "support/Audio.h"
 
 using namespace testing_support;
@@ -15,13 +16,7 @@ namespace {
 
 void SetPcm(sondrel::TFormatArea& a, DWORD rate, WORD ch, WORD bits) {
     a.Bytes.fill(0);
-    WAVEFORMATEX& f = a.Wfx();
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = ch;
-    f.nSamplesPerSec = rate;
-    f.nBlockAlign = static_cast<WORD>(ch * bits / 8);
-    f.nAvgBytesPerSec = rate * f.nBlockAlign;
-    f.wBitsPerSample = bits;
+    a.Wfx() = acm::PcmFormat(rate, ch, bits);
 }
 
 std::vector<std::uint8_t> Convert(const std::vector<std::uint8_t>& src, DWORD inRate, WORD inCh, WORD inBits,
