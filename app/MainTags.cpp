@@ -18,14 +18,23 @@ void TMainForm::FillGenreList() {
     ui->edGenre->setEditText(QString());
 }
 
-void TMainForm::OpenBtnClick() {
+QString TMainForm::PickTagFile(bool save) {
     QFileDialog dialog(this);
-    dialog.setObjectName("Mp3SelectDialog");
-    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setObjectName(save ? "MP3SaveDialog" : "Mp3SelectDialog");
+    if (save)
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+    else
+        dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilter(TFileEdit::QtFilter("MP3|*.mp3"));
+    // Both start where the last opened tag came from.
     if (!lastTagFile_.isEmpty()) dialog.selectFile(lastTagFile_);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    FillID3TagInformation(QDir::toNativeSeparators(dialog.selectedFiles().first()));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return QDir::toNativeSeparators(dialog.selectedFiles().first());
+}
+
+void TMainForm::OpenBtnClick() {
+    const QString file = PickTagFile(false);
+    if (!file.isEmpty()) FillID3TagInformation(file);
 }
 
 void TMainForm::FillID3TagInformation(const QString& fileName) {
@@ -48,14 +57,8 @@ void TMainForm::FillID3TagInformation(const QString& fileName) {
 }
 
 void TMainForm::SaveBtnClick() {
-    QFileDialog dialog(this);
-    dialog.setObjectName("MP3SaveDialog");
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setNameFilter(TFileEdit::QtFilter("MP3|*.mp3"));
-    // The save starts where the last opened tag came from.
-    if (!lastTagFile_.isEmpty()) dialog.selectFile(lastTagFile_);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    ChangeID3Tag(QDir::toNativeSeparators(dialog.selectedFiles().first()));
+    const QString file = PickTagFile(true);
+    if (!file.isEmpty()) ChangeID3Tag(file);
 }
 
 void TMainForm::ChangeID3Tag(const QString& fileName) {

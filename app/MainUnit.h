@@ -125,6 +125,8 @@ private:
     void ConnectHandlers();
     void FillFormatLists();
     void FillGenreList();
+    // The tag page's open or save dialog; empty when cancelled.
+    QString PickTagFile(bool save);
     void AddFilesFromDialog(QListWidget* list, bool mp3);
     static void DeleteSelected(QListWidget* list);
 
