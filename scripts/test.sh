@@ -15,3 +15,6 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONDREL_SANITIZ
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+# Each fuzz target for a short while on top of its seeds; longer runs by hand.
+bash scripts/fuzz.sh "${SONDREL_FUZZ_SECONDS:-20}"

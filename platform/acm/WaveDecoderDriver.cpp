@@ -2,6 +2,7 @@
 // u-law, GSM 6.10, float, 32-bit and extensible PCM, and whatever else
 // libavcodec decodes) to PCM at the source's own rate and channel count.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "platform/acm/AvLibrary.h"
@@ -58,7 +59,10 @@ std::int64_t SampleAt(const AvLibrary& av, const AVFrame* fr, int channels, int 
     const bool planar = av.sample_fmt_is_planar(fmt);
     const int index = planar ? i : i * channels + ch;
     const std::uint8_t* base = fr->extended_data[planar ? ch : 0];
-    auto fromDouble = [](double v) {
+    // Float files may hold NaN (a damaged file, or a program's bug): it
+    // has no level, so it is silence; infinities are full scale.
+    auto fromDouble = [](double v) -> std::int64_t {
+        if (std::isnan(v)) return 0;
         const double s = v * 2147483648.0;
         return static_cast<std::int64_t>(std::clamp(s, -2147483648.0, 2147483647.0));
     };

@@ -135,6 +135,24 @@ INSTANTIATE_TEST_SUITE_P(Sox, WaveDecoder,
                                            SoxCase{"s24", "-b 24", 0}, SoxCase{"s32", "-b 32", 0}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST(WaveDecoder, NanAndInfinityInAFloatFileAreSilenceAndFullScale) {
+    // Found by fuzzing: a NaN sample was converted to an integer unchecked.
+    const float values[] = {0.5f, NAN, -NAN, INFINITY, -INFINITY, 2.0f, -0.25f, 0.0f};
+    std::vector<std::uint8_t> data;
+    for (int i = 0; i < 1000; ++i) {
+        std::uint8_t b[4];
+        std::memcpy(b, &values[i % 8], 4);
+        data.insert(data.end(), b, b + 4);
+    }
+    TACMConvertor c;
+    c.FormatIn.Wfx() = WAVEFORMATEX{WAVE_FORMAT_IEEE_FLOAT, 1, 8000, 32000, 4, 32, 0};
+    SetPcm(c.FormatOut, 8000, 1, 16);
+    const auto out = AsSamples(RunProtocol(c, data, 400).output);
+    ASSERT_EQ(out.size(), 1000u);
+    const std::int16_t expected[] = {16384, 0, 0, 32767, -32768, 32767, -8192, 0};
+    for (std::size_t i = 0; i < out.size(); ++i) ASSERT_EQ(out[i], expected[i % 8]) << i;
+}
+
 TEST(WaveDecoder, ExtensibleFloatIntoAnotherRateIsChained) {
     // WAVE_FORMAT_EXTENSIBLE with the IEEE float sub-format, 48 kHz stereo.
     const std::uint8_t format[40] = {0xFE, 0xFF, 2, 0, 0x80, 0xBB, 0, 0, 0, 0xDC, 5, 0, 8, 0, 32, 0, 22, 0, 32, 0,
