@@ -1,6 +1,7 @@
 #include "jobs/ConverterCore.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "codec/ConvertorForm.h"
@@ -48,13 +49,14 @@ bool IsMpegAudioTag(const TFrameAnalysis& a) {
     return tag == WAVE_FORMAT_MPEGLAYER3 || tag == WAVE_FORMAT_MPEG;
 }
 
-// On every way out of a conversion: convertors closed, files closed,
-// progress back to 0, busy flag cleared.
+// On every way out of a conversion: convertors closed, a WAV target's
+// header made to describe what the target holds (also after a cancel or an
+// exception part way), files closed, progress back to 0, busy flag cleared.
 class RunGuard {
 public:
-    RunGuard(TConverterCore& core, std::initializer_list<TACMConvertor*> convertors,
-             std::initializer_list<TByteFile*> files)
-        : core_(core), convertors_(convertors), files_(files) {}
+    RunGuard(TConverterCore& core, std::initializer_list<TACMConvertor*> convertors, TByteFile& target,
+             TByteFile& source)
+        : core_(core), convertors_(convertors), target_(target), source_(source) {}
     ~RunGuard() {
         for (TACMConvertor* c : convertors_) {
             try {
@@ -62,17 +64,29 @@ public:
             } catch (const EACMConvertor&) {
             }
         }
-        for (TByteFile* f : files_) f->Close();
+        if (waveTarget_ && target_.IsOpen()) WriteFinalHeader(target_, format_.data());
+        target_.Close();
+        source_.Close();
         core_.SetProStatus(0);
         core_.State.Busy = false;
     }
     RunGuard(const RunGuard&) = delete;
     RunGuard& operator=(const RunGuard&) = delete;
 
+    // The target is a WAV file of this format, its provisional header
+    // written.
+    void WaveTarget(const std::uint8_t format16[16]) {
+        std::memcpy(format_.data(), format16, 16);
+        waveTarget_ = true;
+    }
+
 private:
     TConverterCore& core_;
     std::vector<TACMConvertor*> convertors_;
-    std::vector<TByteFile*> files_;
+    TByteFile& target_;
+    TByteFile& source_;
+    bool waveTarget_ = false;
+    std::array<std::uint8_t, 16> format_{};
 };
 
 }  // namespace
@@ -161,8 +175,11 @@ bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& source
 }
 
 void TConverterCore::RunChunks(Chain& ch) {
-    bool firstChunk = true, endSent = false;
-    auto write = [&](TACMConvertor& c) { ch.target.Write(c.OutputBuffer(), c.StreamHeader.cbDstLengthUsed); };
+    bool firstChunk = true, endSent = false, written = true;
+    auto write = [&](TACMConvertor& c) {
+        const DWORD n = c.StreamHeader.cbDstLengthUsed;
+        if (ch.target.Write(c.OutputBuffer(), n) != n) written = false;
+    };
     auto pass = [&](DWORD flags) {
         // The second stage takes what the first made of this chunk.
         if (!ch.second) return write(*ch.first);
@@ -173,7 +190,7 @@ void TConverterCore::RunChunks(Chain& ch) {
         ConvertChunk(*ch.second, flags);
         write(*ch.second);
     };
-    while (ch.remaining > 0 && !State.Cancel) {
+    while (ch.remaining > 0 && !State.Cancel && written) {
         DWORD chunk = ch.first->InputBufferSize();
         bool last = false;
         if (ch.remaining < static_cast<std::int64_t>(chunk)) {
@@ -198,13 +215,20 @@ void TConverterCore::RunChunks(Chain& ch) {
         host_.ProcessMessages();
     }
     // A source that ends exactly on a chunk boundary never had a short last
-    // chunk: one empty END call still gets back what the codecs hold.
-    if (!State.Cancel && ch.remaining <= 0 && !endSent) {
+    // chunk, and a cancelled run stops before it: one empty END call still
+    // gets back what the codecs hold, so that the target ends on a whole
+    // MP3 frame or sample frame.
+    if (written && !endSent) {
         ch.first->StreamHeader.cbSrcLength = 0;
         ch.first->StreamHeader.cbSrcLengthUsed = 0;
         ConvertChunk(*ch.first, ACM_STREAMCONVERTF_END);
         pass(ACM_STREAMCONVERTF_END);
     }
+    if (written) return;
+    // Never a success: the target keeps what fitted, with a header that
+    // says so.
+    writeFailed_ = true;
+    host_.ShowError(msg::CannotWrite);
 }
 
 void TConverterCore::ConvertMP3WAV(const std::string& source, const std::string& target) {
@@ -223,7 +247,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     State.Busy = true;
     SetProStatus(0);
     TByteFile source, target;
-    RunGuard guard(*this, {&wavcd, &mp3wav}, {&target, &source});
+    RunGuard guard(*this, {&wavcd, &mp3wav}, target, source);
     if (!OpenSource(source, sourceName, msg::CannotOpen)) return;
     const std::int64_t size = source.Size();
     // The source is looked at before the target is made, so that a source
@@ -235,8 +259,8 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
         host_.ShowError(msg::NoValidMp3);
         return;
     }
-    if (!CreateTarget(target, source, targetName)) return;
     DeriveFormats(analysis, source, mp3wav, Catalogue.MP3FormatTable);
+    if (!CreateTarget(target, source, targetName)) return;
     // The CD-quality target's format is wavcd's stored one; when the MP3 is
     // already in it, decoding alone gives the same bytes.
     const TFormatArea& written = cdQuality ? wavcd.FormatOut : mp3wav.FormatOut;
@@ -244,6 +268,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     std::uint8_t format16[16];
     std::memcpy(format16, written.Bytes.data(), 16);
     WriteProvisionalHeader(target, format16);
+    guard.WaveTarget(format16);
 
     mp3wav.SetInputBufferSize(std::max<DWORD>(1, mp3wav.FormatIn.Wfx().nBlockAlign) * 1024);
     mp3wav.SetActive(true);
@@ -256,7 +281,6 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     RunChunks(chain);
     Finish(mp3wav);
     if (secondStage) Finish(wavcd);
-    WriteFinalHeader(target, format16);
 }
 
 void TConverterCore::ConvertWAVMP3(const std::string& sourceName, const std::string& targetName) {
@@ -264,7 +288,7 @@ void TConverterCore::ConvertWAVMP3(const std::string& sourceName, const std::str
     State.Busy = true;
     SetProStatus(0);
     TByteFile source, target;
-    RunGuard guard(*this, {&wavmp3, &wavtowav}, {&target, &source});
+    RunGuard guard(*this, {&wavmp3, &wavtowav}, target, source);
     TWaveChunks wave;
     std::int64_t length = 0;
     if (!OpenWaveSource(source, sourceName, target, targetName, wave, length)) return;
@@ -308,7 +332,7 @@ void TConverterCore::ConvertWAV2WAV(const std::string& sourceName, const std::st
     State.Busy = true;
     SetProStatus(0);
     TByteFile source, target;
-    RunGuard guard(*this, {&wavtowav}, {&target, &source});
+    RunGuard guard(*this, {&wavtowav}, target, source);
     TWaveChunks wave;
     std::int64_t length = 0;
     if (!OpenWaveSource(source, sourceName, target, targetName, wave, length)) return;
@@ -323,19 +347,20 @@ void TConverterCore::ConvertWAV2WAV(const std::string& sourceName, const std::st
     std::uint8_t format16[16];
     std::memcpy(format16, wavtowav.FormatOut.Bytes.data(), 16);
     WriteProvisionalHeader(target, format16);
+    guard.WaveTarget(format16);
     Chain chain{source, target, &wavtowav, nullptr, length, length};
     RunChunks(chain);
     Finish(wavtowav);
-    WriteFinalHeader(target, format16);
 }
 
 void TConverterCore::RunBatch(const TBatchSettings& batch, const std::string& extension,
                               const std::function<void(const std::string&, const std::string&)>& convert) {
     const int n = static_cast<int>(batch.Files.size());
+    writeFailed_ = false;
     for (int i = 0; i < n; ++i) {
         State.ItemIndex = i;
         State.ItemTotal = n;
-        if (State.Cancel) break;
+        if (State.Cancel || writeFailed_) break;
         host_.ShowStatusText(msg::BatchStatus(i + 1, n));
         const std::string& source = batch.Files[static_cast<std::size_t>(i)];
         convert(source, BatchTarget(source, extension, batch.NextToSource, batch.OutputFolder));

@@ -61,6 +61,7 @@ private:
     // positions the source at its audio; false after a message.
     bool OpenWaveSource(TByteFile& source, const std::string& sourceName, TByteFile& target,
                         const std::string& targetName, TWaveChunks& wave, std::int64_t& length);
+    // Stops early, and says so, when a write to the target comes back short.
     void RunChunks(Chain& chain);
     // Converts each listed file in turn, keeping the batch counters, until
     // the list ends or the user cancels.
@@ -68,6 +69,9 @@ private:
                   const std::function<void(const std::string&, const std::string&)>& convert);
 
     TJobHost& host_;
+    // Set by a failed write: a full disk fails every further file of a
+    // batch, so the batch ends there.
+    bool writeFailed_ = false;
 };
 
 }  // namespace sondrel

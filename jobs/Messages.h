@@ -9,6 +9,8 @@ inline const std::string NoMp3Decoder = "Es ist kein Codec installiert, der eine
 inline const std::string NoMp3Encoder = "Es ist kein Codec installiert, der eine MP3-Codierung ermöglicht!";
 inline const std::string CannotOpen = "Konnte Datei nicht öffnen!";
 inline const std::string CannotCreate = "Konnte Ausgabedatei nicht erstellen!";
+// A write to the target came back short: the disk is full or gone.
+inline const std::string CannotWrite = "Konnte Ausgabedatei nicht schreiben!";
 inline const std::string NoValidWav = "Keine gültige WAV-Datei!!!!";
 inline const std::string NoValidMp3 = "Keine gültige MP3-Datei!!!!";
 inline const std::string SameFile = "Quell- und Zieldatei sind dieselbe Datei!";

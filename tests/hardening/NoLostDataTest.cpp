@@ -1,0 +1,178 @@
+// Nothing is lost: a conversion that is cancelled, or cannot write its
+// target, leaves the source as it was and a target that is whole (a WAV
+// header that describes what it holds, MP3 frames up to its last byte).
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+
+#include "codec/FrameAnalysis.h"
+#include "hardening/Isolated.h"
+#include "jobs/ConverterCore.h"
+#include "jobs/Messages.h"
+#include "support/Audio.h"
+
+using namespace sondrel;
+using namespace testing_support;
+namespace fs = std::filesystem;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct CancellingHost : TJobHost {
+    std::vector<std::string> errors;
+    std::function<void()> onPump;
+    void ShowError(const std::string& t) override { errors.push_back(t); }
+    void ShowProgress(int, int) override {}
+    void ProcessMessages() override {
+        if (onPump) onPump();
+    }
+};
+
+std::uint32_t Get32(const Bytes& b, std::size_t at) {
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
+}
+
+// Empty, or what is wrong with a WAV target.
+std::string WaveProblem(const Bytes& wav) {
+    if (wav.size() < 44) return "only " + std::to_string(wav.size()) + " bytes";
+    if (Get32(wav, 4) != wav.size() - 8) return "RIFF size " + std::to_string(Get32(wav, 4));
+    if (Get32(wav, 40) != wav.size() - 44) return "data size " + std::to_string(Get32(wav, 40));
+    const unsigned align = wav[32] | (wav[33] << 8);
+    if (align == 0 || (wav.size() - 44) % align != 0) return "a part of a sample frame at the end";
+    return "";
+}
+
+// Empty, or where an MP3 target stops being a chain of whole frames.
+std::string FramesProblem(const Bytes& mp3) {
+    static const unsigned rates[3] = {44100, 48000, 32000};
+    std::size_t pos = 0;
+    while (pos + 4 <= mp3.size()) {
+        const std::uint8_t* h = &mp3[pos];
+        if (!IsValidHeader(h)) return "no frame header at " + std::to_string(pos);
+        const int version = (h[1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+        const unsigned rate = rates[(h[2] >> 2) & 3] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
+        const unsigned kbps = static_cast<unsigned>(BitrateKbps(version == 3, (h[1] >> 1) & 3, h[2] >> 4));
+        pos += (version == 3 ? 144000 : 72000) * kbps / rate + ((h[2] >> 1) & 1);
+    }
+    if (pos != mp3.size()) return "a cut frame at the end";
+    return "";
+}
+
+class NoLostData : public ::testing::Test {
+protected:
+    void SetUp() override {
+        core.Catalogue.Build();
+        core.Mp3FormatIndex = 0;
+        core.WavFormatIndex = 0;
+        WriteFile(dir / "src.wav", MakeWav(MakeMusic(44100, 2, 3.0), 44100, 2));
+        core.ConvertWAVMP3(P("src.wav"), P("src.mp3"));
+        ASSERT_TRUE(host.errors.empty());
+        // The PCM list's 8-bit mono entry, whose frames are one byte.
+        for (int i = 0; i < core.Catalogue.WAVFormatCount; ++i) {
+            const auto& f = *reinterpret_cast<const WAVEFORMATEX*>(core.Catalogue.WAVFormatTable[i].data());
+            if (f.nChannels == 1 && f.wBitsPerSample == 8) mono8 = i;
+        }
+    }
+    std::string P(const std::string& name) const { return (dir / name).string(); }
+
+    // Runs one of the four conversions, "mp3wav", "mp3cd", "wavmp3" or
+    // "wav2wav", from the matching source into target.
+    void Run(const std::string& routine, const std::string& target) {
+        if (routine == "mp3wav") core.ConvertMP3WAV(P("src.mp3"), target);
+        if (routine == "mp3cd") core.ConvertMP3CDWAV(P("src.mp3"), target);
+        if (routine == "wavmp3") core.ConvertWAVMP3(P("src.wav"), target);
+        if (routine == "wav2wav") core.ConvertWAV2WAV(P("src.wav"), target);
+    }
+
+    TempDir dir;
+    CancellingHost host;
+    TConverterCore core{host};
+    int mono8 = 0;
+};
+
+const char* const kRoutines[] = {"mp3wav", "mp3cd", "wavmp3", "wav2wav"};
+
+TEST_F(NoLostData, CancelAnywhereKeepsTheSourceAndLeavesAWholeTarget) {
+    const Bytes wav = ReadFile(dir / "src.wav"), mp3 = ReadFile(dir / "src.mp3");
+    for (const char* routine : kRoutines) {
+        for (int cancelAt : {1, 2, 7, 40}) {
+            SCOPED_TRACE(std::string(routine) + ", cancelled at step " + std::to_string(cancelAt));
+            int steps = 0;
+            host.onPump = [&] {
+                if (++steps == cancelAt) core.State.Cancel = true;
+            };
+            core.State.Cancel = false;
+            core.WavFormatIndex = cancelAt % 2 ? 0 : mono8;  // odd-sized frames, too
+            const std::string target = P(std::string("part-") + routine);
+            Run(routine, target);
+            const Bytes out = ReadFile(target);
+            if (std::string(routine) == "wavmp3")
+                EXPECT_EQ(FramesProblem(out), "");
+            else
+                EXPECT_EQ(WaveProblem(out), "");
+            EXPECT_EQ(ReadFile(dir / "src.wav"), wav);
+            EXPECT_EQ(ReadFile(dir / "src.mp3"), mp3);
+            EXPECT_FALSE(core.State.Busy);
+        }
+    }
+    EXPECT_TRUE(host.errors.empty());
+}
+
+TEST_F(NoLostData, AFullDiskIsReportedAndEndsTheBatch) {
+    // A file size limit stands in for a full disk: writes past it fail.
+    const Bytes wav = ReadFile(dir / "src.wav"), mp3 = ReadFile(dir / "src.mp3");
+    for (const char* routine : kRoutines) {
+        const std::string target = P(std::string("full-") + routine);
+        const std::string problem = Isolated([&]() -> std::string {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{30000, 30000};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return "no limit";
+            Run(routine, target);
+            if (host.errors != std::vector<std::string>{msg::CannotWrite}) return "messages: " + std::to_string(host.errors.size());
+            return "";
+        });
+        EXPECT_EQ(problem, "") << routine;
+        const Bytes out = ReadFile(target);
+        EXPECT_LE(out.size(), 30000u) << routine;
+        EXPECT_GT(out.size(), 44u) << routine;
+        // What fitted is there, described by its header; an MP3 may end in
+        // a cut frame, since a disk runs full anywhere.
+        if (std::string(routine) != "wavmp3") {
+            EXPECT_EQ(Get32(out, 4), out.size() - 8) << routine;
+            EXPECT_EQ(Get32(out, 40), out.size() - 44) << routine;
+        }
+    }
+    EXPECT_EQ(ReadFile(dir / "src.wav"), wav);
+    EXPECT_EQ(ReadFile(dir / "src.mp3"), mp3);
+
+    // A batch says it once and leaves the other files alone.
+    WriteFile(dir / "b.wav", wav);
+    TBatchSettings batch;
+    batch.Files = {P("src.wav"), P("b.wav")};
+    batch.NextToSource = false;
+    batch.OutputFolder = P("out");
+    fs::create_directory(dir / "out");
+    const std::string problem = Isolated([&]() -> std::string {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{30000, 30000};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return "no limit";
+        core.Gobtn4Proc(batch);
+        return std::to_string(host.errors.size()) + " messages";
+    });
+    EXPECT_EQ(problem, "1 messages");
+    EXPECT_TRUE(fs::exists(dir / "out" / "src.mp3"));
+    EXPECT_FALSE(fs::exists(dir / "out" / "b.mp3"));
+
+    // Without the limit the same batch goes through.
+    core.Gobtn4Proc(batch);
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(FramesProblem(ReadFile(dir / "out" / "b.mp3")), "");
+}
+
+}  // namespace
