@@ -4,6 +4,7 @@
 // target) and leave the source as it was.
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -28,10 +29,18 @@ const sondrel::TFormatCatalogue& Catalogue() {
     return built;
 }
 
+std::filesystem::path FolderOfThisProcess() {
+    return std::filesystem::temp_directory_path() / ("sondrel-fuzz-" + std::to_string(getpid()));
+}
+
 std::filesystem::path Folder() {
     static const std::filesystem::path dir = [] {
-        auto p = std::filesystem::temp_directory_path() / ("sondrel-fuzz-" + std::to_string(getpid()));
+        auto p = FolderOfThisProcess();
         std::filesystem::create_directories(p);
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(FolderOfThisProcess(), ec);
+        });
         return p;
     }();
     return dir;
