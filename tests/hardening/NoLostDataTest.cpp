@@ -15,6 +15,7 @@
 #include "jobs/ConverterCore.h"
 #include "jobs/Messages.h"
 #include "support/Audio.h"
+#include "tags/Id3Tag.h"
 
 using namespace sondrel;
 using namespace testing_support;
@@ -173,6 +174,34 @@ TEST_F(NoLostData, AFullDiskIsReportedAndEndsTheBatch) {
     core.Gobtn4Proc(batch);
     EXPECT_TRUE(host.errors.empty());
     EXPECT_EQ(FramesProblem(ReadFile(dir / "out" / "b.mp3")), "");
+}
+
+TEST(NoLostDataInTags, ASaveKeepsEveryByteBeforeTheTag) {
+    // Files around the tag's size, with and without a tag, and with "TAG"
+    // in the audio just before where a tag would sit.
+    TempDir dir;
+    TId3Fields fields;
+    fields.Title = "Prüfung";
+    fields.Track = "9";
+    fields.Genre = "Jazz";
+    const TTagRecord record = RecordFromFields(fields);
+    for (std::size_t size : {0u, 1u, 3u, 127u, 128u, 129u, 131u, 255u, 256u, 257u, 4000u}) {
+        for (int kind = 0; kind < 3; ++kind) {
+            SCOPED_TRACE(std::to_string(size) + " bytes, kind " + std::to_string(kind));
+            Bytes file(size);
+            for (std::size_t i = 0; i < size; ++i) file[i] = static_cast<std::uint8_t>(i * 13 + 5);
+            const bool tagged = kind == 1 && size >= 128;
+            if (tagged) std::memcpy(&file[size - 128], "TAG", 3);
+            if (kind == 2 && size >= 131) std::memcpy(&file[size - 131], "TAG", 3);
+            WriteFile(dir / "f.mp3", file);
+            ASSERT_EQ(WriteTagRecord(dir / "f.mp3", record), TTagResult::Ok);
+            const Bytes after = ReadFile(dir / "f.mp3");
+            const std::size_t audio = tagged ? size - 128 : size;
+            ASSERT_EQ(after.size(), audio + 128);
+            EXPECT_TRUE(std::equal(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(audio), after.begin()));
+            EXPECT_TRUE(std::equal(record.begin(), record.end(), after.begin() + static_cast<std::ptrdiff_t>(audio)));
+        }
+    }
 }
 
 }  // namespace
