@@ -31,10 +31,6 @@ struct SilentHost : TJobHost {
     void ProcessMessages() override {}
 };
 
-std::uint32_t Get32(const Bytes& b, std::size_t at) {
-    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (std::uint32_t(b[at + 3]) << 24);
-}
-
 void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
     b[at] = static_cast<std::uint8_t>(v);
     b[at + 1] = static_cast<std::uint8_t>(v >> 8);
@@ -62,7 +58,7 @@ struct Source {
 
 // The offset of the first chunk with this id in a RIFF file, or 0.
 std::size_t ChunkAt(const Bytes& wav, const char* id) {
-    for (std::size_t pos = 12; pos + 8 <= wav.size(); pos += 8 + Get32(wav, pos + 4) + (Get32(wav, pos + 4) & 1))
+    for (std::size_t pos = 12; pos + 8 <= wav.size(); pos += 8 + Le32(wav, pos + 4) + (Le32(wav, pos + 4) & 1))
         if (std::memcmp(&wav[pos], id, 4) == 0) return pos;
     return 0;
 }
@@ -207,7 +203,7 @@ protected:
                 if (out.size() > (64u << 20)) problems += which + "target of " + std::to_string(out.size()) + " bytes; ";
                 const bool wavTarget = mp3 || routine == 1;
                 if (wavTarget && !out.empty() &&
-                    (out.size() < 44 || Get32(out, 4) != out.size() - 8 || Get32(out, 40) != out.size() - 44))
+                    (out.size() < 44 || Le32(out, 4) != out.size() - 8 || Le32(out, 40) != out.size() - 44))
                     problems += which + "target header does not match its " + std::to_string(out.size()) + " bytes; ";
                 fs::remove(target);
             }
@@ -300,7 +296,7 @@ TEST_F(MalformedFiles, ImpossibleSizesInWaveHeaders) {
         for (std::uint16_t bits : {0, 1, 4, 12, 64, 0xFFFF})
             with("bits " + std::to_string(bits), [&](Bytes& b) { Put16(b, f + 14, bits); });
         with("extra bytes claiming 64 KiB", [&](Bytes& b) {
-            if (Get32(b, fmt + 4) >= 18) Put16(b, f + 16, 0xFFFF);
+            if (Le32(b, fmt + 4) >= 18) Put16(b, f + 16, 0xFFFF);
         });
         with("format tag 0", [&](Bytes& b) { Put16(b, f, 0); });
         with("format tag 0xFFFF", [&](Bytes& b) { Put16(b, f, 0xFFFF); });

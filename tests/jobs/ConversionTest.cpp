@@ -62,17 +62,13 @@ protected:
     TConverterCore core{host};
 };
 
-std::uint32_t At32(const std::vector<std::uint8_t>& b, std::size_t i) {
-    return b[i] | (b[i + 1] << 8) | (b[i + 2] << 16) | (std::uint32_t(b[i + 3]) << 24);
-}
-
 // A well-formed 44-byte-header WAV file whose sizes match its length.
 void ExpectSoundHeader(const std::vector<std::uint8_t>& wav) {
     ASSERT_GE(wav.size(), 44u);
     EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
-    EXPECT_EQ(At32(wav, 4), wav.size() - 8);
-    EXPECT_EQ(At32(wav, 16), 16u);
-    EXPECT_EQ(At32(wav, 40), wav.size() - 44);
+    EXPECT_EQ(Le32(wav, 4), wav.size() - 8);
+    EXPECT_EQ(Le32(wav, 16), 16u);
+    EXPECT_EQ(Le32(wav, 40), wav.size() - 44);
 }
 
 struct Mp3Case {
@@ -103,7 +99,7 @@ TEST_P(Mp3ToWav, MatchesMpg123) {
     const auto out = ReadFile(dir / "out.wav");
     ExpectSoundHeader(out);
     EXPECT_EQ(out[22], channels);
-    EXPECT_EQ(At32(out, 24), rate);
+    EXPECT_EQ(Le32(out, 24), rate);
     EXPECT_EQ(out[34], 16);
     const auto mine = AsSamples(SplitWave(out).data);
     const auto ref = AsSamples(SplitWave(ReadFile(dir / "ref.wav")).data);
@@ -193,7 +189,7 @@ TEST_F(Conversion, WavToWavExampleAndCompressedSources) {
         EXPECT_TRUE(host.errors.empty()) << enc;
         const auto cd = ReadFile(dir / "cd.wav");
         ExpectSoundHeader(cd);
-        EXPECT_EQ(At32(cd, 24), 44100u);
+        EXPECT_EQ(Le32(cd, 24), 44100u);
         EXPECT_NEAR((cd.size() - 44) / 176400.0, 1.0, 0.02) << enc;
         EXPECT_GT(Rms(AsSamples(SplitWave(cd).data)), 1000) << enc;
     }

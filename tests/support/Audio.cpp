@@ -194,6 +194,8 @@ void Put16(std::vector<std::uint8_t>& b, std::uint16_t v) {
 std::uint32_t Get32(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
 }  // namespace
 
+std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t i) { return Get32(&bytes.at(i + 3) - 3); }
+
 std::vector<std::uint8_t> MakeWav(const std::vector<std::int16_t>& samples, unsigned rate, int channels) {
     std::vector<std::uint8_t> b;
     const auto data = static_cast<std::uint32_t>(samples.size() * 2);

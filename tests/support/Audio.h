@@ -58,6 +58,9 @@ void WriteFile(const std::filesystem::path& p, const std::vector<std::uint8_t>& 
 bool Shell(const std::string& command);
 bool HaveTool(const std::string& name);
 
+// The little-endian 32-bit number at byte i.
+std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t i);
+
 // A 44-byte-header PCM WAV file of the samples.
 std::vector<std::uint8_t> MakeWav(const std::vector<std::int16_t>& samples, unsigned rate, int channels);
 
