@@ -15,6 +15,7 @@
 #include "hardening/Isolated.h"
 #include "jobs/ConverterCore.h"
 #include "support/Audio.h"
+#include "support/RecordingHost.h"
 
 using namespace sondrel;
 using namespace testing_support;
@@ -23,13 +24,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct SilentHost : TJobHost {
-    int errors = 0;
-    void ShowError(const std::string&) override { ++errors; }
-    void ShowProgress(int, int) override {}
-    void ProcessMessages() override {}
-};
 
 void Put16(Bytes& b, std::size_t at, std::uint16_t v) {
     b[at] = static_cast<std::uint8_t>(v);
@@ -70,7 +64,7 @@ protected:
         catalogue_->Build();
         sources_ = new std::vector<Source>;
         TempDir dir;
-        SilentHost host;
+        RecordingHost host;
         TConverterCore core(host);
         core.Catalogue = *catalogue_;
         auto add = [&](const std::string& name, Bytes bytes, bool mp3, std::size_t headerEnd) {
@@ -181,7 +175,7 @@ protected:
         return Isolated([&]() -> std::string {
             std::string problems;
             for (int routine = 0; routine < 2; ++routine) {
-                SilentHost host;
+                RecordingHost host;
                 TConverterCore core(host);
                 core.Catalogue = *catalogue_;
                 core.Mp3FormatIndex = 0;

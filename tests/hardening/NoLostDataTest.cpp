@@ -15,6 +15,7 @@
 #include "jobs/ConverterCore.h"
 #include "jobs/Messages.h"
 #include "support/Audio.h"
+#include "support/RecordingHost.h"
 #include "tags/Id3Tag.h"
 
 using namespace sondrel;
@@ -24,16 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-struct CancellingHost : TJobHost {
-    std::vector<std::string> errors;
-    std::function<void()> onPump;
-    void ShowError(const std::string& t) override { errors.push_back(t); }
-    void ShowProgress(int, int) override {}
-    void ProcessMessages() override {
-        if (onPump) onPump();
-    }
-};
 
 // Empty, or what is wrong with a WAV target.
 std::string WaveProblem(const Bytes& wav) {
@@ -88,7 +79,7 @@ protected:
     }
 
     TempDir dir;
-    CancellingHost host;
+    RecordingHost host;
     TConverterCore core{host};
     int mono8 = 0;
 };
@@ -100,9 +91,9 @@ TEST_F(NoLostData, CancelAnywhereKeepsTheSourceAndLeavesAWholeTarget) {
     for (const char* routine : kRoutines) {
         for (int cancelAt : {1, 2, 7, 40}) {
             SCOPED_TRACE(std::string(routine) + ", cancelled at step " + std::to_string(cancelAt));
-            int steps = 0;
-            host.onPump = [&] {
-                if (++steps == cancelAt) core.State.Cancel = true;
+            host.pumps = 0;
+            host.onPump = [&](int n) {
+                if (n == cancelAt) core.State.Cancel = true;
             };
             core.State.Cancel = false;
             core.WavFormatIndex = cancelAt % 2 ? 0 : mono8;  // odd-sized frames, too

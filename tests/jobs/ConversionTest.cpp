@@ -12,24 +12,12 @@
 #include "jobs/ConverterCore.h"
 #include "jobs/Messages.h"
 #include "support/Audio.h"
+#include "support/RecordingHost.h"
 
 using namespace sondrel;
 using namespace testing_support;
 
 namespace {
-
-struct RecordingHost : TJobHost {
-    std::vector<std::string> errors;
-    std::vector<std::pair<int, int>> progress;
-    int pumps = 0;
-    std::function<void(int)> onPump;
-    void ShowError(const std::string& t) override { errors.push_back(t); }
-    void ShowProgress(int f, int o) override { progress.emplace_back(f, o); }
-    void ProcessMessages() override {
-        ++pumps;
-        if (onPump) onPump(pumps);
-    }
-};
 
 class Conversion : public ::testing::Test {
 protected:

@@ -10,6 +10,7 @@
 #include "platform/acm/Driver.h"
 #include "jobs/ConverterCore.h"
 #include "support/Audio.h"
+#include "support/RecordingHost.h"
 
 using namespace testing_support;
 using sondrel::TACMConvertor;
@@ -92,13 +93,6 @@ std::filesystem::path ConformancePath(const std::string& name) {
     return std::filesystem::path(SONDREL_CONFORMANCE_DIR) / name;
 }
 
-struct QuietHost : sondrel::TJobHost {
-    std::vector<std::string> errors;
-    void ShowError(const std::string& t) override { errors.push_back(t); }
-    void ShowProgress(int, int) override {}
-    void ProcessMessages() override {}
-};
-
 // The whole MP3 to WAV routine (frame analysis, chunk loop, decoder) on
 // the conformance streams, against the reference decoder's output.
 class Conformance : public ::testing::TestWithParam<const char*> {};
@@ -108,7 +102,7 @@ TEST_P(Conformance, DecodesWithFullAccuracy) {
     if (!std::filesystem::exists(ConformancePath(name + ".bit"))) GTEST_SKIP() << "conformance streams not found";
     const auto reference = AsSamples(ReadFile(ConformancePath(name + ".pcm")));
     TempDir dir;
-    QuietHost host;
+    RecordingHost host;
     sondrel::TConverterCore core(host);
     core.Catalogue.Build();
     core.ConvertMP3WAV(ConformancePath(name + ".bit").string(), (dir / "out.wav").string());
