@@ -10,24 +10,37 @@ namespace sondrel {
 
 TByteFile::~TByteFile() { Close(); }
 
+namespace {
+
+// Only regular files hold bytes to convert or room for a target: a folder,
+// a pipe or a device is refused. Opening does not wait, so a pipe with no
+// writer (or, for a target, no reader) cannot stall the program.
+int OpenRegular(const std::filesystem::path& path, int flags) {
+    const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
 bool TByteFile::OpenRead(const std::filesystem::path& path) {
     Close();
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd_ = OpenRegular(path, O_RDONLY);
     pos_ = 0;
-    if (fd_ < 0) return false;
-    struct stat st {};
-    // A folder opens for reading but holds no bytes to convert.
-    if (::fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
-        Close();
-        return false;
-    }
-    return true;
+    return fd_ >= 0;
 }
 
 bool TByteFile::Create(const std::filesystem::path& path) {
     Close();
-    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Emptying is left until the name is known to be a regular file.
+    fd_ = OpenRegular(path, O_WRONLY | O_CREAT);
     pos_ = 0;
+    if (fd_ >= 0 && ::ftruncate(fd_, 0) != 0) Close();
     return fd_ >= 0;
 }
 

@@ -97,9 +97,11 @@ TTagRecord RecordFromFields(const TId3Fields& f) {
 }
 
 TTagResult ReadTagRecord(const std::filesystem::path& file, TTagRecord& record) {
-    Fd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without waiting: a pipe with no writer would hold the window forever;
+    // it is refused like a folder.
+    Fd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode)) return TTagResult::CannotOpen;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return TTagResult::CannotOpen;
     TTagRecord r{};
     if (st.st_size < 128 || ::pread(fd.get(), r.data(), 128, st.st_size - 128) != 128) return TTagResult::NoTag;
     if (std::memcmp(r.data(), "TAG", 3) != 0) return TTagResult::NoTag;
@@ -108,7 +110,7 @@ TTagResult ReadTagRecord(const std::filesystem::path& file, TTagRecord& record) 
 }
 
 TTagResult WriteTagRecord(const std::filesystem::path& file, const TTagRecord& record) {
-    Fd fd(::open(file.c_str(), O_RDWR | O_CLOEXEC));
+    Fd fd(::open(file.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
     struct stat st {};
     if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return TTagResult::CannotOpen;
     const off_t size = st.st_size;

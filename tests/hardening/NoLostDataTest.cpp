@@ -5,6 +5,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -189,6 +190,36 @@ TEST(NoLostDataInTags, ASaveKeepsEveryByteBeforeTheTag) {
             EXPECT_TRUE(std::equal(record.begin(), record.end(), after.begin() + static_cast<std::ptrdiff_t>(audio)));
         }
     }
+}
+
+TEST_F(NoLostData, PipesFoldersAndDevicesAreRefusedWithoutWaiting) {
+    // A pipe with nobody at its other end used to block the open for good.
+    ASSERT_EQ(::mkfifo(P("pipe").c_str(), 0600), 0);
+    fs::create_directory(dir / "folder");
+    const std::string problem = Isolated([&]() -> std::string {
+        std::string wrong;
+        for (const std::string& source : {P("pipe"), P("folder")}) {
+            host.errors.clear();
+            core.ConvertMP3WAV(source, P("x.wav"));
+            core.ConvertWAV2WAV(source, P("x.wav"));
+            if (host.errors != std::vector<std::string>{msg::CannotOpen, msg::CannotOpenNamed(source)})
+                wrong += source + " as source; ";
+        }
+        for (const std::string& target : {P("pipe"), P("folder"), std::string("/dev/null")}) {
+            host.errors.clear();
+            core.ConvertWAVMP3(P("src.wav"), target);
+            core.ConvertMP3WAV(P("src.mp3"), target);
+            if (host.errors != std::vector<std::string>{msg::CannotCreate, msg::CannotCreate})
+                wrong += target + " as target; ";
+        }
+        TTagRecord record{};
+        if (ReadTagRecord(P("pipe"), record) != TTagResult::CannotOpen) wrong += "tag read of a pipe; ";
+        if (WriteTagRecord(P("pipe"), RecordFromFields(TId3Fields{})) != TTagResult::CannotOpen)
+            wrong += "tag save into a pipe; ";
+        return wrong;
+    }, {20, 256});
+    EXPECT_EQ(problem, "");
+    EXPECT_FALSE(fs::exists(dir / "x.wav"));
 }
 
 }  // namespace
