@@ -10,12 +10,7 @@ namespace sondrel {
 
 TByteFile::~TByteFile() { Close(); }
 
-namespace {
-
-// Only regular files hold bytes to convert or room for a target: a folder,
-// a pipe or a device is refused. Opening does not wait, so a pipe with no
-// writer (or, for a target, no reader) cannot stall the program.
-int OpenRegular(const std::filesystem::path& path, int flags) {
+int OpenRegularFile(const std::filesystem::path& path, int flags) {
     const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0) return -1;
     struct stat st {};
@@ -26,11 +21,9 @@ int OpenRegular(const std::filesystem::path& path, int flags) {
     return fd;
 }
 
-}  // namespace
-
 bool TByteFile::OpenRead(const std::filesystem::path& path) {
     Close();
-    fd_ = OpenRegular(path, O_RDONLY);
+    fd_ = OpenRegularFile(path, O_RDONLY);
     pos_ = 0;
     return fd_ >= 0;
 }
@@ -38,7 +31,7 @@ bool TByteFile::OpenRead(const std::filesystem::path& path) {
 bool TByteFile::Create(const std::filesystem::path& path) {
     Close();
     // Emptying is left until the name is known to be a regular file.
-    fd_ = OpenRegular(path, O_WRONLY | O_CREAT);
+    fd_ = OpenRegularFile(path, O_WRONLY | O_CREAT);
     pos_ = 0;
     if (fd_ >= 0 && ::ftruncate(fd_, 0) != 0) Close();
     return fd_ >= 0;

@@ -46,6 +46,12 @@ private:
     std::int64_t pos_ = 0;
 };
 
+// Opens path with the open(2) flags when it is a regular file, without
+// waiting; -1 otherwise. A folder, a pipe or a device holds no bytes to
+// convert or tag, and a pipe with nobody at its other end would stall the
+// program for good.
+int OpenRegularFile(const std::filesystem::path& path, int flags);
+
 // True when both names lead to the same existing file (the same path, a
 // link, or another spelling of it).
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);

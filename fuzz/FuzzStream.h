@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "codec/ACMConvertor.h"
+#include "support/Audio.h"
 
 // Reads choice bytes off the front of the input; past its end, zeros.
 class FuzzBytes {
@@ -31,38 +32,15 @@ private:
     std::size_t pos_ = 0;
 };
 
-// Makes the convertor active with the given input chunk and streams the
-// body through it: START first, END with the last chunk (or an empty END
-// call), unconsumed bytes offered again. A call that reports more output
-// than the output buffer holds is a fault, whatever the input was.
+// Streams the body through the convertor as the conversions do (see
+// RunProtocol); a format no codec takes is refused, not a fault, but a call
+// that reports more output than the buffer holds, or more input used than
+// offered, is one whatever the input was.
 inline void StreamThrough(sondrel::TACMConvertor& c, const std::uint8_t* body, std::size_t size, DWORD chunk) {
-    c.SetInputBufferSize(std::max<DWORD>(1, chunk));
     try {
-        c.SetActive(true);
-    } catch (const sondrel::EACMConvertor&) {
-        return;  // a format no codec takes: refused, not a fault
-    }
-    std::size_t pos = 0;
-    bool first = true, endSent = false;
-    auto call = [&](DWORD n, DWORD flags) {
-        c.StreamHeader.cbSrcLength = n;
-        c.StreamHeader.cbSrcLengthUsed = n;
-        c.StreamHeader.cbDstLengthUsed = 0;
-        acmStreamConvert(c.StreamHandle(), &c.StreamHeader, flags);
-        if (c.StreamHeader.cbDstLengthUsed > c.OutputBufferSize() || c.StreamHeader.cbSrcLengthUsed > n)
+        if (testing_support::RunProtocol(c, std::vector<std::uint8_t>(body, body + size), std::max<DWORD>(1, chunk))
+                .overran)
             __builtin_trap();
-    };
-    while (pos < size) {
-        const DWORD n = static_cast<DWORD>(std::min<std::size_t>(c.InputBufferSize(), size - pos));
-        const bool last = pos + n >= size;
-        std::memcpy(c.InputBuffer(), body + pos, n);
-        call(n, (first ? ACM_STREAMCONVERTF_START : 0) | (last ? ACM_STREAMCONVERTF_END : 0));
-        const DWORD used = c.StreamHeader.cbSrcLengthUsed;
-        pos += (used > 0 && used < n) ? used : n;
-        first = false;
-        endSent = endSent || last;
+    } catch (const sondrel::EACMConvertor&) {
     }
-    if (!endSent) call(0, (first ? ACM_STREAMCONVERTF_START : 0) | ACM_STREAMCONVERTF_END);
-    acmStreamReset(c.StreamHandle(), 0);
-    c.SetActive(false);
 }

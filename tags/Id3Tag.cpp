@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 
+#include "codec/ByteFile.h"
 #include "tags/Cp1252.h"
 #include "tags/Genres.h"
 
@@ -97,11 +98,9 @@ TTagRecord RecordFromFields(const TId3Fields& f) {
 }
 
 TTagResult ReadTagRecord(const std::filesystem::path& file, TTagRecord& record) {
-    // Without waiting: a pipe with no writer would hold the window forever;
-    // it is refused like a folder.
-    Fd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    Fd fd(OpenRegularFile(file, O_RDONLY));
     struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return TTagResult::CannotOpen;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return TTagResult::CannotOpen;
     TTagRecord r{};
     if (st.st_size < 128 || ::pread(fd.get(), r.data(), 128, st.st_size - 128) != 128) return TTagResult::NoTag;
     if (std::memcmp(r.data(), "TAG", 3) != 0) return TTagResult::NoTag;
@@ -110,9 +109,9 @@ TTagResult ReadTagRecord(const std::filesystem::path& file, TTagRecord& record) 
 }
 
 TTagResult WriteTagRecord(const std::filesystem::path& file, const TTagRecord& record) {
-    Fd fd(::open(file.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+    Fd fd(OpenRegularFile(file, O_RDWR));
     struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return TTagResult::CannotOpen;
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return TTagResult::CannotOpen;
     const off_t size = st.st_size;
     TTagRecord present{};
     const bool replace = size >= 128 && ::pread(fd.get(), present.data(), 128, size - 128) == 128 &&

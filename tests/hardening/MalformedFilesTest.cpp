@@ -196,8 +196,7 @@ protected:
                 const Bytes out = ReadFile(target);
                 if (out.size() > (64u << 20)) problems += which + "target of " + std::to_string(out.size()) + " bytes; ";
                 const bool wavTarget = mp3 || routine == 1;
-                if (wavTarget && !out.empty() &&
-                    (out.size() < 44 || Le32(out, 4) != out.size() - 8 || Le32(out, 40) != out.size() - 44))
+                if (wavTarget && !out.empty() && !WaveHeaderProblem(out).empty())
                     problems += which + "target header does not match its " + std::to_string(out.size()) + " bytes; ";
                 fs::remove(target);
             }

@@ -142,7 +142,7 @@ ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_
         const DWORD used = c.StreamHeader.cbSrcLengthUsed;
         pos += (used > 0 && used < n) ? used : n;
         first = false;
-        if (c.StreamHeader.cbDstLengthUsed > c.OutputBufferSize()) run.overran = true;
+        if (c.StreamHeader.cbDstLengthUsed > c.OutputBufferSize() || used > n) run.overran = true;
         run.output.insert(run.output.end(), c.OutputBuffer(), c.OutputBuffer() + c.StreamHeader.cbDstLengthUsed);
     }
     if (!endSent) {
@@ -195,6 +195,13 @@ std::uint32_t Get32(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] <
 }  // namespace
 
 std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t i) { return Get32(&bytes.at(i + 3) - 3); }
+
+std::string WaveHeaderProblem(const std::vector<std::uint8_t>& wav) {
+    if (wav.size() < 44) return "only " + std::to_string(wav.size()) + " bytes";
+    if (Le32(wav, 4) != wav.size() - 8) return "RIFF size " + std::to_string(Le32(wav, 4));
+    if (Le32(wav, 40) != wav.size() - 44) return "data size " + std::to_string(Le32(wav, 40));
+    return "";
+}
 
 std::vector<std::uint8_t> MakeWav(const std::vector<std::int16_t>& samples, unsigned rate, int channels) {
     std::vector<std::uint8_t> b;

@@ -32,7 +32,7 @@ struct ProtocolRun {
     std::vector<std::uint8_t> output;
     int calls = 0;
     int failures = 0;
-    bool overran = false;  // a call produced more than the output buffer holds
+    bool overran = false;  // a call produced more than the output buffer holds, or used more than offered
 };
 
 // Streams source through an active-able convertor under the conversion
@@ -60,6 +60,10 @@ bool HaveTool(const std::string& name);
 
 // The little-endian 32-bit number at byte i.
 std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t i);
+
+// Empty when a WAV target's 44-byte header describes what the file holds;
+// otherwise what does not match.
+std::string WaveHeaderProblem(const std::vector<std::uint8_t>& wav);
 
 // A 44-byte-header PCM WAV file of the samples.
 std::vector<std::uint8_t> MakeWav(const std::vector<std::int16_t>& samples, unsigned rate, int channels);
