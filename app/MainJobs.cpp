@@ -12,7 +12,7 @@ namespace sondrel {
 
 void TMainForm::GoClick(int mode) {
     GoButtons[static_cast<std::size_t>(mode - 1)]->Release();
-    if (core_.State.Busy) return;
+    if (core_.Running()) return;
     core_.State.Cancel = false;
     statusForm_->ProgressBar1->setValue(0);
     statusForm_->ProgressBar2->setValue(0);
@@ -21,7 +21,7 @@ void TMainForm::GoClick(int mode) {
     core_.State.JobMode = mode;
     core_.Mp3FormatIndex = ui->mp3format->currentIndex();
     core_.WavFormatIndex = ui->WAVFormats->currentIndex();
-    statusForm_->exec();
+    statusForm_->ExecJob();
 }
 
 void TMainForm::ShowProgress(int filePercent, int overallPercent) {

@@ -52,7 +52,7 @@ public:
     void ShowStatusText(const std::string& text) override {
         if (!progress_) return;
         ClearLine();
-        std::cerr << text << '\n';
+        if (!text.empty()) std::cerr << text << '\n';
     }
 
     bool shown = false;

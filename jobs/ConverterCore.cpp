@@ -232,11 +232,19 @@ void TConverterCore::RunChunks(Chain& ch) {
 }
 
 void TConverterCore::ConvertMP3WAV(const std::string& source, const std::string& target) {
-    MP3ToWav(source, target, false);
+    if (!Running()) MP3ToWav(source, target, false);
 }
 
 void TConverterCore::ConvertMP3CDWAV(const std::string& source, const std::string& target) {
-    MP3ToWav(source, target, true);
+    if (!Running()) MP3ToWav(source, target, true);
+}
+
+void TConverterCore::ConvertWAVMP3(const std::string& source, const std::string& target) {
+    if (!Running()) WavToMp3(source, target);
+}
+
+void TConverterCore::ConvertWAV2WAV(const std::string& source, const std::string& target) {
+    if (!Running()) WavToWav(source, target);
 }
 
 void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& targetName, bool cdQuality) {
@@ -283,7 +291,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     if (secondStage) Finish(wavcd);
 }
 
-void TConverterCore::ConvertWAVMP3(const std::string& sourceName, const std::string& targetName) {
+void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& targetName) {
     if (!FormatChosen(Catalogue.MP3FormatCount, Mp3FormatIndex)) return;
     State.Busy = true;
     SetProStatus(0);
@@ -327,7 +335,7 @@ void TConverterCore::ConvertWAVMP3(const std::string& sourceName, const std::str
     Finish(wavmp3);
 }
 
-void TConverterCore::ConvertWAV2WAV(const std::string& sourceName, const std::string& targetName) {
+void TConverterCore::WavToWav(const std::string& sourceName, const std::string& targetName) {
     if (!FormatChosen(Catalogue.WAVFormatCount, WavFormatIndex)) return;
     State.Busy = true;
     SetProStatus(0);
@@ -355,6 +363,16 @@ void TConverterCore::ConvertWAV2WAV(const std::string& sourceName, const std::st
 
 void TConverterCore::RunBatch(const TBatchSettings& batch, const std::string& extension,
                               const std::function<void(const std::string&, const std::string&)>& convert) {
+    if (Running()) return;
+    batchRunning_ = true;
+    struct EndOfBatch {
+        TConverterCore& core;
+        ~EndOfBatch() {
+            core.batchRunning_ = false;
+            // The per-file line would otherwise outlive the batch.
+            core.host_.ShowStatusText("");
+        }
+    } end{*this};
     const int n = static_cast<int>(batch.Files.size());
     writeFailed_ = false;
     for (int i = 0; i < n; ++i) {
@@ -370,16 +388,13 @@ void TConverterCore::RunBatch(const TBatchSettings& batch, const std::string& ex
 void TConverterCore::Gobtn2Proc(const TBatchSettings& batch) {
     RunBatch(batch, ".wav", [&](const std::string& source, const std::string& target) {
         // The CD-quality choice is read for every file anew.
-        if (batch.CdQuality)
-            ConvertMP3CDWAV(source, target);
-        else
-            ConvertMP3WAV(source, target);
+        MP3ToWav(source, target, batch.CdQuality);
     });
 }
 
 void TConverterCore::Gobtn4Proc(const TBatchSettings& batch) {
     RunBatch(batch, ".mp3",
-             [&](const std::string& source, const std::string& target) { ConvertWAVMP3(source, target); });
+             [&](const std::string& source, const std::string& target) { WavToMp3(source, target); });
 }
 
 }  // namespace sondrel

@@ -39,6 +39,11 @@ public:
     void Gobtn2Proc(const TBatchSettings& batch);  // MP3 to WAV
     void Gobtn4Proc(const TBatchSettings& batch);  // WAV to MP3
 
+    // A conversion or batch is under way. Every entry point above refuses to
+    // start while it is: a second job inside a running one would reopen, and
+    // empty, targets the first has finished or is writing.
+    bool Running() const { return State.Busy || batchRunning_; }
+
     TACMConvertor mp3wav, wavcd, wavtowav, wavmp3;
     TFormatCatalogue Catalogue;
     TJobState State;
@@ -52,6 +57,8 @@ public:
 private:
     struct Chain;
     void MP3ToWav(const std::string& source, const std::string& target, bool cdQuality);
+    void WavToMp3(const std::string& source, const std::string& target);
+    void WavToWav(const std::string& source, const std::string& target);
     bool OpenSource(TByteFile& file, const std::string& name, const std::string& failure);
     bool CreateTarget(TByteFile& target, TByteFile& source, const std::string& name);
     // The target format list has entries and index names one of them;
@@ -72,6 +79,7 @@ private:
     // Set by a failed write: a full disk fails every further file of a
     // batch, so the batch ends there.
     bool writeFailed_ = false;
+    bool batchRunning_ = false;
 };
 
 }  // namespace sondrel

@@ -61,24 +61,36 @@ TStatusForm::TStatusForm(TJobOwner& owner, QWidget* parent) : QDialog(parent), o
     connect(Timer1, &QTimer::timeout, this, &TStatusForm::Timer1Timer);
 }
 
+int TStatusForm::ExecJob() {
+    // Armed once per Go click: the window manager may show, hide, restore
+    // or re-map the window any number of times while the job runs, and none
+    // of that may start it again.
+    jobArmed_ = true;
+    Timer1->stop();
+    return exec();
+}
+
 void TStatusForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    if (!jobArmed_ || event->spontaneous()) return;
     // Centred on the desktop, not on the window that started the job.
     CentreOnScreen(this);
-    // The job runs once per showing, as soon as the window is on screen.
-    activationPending_ = true;
-    QMetaObject::invokeMethod(this, [this] {
-        if (!activationPending_) return;
-        activationPending_ = false;
-        FormActivate();
-    }, Qt::QueuedConnection);
+    // The job runs as soon as the window is on screen, from the event loop
+    // that exec() runs.
+    jobArmed_ = false;
+    QMetaObject::invokeMethod(this, [this] { FormActivate(); }, Qt::QueuedConnection);
 }
 
 void TStatusForm::FormActivate() {
+    if (jobRunning_) return;
+    jobRunning_ = true;
     MayClose = false;
     RunJob();
     MayClose = true;
-    Timer1->start();
+    jobRunning_ = false;
+    // Only a window still waiting for its close needs the finishing tick; a
+    // tick must never reach the next job.
+    if (isVisible()) Timer1->start();
 }
 
 void TStatusForm::RunJob() {
@@ -126,6 +138,13 @@ bool TStatusForm::FormCloseQuery() {
 void TStatusForm::Timer1Timer() {
     Timer1->stop();
     if (FormCloseQuery()) done(1);
+}
+
+void TStatusForm::hideEvent(QHideEvent* event) {
+    QDialog::hideEvent(event);
+    // Closed in its finishing phase by the user rather than by the tick: the
+    // tick has nothing left to close. (A minimised window still needs it.)
+    if (!event->spontaneous()) Timer1->stop();
 }
 
 void TStatusForm::closeEvent(QCloseEvent* event) {

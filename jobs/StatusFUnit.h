@@ -31,6 +31,10 @@ class TStatusForm : public QDialog {
 public:
     TStatusForm(TJobOwner& owner, QWidget* parent = nullptr);
 
+    // Shows the window modally and runs the job of the core's job mode in it,
+    // exactly once; returns when the window has closed.
+    int ExecJob();
+
     void FormActivate();
     void CancelBtnClick();
     bool FormCloseQuery();
@@ -44,6 +48,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 
@@ -52,7 +57,8 @@ private:
     void Fail(const QString& text, const QString& detail = {});
 
     TJobOwner& owner_;
-    bool activationPending_ = false;
+    bool jobArmed_ = false;
+    bool jobRunning_ = false;
 };
 
 }  // namespace sondrel

@@ -163,6 +163,61 @@ private slots:
         QVERIFY(answerer.texts.isEmpty());
     }
 
+    // Minimising and restoring the progress window, or hiding and showing
+    // it, while a batch runs must not start the batch again inside itself:
+    // that reopened, and emptied, the targets already finished.
+    void theWindowManagerCannotRestartARunningJob() {
+        QStringList files;
+        for (int i = 0; i < 3; ++i) {
+            const QString name = P(QString("r%1.wav").arg(i));
+            testing_support::WriteFile(name.toStdString(), testing_support::MakeWav(
+                                                               testing_support::MakeMusic(22050, 2, 10.0, i + 1), 22050, 2));
+            files << name;
+        }
+        form_->AddFiles(ui_->FileList2, files);
+        ui_->mp3format2->setCurrentIndex(ui_->mp3format2->findText("64 kBit/s, 22.050 Hz, Stereo"));
+        emit ui_->mp3format2->activated(ui_->mp3format2->currentIndex());
+        TStatusForm* status = form_->StatusForm();
+        std::vector<std::uint8_t> firstTarget;
+        bool disturbed = false, closedEarly = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (disturbed && form_->Core().Running() && !status->isVisible()) closedEarly = true;
+            if (disturbed || form_->Core().State.ItemIndex != 1 || !status->isVisible()) return;
+            disturbed = true;
+            firstTarget = testing_support::ReadFile(P("r0.mp3").toStdString());
+            // What a restore after minimising delivers: a spontaneous show.
+            QWindowStateChangeEvent restored(Qt::WindowMinimized);
+            QApplication::sendEvent(status, &restored);
+            status->hide();
+            status->show();
+            QTest::qWait(20);
+        });
+        watch.start(1);
+        BoxAnswerer answerer;
+        form_->GoClick(4);
+        watch.stop();
+        QVERIFY(disturbed);
+        QVERIFY(!closedEarly);
+        QVERIFY(form_->StatusText->text().isEmpty());
+        QVERIFY(answerer.texts.isEmpty());
+        QVERIFY(!firstTarget.empty());
+        QVERIFY(testing_support::ReadFile(P("r0.mp3").toStdString()) == firstTarget);
+        const auto second = testing_support::ReadFile(P("r1.mp3").toStdString());
+        const auto third = testing_support::ReadFile(P("r2.mp3").toStdString());
+        // The same files converted again, undisturbed, give the same bytes.
+        QDir().mkpath(P("again"));
+        ui_->OwnFolderCheck2->setChecked(true);
+        ui_->OutDirectory2Ed->setFileName(P("again"));
+        QTRY_VERIFY(!status->isVisible());
+        form_->GoClick(4);
+        QVERIFY(testing_support::ReadFile(P("again/r0.mp3").toStdString()) == firstTarget);
+        QVERIFY(testing_support::ReadFile(P("again/r1.mp3").toStdString()) == second);
+        QVERIFY(testing_support::ReadFile(P("again/r2.mp3").toStdString()) == third);
+        // The batch's line leaves the status bar with the batch.
+        QVERIFY(form_->StatusText->text().isEmpty());
+    }
+
     void theProgressWindowRefusesToCloseWhileAJobRuns() {
         TStatusForm* status = form_->StatusForm();
         status->MayClose = false;

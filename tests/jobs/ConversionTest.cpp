@@ -361,3 +361,47 @@ TEST_F(Conversion, BatchesNameTargetsAndStopOnCancel) {
 }
 
 }  // namespace
+
+namespace {
+
+// Whatever a front end lets through while a job runs (a restored progress
+// window, a second click), a second job is refused before it opens a file:
+// it would empty targets the first has finished or is writing.
+TEST_F(Conversion, NoJobStartsInsideARunningOne) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 3; ++i) {
+        MakeSourceWav("j" + std::to_string(i) + ".wav", 22050, 2, 1.0);
+        files.push_back(P("j" + std::to_string(i) + ".wav"));
+    }
+    TBatchSettings batch;
+    batch.Files = files;
+    std::vector<std::uint8_t> finished;
+    bool tried = false;
+    host.onPump = [&](int) {
+        if (tried || core.State.ItemIndex != 1) return;
+        tried = true;
+        finished = ReadFile(dir / "j0.mp3");
+        core.Gobtn4Proc(batch);
+        core.Gobtn2Proc(batch);
+        core.ConvertWAVMP3(files[2], P("j0.mp3"));
+        core.ConvertWAV2WAV(files[2], P("j0.mp3"));
+        core.ConvertMP3WAV(P("j0.mp3"), P("x.wav"));
+        core.ConvertMP3CDWAV(P("j0.mp3"), P("x.wav"));
+        EXPECT_TRUE(core.Running());
+    };
+    core.Gobtn4Proc(batch);
+    ASSERT_TRUE(tried);
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_FALSE(finished.empty());
+    EXPECT_EQ(ReadFile(dir / "j0.mp3"), finished);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.wav"));
+    EXPECT_EQ(core.State.ItemIndex, 2);  // the one batch ran to its end
+    EXPECT_FALSE(core.Running());
+
+    // Once it has ended, jobs start again.
+    host.onPump = nullptr;
+    core.ConvertWAV2WAV(files[0], P("after.wav"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "after.wav"));
+}
+
+}  // namespace
