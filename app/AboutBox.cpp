@@ -19,8 +19,7 @@ const char* const TAboutBox::CopyrightText = "Copyright © 1998-XXXX Velkor Comp
 TAboutBox::TAboutBox(QWidget* parent, QDate today) : QDialog(parent) {
     setObjectName("AboutBox");
     setWindowTitle(QStringLiteral("Info"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(664, 453);
+    MakeFixedDialog(this, 664, 453);
     setFont(art::UiFont());
 
     auto* panel = new QFrame(this);

@@ -13,8 +13,7 @@ namespace sondrel {
 TStatusForm::TStatusForm(TJobOwner& owner, QWidget* parent) : QDialog(parent), owner_(owner) {
     setObjectName("StatusForm");
     setWindowTitle(QStringLiteral("Status der Konvertierung..."));
-    setFixedSize(370, 128);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    MakeFixedDialog(this, 370, 128);
     setModal(true);
     setFont(art::UiFont());
 

@@ -14,4 +14,13 @@ inline void CentreOnScreen(QWidget* window) {
     }
 }
 
+// A fixed dialog: its size never changes, and its title bar offers the
+// close box only. CustomizeWindowHint makes Qt ask the window manager for
+// exactly the buttons named, no minimise or maximise box.
+inline void MakeFixedDialog(QWidget* dialog, int width, int height) {
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                           Qt::MSWindowsFixedSizeDialogHint);
+    dialog->setFixedSize(width, height);
+}
+
 }  // namespace sondrel

@@ -227,6 +227,14 @@ private slots:
         form_->Core().State.Cancel = false;
         status->CancelBtnClick();
         QVERIFY(form_->Core().State.Cancel);
+
+        // Closed by the user in its finishing phase: the pending tick goes
+        // with it, so it cannot end the next job's window.
+        status->MayClose = true;
+        status->show();
+        status->Timer1->start();
+        QVERIFY(status->close());
+        QVERIFY(!status->Timer1->isActive());
     }
 
     void aGoClickWhileBusyDoesNothing() {

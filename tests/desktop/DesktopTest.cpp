@@ -1,0 +1,184 @@
+// The window on a real X display under a window manager: what the title
+// bars say, which buttons fixed dialogs get, and a progress window that is
+// minimised and restored while its batch runs.
+#include <QApplication>
+#include <QDir>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include "app/AboutBox.h"
+#include "app/MainUnit.h"
+#include "app/Startup.h"
+#include "support/Audio.h"
+#include "ui_MainForm.h"
+
+using namespace sondrel;
+
+namespace {
+
+// What xprop reads of one property of a window; empty when it has none.
+QString Property(WId window, const char* name) {
+    QProcess xprop;
+    xprop.start("xprop", {"-id", QString::number(window), name});
+    xprop.waitForFinished(5000);
+    const QString out = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+    const int eq = out.indexOf(" = ");
+    return eq < 0 ? QString() : out.mid(eq + 3);
+}
+
+// The caption as the window manager shows it.
+QString Caption(QWidget* w) {
+    QString name = Property(w->winId(), "_NET_WM_NAME");
+    if (name.startsWith('"') && name.endsWith('"')) name = name.mid(1, name.size() - 2);
+    return name;
+}
+
+void Xdotool(const QStringList& args) { QProcess::execute("xdotool", args); }
+
+}  // namespace
+
+class DesktopTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir home_;
+    QString folder_;
+
+    QString P(const QString& name) const { return folder_ + "/" + name; }
+
+private slots:
+    void initTestCase() {
+        SetUpApplication(*qApp);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, home_.path() + "/config");
+        folder_ = home_.path() + "/program";
+        QDir().mkpath(folder_);
+    }
+
+    void captionsAreTheProgramsOwnTexts() {
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form, 10000));
+        QCOMPARE(Caption(&form), QString("Velkor Sondrel 1.1"));
+
+        QStringList seen;
+        QTimer look;
+        connect(&look, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isVisible() || modal == form.StatusForm()) return;
+            seen << Caption(modal);
+            if (form.StatusForm()->isVisible()) seen << Caption(form.StatusForm());
+            if (auto* box = qobject_cast<QMessageBox*>(modal))
+                box->done(QMessageBox::Cancel);
+            else
+                modal->close();
+        });
+        look.start(50);
+        form.GoClick(1);  // no file names: "Fehler" over the progress window
+        form.EndeBtnClick();
+        form.ueberbtnClick();
+        look.stop();
+        QCOMPARE(seen, QStringList({"Fehler", "Status der Konvertierung...", "Programm beenden", "Info"}));
+        QVERIFY(form.isVisible());
+    }
+
+    // At the display's real resolution the whole track warning is on the
+    // tag page, not cut after "gespeichert w".
+    void theTrackWarningIsShownWhole() {
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Ui::TMainForm* ui = form.Form();
+        ui->PageControl1->setCurrentIndex(3);
+        ui->edComment->setText(QString(29, 'k'));
+        QLabel* label = ui->trackinfo;
+        QVERIFY(label->isVisible());
+        const QRect needed = label->fontMetrics().boundingRect(QRect(0, 0, label->width(), 1000),
+                                                               Qt::TextWordWrap | Qt::AlignLeft, label->text());
+        QVERIFY(label->wordWrap() || needed.width() <= label->width());
+        QVERIFY2(needed.height() <= label->height(), qPrintable(QString::number(needed.height())));
+        // Nothing else on the page covers it.
+        const QRect onPage(label->mapTo(ui->PageControl1->currentWidget(), QPoint(0, 0)), label->size());
+        QVERIFY(ui->PageControl1->currentWidget()->rect().contains(onPage));
+    }
+
+    // Fixed dialogs: the window manager lets them neither resize nor
+    // maximise, and Qt asks it for the close box only.
+    void fixedDialogsHaveOnlyACloseBox() {
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        TAboutBox about(&form);
+        for (QDialog* dialog : {static_cast<QDialog*>(&about), static_cast<QDialog*>(form.StatusForm())}) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            QTest::qWait(200);
+            const QString actions = Property(dialog->winId(), "_NET_WM_ALLOWED_ACTIONS");
+            QVERIFY2(actions.contains("_NET_WM_ACTION_CLOSE"), qPrintable(actions));
+            QVERIFY2(!actions.contains("MAXIMIZE") && !actions.contains("_NET_WM_ACTION_RESIZE"), qPrintable(actions));
+            // Motif hints: flags, functions, decorations. Decorations name the
+            // border, title and menu, never minimise (0x20) or maximise (0x40).
+            const QStringList motif = Property(dialog->winId(), "_MOTIF_WM_HINTS").split(", ");
+            QCOMPARE(motif.size(), 5);
+            bool ok = false;
+            const uint functions = motif[1].toUInt(&ok, 16);
+            QVERIFY(ok);
+            const uint decorations = motif[2].toUInt(&ok, 16);
+            QVERIFY(ok);
+            QCOMPARE(functions & 0x19u, 0u);  // all, minimise, maximise
+            QVERIFY(functions & 0x20u);       // close
+            QCOMPARE(decorations & 0x61u, 0u);
+            dialog->hide();
+        }
+    }
+
+    // The window manager minimises and restores the progress window while
+    // its batch runs: the batch goes on once, and every target is whole.
+    void minimisedAndRestoredDuringABatch() {
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Ui::TMainForm* ui = form.Form();
+        QStringList files;
+        for (int i = 0; i < 3; ++i) {
+            const QString name = P(QString("m%1.wav").arg(i));
+            testing_support::WriteFile(name.toStdString(), testing_support::MakeWav(
+                                                               testing_support::MakeMusic(22050, 2, 12.0, i + 1), 22050, 2));
+            files << name;
+        }
+        form.AddFiles(ui->FileList2, files);
+        ui->mp3format2->setCurrentIndex(ui->mp3format2->findText("64 kBit/s, 22.050 Hz, Stereo"));
+        emit ui->mp3format2->activated(ui->mp3format2->currentIndex());
+        TStatusForm* status = form.StatusForm();
+        std::vector<std::uint8_t> first;
+        bool done = false;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (done || form.Core().State.ItemIndex != 1 || !status->isVisible()) return;
+            done = true;
+            first = testing_support::ReadFile(P("m0.mp3").toStdString());
+            const QString id = QString::number(status->winId());
+            Xdotool({"windowminimize", "--sync", id});
+            QTest::qWait(100);
+            Xdotool({"windowactivate", "--sync", id});
+            QTest::qWait(100);
+        });
+        watch.start(5);
+        form.GoClick(4);
+        watch.stop();
+        QVERIFY(done);
+        QVERIFY(!first.empty());
+        QVERIFY(testing_support::ReadFile(P("m0.mp3").toStdString()) == first);
+        for (const char* name : {"m1.mp3", "m2.mp3"}) {
+            // Twelve seconds at 64 kBit/s: about 96 kB each.
+            QVERIFY2(QFileInfo(P(name)).size() > 90000, name);
+        }
+        QTRY_VERIFY(!status->isVisible());
+    }
+};
+
+QTEST_MAIN(DesktopTest)
+#include "DesktopTest.moc"

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs a window test on a real X display with a real window manager
+# (Xvfb and openbox), where captions, title-bar buttons, minimising and
+# restoring are what a user meets; the offscreen platform shows none of it.
+set -euo pipefail
+test_binary="$1"
+for tool in xvfb-run openbox xprop xdotool; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "$tool is not installed: skipped"
+    exit 77
+  fi
+done
+inner='openbox >/dev/null 2>&1 & wm=$!; for i in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.1; done; QT_QPA_PLATFORM=xcb "$0"; status=$?; kill $wm; exit $status'
+exec xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$inner" "$test_binary"
