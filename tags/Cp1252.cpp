@@ -5,7 +5,10 @@
 namespace sondrel {
 namespace {
 
-// 0x80 to 0x9F; 0 where Windows-1252 leaves the byte undefined.
+// 0x80 to 0x9F; 0 where Windows-1252 leaves the byte undefined. Those five
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the control characters of the
+// same number, as the system's own conversion has it, so that tags written
+// in another code page keep every byte through a save.
 constexpr std::array<char32_t, 32> kHigh = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
     0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178};
@@ -25,6 +28,7 @@ void AppendUtf8(std::string& out, char32_t c) {
 
 int ToCp1252(char32_t c) {
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<int>(c);
+    if (c < 0xA0) return kHigh[c - 0x80] == 0 ? static_cast<int>(c) : '?';
     for (int i = 0; i < 32; ++i)
         if (kHigh[static_cast<std::size_t>(i)] == c && c != 0) return 0x80 + i;
     return '?';
@@ -51,7 +55,7 @@ std::string Cp1252ToUtf8(const std::uint8_t* bytes, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i) {
         const std::uint8_t b = bytes[i];
         char32_t c = b;
-        if (b >= 0x80 && b < 0xA0) c = kHigh[b - 0x80] ? kHigh[b - 0x80] : 0xFFFD;
+        if (b >= 0x80 && b < 0xA0 && kHigh[b - 0x80] != 0) c = kHigh[b - 0x80];
         AppendUtf8(out, c);
     }
     return out;

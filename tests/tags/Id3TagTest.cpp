@@ -130,7 +130,47 @@ TEST(Id3Tag, TextsNeverOverflowTheirFields) {
     const TId3Fields back = FieldsFromRecord(r);
     EXPECT_EQ(back.Album, "€ 5 – ?? ?");
     EXPECT_EQ(back.Year, "2024");
-    EXPECT_EQ(Cp1252ToUtf8(reinterpret_cast<const std::uint8_t*>("\x80\x81"), 2), "€\xEF\xBF\xBD");
+}
+
+// Windows-1252 as the character set defines it (0x80..0x9F written out
+// from the code page's table), the five undefined bytes as the control
+// characters of the same number; every byte comes back from its text.
+TEST(Id3Tag, Windows1252BothWays) {
+    const char32_t high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                               0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                               0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                               0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    auto utf8 = [](char32_t c) {
+        std::string s;
+        if (c < 0x80) {
+            s += static_cast<char>(c);
+        } else if (c < 0x800) {
+            s += static_cast<char>(0xC0 | (c >> 6));
+            s += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            s += static_cast<char>(0xE0 | (c >> 12));
+            s += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            s += static_cast<char>(0x80 | (c & 0x3F));
+        }
+        return s;
+    };
+    for (int b = 1; b < 256; ++b) {
+        const auto byte = static_cast<std::uint8_t>(b);
+        const char32_t expected = b >= 0x80 && b < 0xA0 ? high[b - 0x80] : static_cast<char32_t>(b);
+        const std::string text = Cp1252ToUtf8(&byte, 1);
+        EXPECT_EQ(text, utf8(expected)) << "byte " << b;
+        EXPECT_EQ(Utf8ToCp1252(text, 30), std::string(1, static_cast<char>(b))) << "byte " << b;
+    }
+    // Characters the code page lacks become "?"; U+0080 is no byte of it.
+    EXPECT_EQ(Utf8ToCp1252("\xC2\x80\xE4\xB8\xAD", 30), "??");
+
+    // A save that changes the year keeps the title's bytes, undefined
+    // ones included.
+    TId3Fields fields;
+    fields.Title = Cp1252ToUtf8(reinterpret_cast<const std::uint8_t*>("Ab\x81\x8d\x8f\x90\x9dZ"), 8);
+    fields.Year = "2001";
+    const TTagRecord r = RecordFromFields(fields);
+    EXPECT_EQ(std::string(r.begin() + 3, r.begin() + 11), "Ab\x81\x8d\x8f\x90\x9dZ");
 }
 
 TEST(Id3Tag, OpeningAndShortFiles) {
