@@ -17,7 +17,10 @@ constexpr int kBitrates[2][4][15] = {
      {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
      {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}}};
 
-constexpr unsigned kRates[2][3] = {{22050, 24000, 16000}, {44100, 48000, 32000}};
+// By the header's two version bits: 0 MPEG-2.5, 1 reserved, 2 MPEG-2,
+// 3 MPEG-1.
+constexpr unsigned kRates[4][3] = {
+    {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
 
 // Reads the analysis' small windows from a block kept in memory, so that
 // a long stretch of junk costs no system call per byte.
@@ -60,14 +63,17 @@ int BitrateKbps(int versionBit, int layerCode, int bitrateIndex) {
     return kBitrates[versionBit & 1][layerCode & 3][bitrateIndex >= 0 && bitrateIndex < 15 ? bitrateIndex : 0];
 }
 
-unsigned SampleRateHz(int versionBit, int samplingIndex) {
-    return kRates[versionBit & 1][samplingIndex >= 0 && samplingIndex < 3 ? samplingIndex : 0];
+unsigned SampleRateHz(int versionId, int samplingIndex) {
+    return kRates[versionId & 3][samplingIndex >= 0 && samplingIndex < 3 ? samplingIndex : 0];
 }
 
 bool IsValidHeader(const std::uint8_t h[4]) {
-    if (h[0] != 0xFF || (h[1] & 0xF0) != 0xF0) return false;
-    const int layer = (h[1] >> 1) & 3, sampling = (h[2] >> 2) & 3, bitrate = h[2] >> 4;
-    return layer != 0 && sampling < 3 && bitrate < 15;
+    // An 11-bit sync: MPEG-2.5 (8 000 to 12 000 Hz) has the twelfth bit
+    // clear. Its files are common in speech recordings and would otherwise
+    // be searched to the end and decoded at a made-up rate.
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0) return false;
+    const int version = (h[1] >> 3) & 3, layer = (h[1] >> 1) & 3, sampling = (h[2] >> 2) & 3, bitrate = h[2] >> 4;
+    return version != 1 && layer != 0 && sampling < 3 && bitrate < 15;
 }
 
 TFrameAnalysis LocateAudio(TByteFile& source) {
@@ -82,7 +88,7 @@ TFrameAnalysis LocateAudio(TByteFile& source) {
         std::uint8_t riff[12];
         source.ReadExact(riff, 12);
         std::uint8_t chunk[8];
-        if (std::memcmp(riff + 8, "WAVE", 4) == 0 && source.Read(chunk, 8) == 8 && std::memcmp(chunk, "fmt ", 4) == 0) {
+        if (std::memcmp(riff + 8, "WAVE", 4) == 0 && (source.ReadExact(chunk, 8), std::memcmp(chunk, "fmt ", 4) == 0)) {
             const std::uint32_t size = chunk[4] | (chunk[5] << 8) | (chunk[6] << 16) |
                                        (static_cast<std::uint32_t>(chunk[7]) << 24);
             if (source.Position() + size > source.Size()) throw EInOutError();
@@ -112,9 +118,13 @@ TFrameAnalysis LocateAudio(TByteFile& source) {
         r.ReadAt(a.Candidate, w, 4);
     }
 
-    // 4. The first valid frame header; without one, the last window stands.
+    // 4. The first valid frame header; without one, the last window stands
+    // and Found stays false.
     for (;;) {
-        if (IsValidHeader(w)) break;
+        if (IsValidHeader(w)) {
+            a.Found = true;
+            break;
+        }
         if (a.Candidate + 4 >= r.Size()) break;
         ++a.Candidate;
         a.Window.fill(0);
@@ -127,14 +137,17 @@ TFrameAnalysis LocateAudio(TByteFile& source) {
 void DeriveFormats(TFrameAnalysis& a, TByteFile& source, TACMConvertor& mp3wav,
                    const std::vector<TFormatSlot>& mp3Table) {
     const std::uint8_t* w = a.Window.data();
-    const int version = (w[1] >> 3) & 1;
+    // MPEG-2.5 shares the low-sampling-frequency bitrates of MPEG-2; the
+    // reserved version of a window that is no header counts as MPEG-2.
+    int version = (w[1] >> 3) & 3;
+    if (version == 1) version = 2;
     // A window that is no header may carry a reserved layer or sampling
     // index: Layer III and the first rate of the version stand in for them.
     int layer = (w[1] >> 1) & 3;
     if (layer == 0) layer = 1;
     int bitrateIndex = w[2] >> 4;
     if (bitrateIndex == 0 || bitrateIndex == 15) bitrateIndex = 1;
-    a.Bitrate = BitrateKbps(version, layer, bitrateIndex);
+    a.Bitrate = BitrateKbps(version == 3, layer, bitrateIndex);
     a.SampleRate = SampleRateHz(version, (w[2] >> 2) & 3);
     a.Channels = (w[3] >> 6) == 3 ? 1 : 2;
 

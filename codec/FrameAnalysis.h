@@ -18,6 +18,7 @@ struct TFrameAnalysis {
     std::array<std::uint8_t, 4> Window{};  // the four bytes at the candidate position
     std::int64_t Candidate = 0;
     bool Wrapped = false;
+    bool Found = false;  // a valid frame header was found
     alignas(8) std::array<std::uint8_t, 18> WrappedFormat{};
     std::int64_t AudioStart = 0;
     int Channels = 2;
@@ -25,12 +26,15 @@ struct TFrameAnalysis {
     int Bitrate = 128;  // kbit/s
 };
 
-// Layer III and the other layers' bitrates, by version bit (1 = MPEG-1),
-// layer code (3 = I, 2 = II, 1 = III) and bitrate index 1 to 14.
+// Layer III and the other layers' bitrates, by version bit (1 = MPEG-1,
+// 0 = MPEG-2 and 2.5), layer code (3 = I, 2 = II, 1 = III) and bitrate
+// index 1 to 14.
 int BitrateKbps(int versionBit, int layerCode, int bitrateIndex);
-unsigned SampleRateHz(int versionBit, int samplingIndex);
-// A frame header as the search accepts it: full 12-bit sync, a layer, a
-// sampling index below 3, a bitrate index below 15.
+// By the header's two version bits (3 = MPEG-1, 2 = MPEG-2, 0 = MPEG-2.5)
+// and sampling index 0 to 2.
+unsigned SampleRateHz(int versionId, int samplingIndex);
+// A frame header as the search accepts it: the sync of MPEG-1, 2 or 2.5, a
+// layer, a sampling index below 3, a bitrate index below 15.
 bool IsValidHeader(const std::uint8_t h[4]);
 
 // Runs the RIFF probe, the zero and ID3v2 skips and the frame search on a

@@ -261,9 +261,11 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     // The source is looked at before the target is made, so that a source
     // that cannot be an MP3 leaves no empty target behind.
     TFrameAnalysis analysis = LocateAudio(source);
-    if (analysis.Wrapped && !IsMpegAudioTag(analysis)) {
+    if (analysis.Wrapped ? !IsMpegAudioTag(analysis) : !analysis.Found) {
         // A WAVE file of PCM or another codec: decoding its samples as MP3
-        // frames would give noise, not its audio.
+        // frames would give noise, not its audio. A file without a single
+        // frame header holds no MP3 at all; an empty WAV would pass for a
+        // success.
         host_.ShowError(msg::NoValidMp3);
         return;
     }

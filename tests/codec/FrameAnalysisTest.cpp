@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <stdexcept>
 
 #include "codec/FrameAnalysis.h"
 #include "support/Audio.h"
@@ -22,7 +23,9 @@ void Analyse(const std::vector<std::uint8_t>& bytes, Result& r, const std::vecto
     TempDir dir;
     WriteFile(dir / "x.mp3", bytes);
     TByteFile f;
-    ASSERT_TRUE(f.OpenRead(dir / "x.mp3"));
+    // Thrown, not asserted: an assertion would only leave this helper, and
+    // the test would go on with the previous result.
+    if (!f.OpenRead(dir / "x.mp3")) throw std::runtime_error("test file not opened");
     r.a = LocateAudio(f);
     DeriveFormats(r.a, f, r.mp3wav, table);
     r.position = f.Position();
@@ -79,12 +82,50 @@ TEST(FrameAnalysis, HeaderEdgeCases) {
     EXPECT_EQ(r.mp3wav.FormatIn.Wfx().nAvgBytesPerSec, 5000u);
     EXPECT_EQ(r.mp3wav.FormatOut.Wfx().nBlockAlign, 2);
     EXPECT_EQ(r.mp3wav.FormatOut.Wfx().nAvgBytesPerSec, 44100u);
-    // MPEG 2.5 (sync 0xFFE) never passes: the search runs to the end and
-    // the last window stands.
-    std::vector<std::uint8_t> v25 = {0xFF, 0xE3, 0x50, 0xC4};
-    v25.resize(64, 0x11);
-    Analyse(v25, r);
+    // MPEG-2.5 (sync 0xFFE): Layer III, 11025 Hz, index 5 (40 kbit/s as in
+    // MPEG-2), mono. The reserved version (bits 01) is no header.
+    Analyse(std::vector<std::uint8_t>{0xFF, 0xEB, 0x50, 0xC4, 0xFF, 0xE3, 0x58, 0xC4, 1, 1, 1, 1}, r);
+    EXPECT_TRUE(r.a.Found);
+    EXPECT_EQ(r.a.AudioStart, 4);
+    EXPECT_EQ(r.mp3wav.FormatIn.Wfx().nSamplesPerSec, 8000u);
+    EXPECT_EQ(r.mp3wav.FormatIn.Wfx().nAvgBytesPerSec, 5000u);
+    EXPECT_EQ(r.mp3wav.FormatOut.Wfx().nChannels, 1);
+    // No valid header anywhere: the search runs to the end, and says so.
+    std::vector<std::uint8_t> none = {0xFF, 0xEB, 0x50, 0xC4};
+    none.resize(64, 0x11);
+    Analyse(none, r);
+    EXPECT_FALSE(r.a.Found);
     EXPECT_EQ(r.a.AudioStart, 60);
+}
+
+// The tables against ISO/IEC 11172-3 and 13818-3, written out here, with
+// the first index past each end.
+TEST(FrameAnalysis, BitrateAndSampleRateTables) {
+    const int mpeg1[3][14] = {{32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+                              {32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+                              {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}};
+    const int lsf[3][14] = {{32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+                            {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+                            {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
+    for (int layer = 0; layer < 3; ++layer) {
+        const int code = 3 - layer;  // Layer I is code 3
+        for (int i = 1; i <= 14; ++i) {
+            EXPECT_EQ(BitrateKbps(1, code, i), mpeg1[layer][i - 1]) << "MPEG-1 layer " << layer + 1 << " index " << i;
+            EXPECT_EQ(BitrateKbps(0, code, i), lsf[layer][i - 1]) << "MPEG-2 layer " << layer + 1 << " index " << i;
+        }
+        EXPECT_EQ(BitrateKbps(1, code, 15), 0);
+        EXPECT_EQ(BitrateKbps(0, code, 0), 0);
+    }
+    const unsigned rates[4][3] = {{11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
+    for (int v : {0, 2, 3})
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(SampleRateHz(v, i), rates[v][i]) << "version " << v << " index " << i;
+    // Index 3 is reserved and never a header.
+    for (std::uint8_t b1 : {0xFB, 0xF3, 0xE3}) {
+        const std::uint8_t reserved[4] = {0xFF, b1, 0x9C, 0x64};
+        EXPECT_FALSE(IsValidHeader(reserved));
+        const std::uint8_t fine[4] = {0xFF, b1, 0x98, 0x64};
+        EXPECT_TRUE(IsValidHeader(fine));
+    }
 }
 
 TEST(FrameAnalysis, ZerosTagsAndWrappers) {

@@ -405,3 +405,65 @@ TEST_F(Conversion, NoJobStartsInsideARunningOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sources with no MP3 in them are refused, and no target is made: an empty
+// WAV with exit status 0 would pass for a converted file.
+TEST_F(Conversion, NoFrameHeaderNoTarget) {
+    WriteFile(dir / "text.mp3", std::vector<std::uint8_t>(5000, 'a'));
+    std::vector<std::uint8_t> noise(20000);
+    unsigned seed = 7;
+    for (auto& b : noise) {
+        seed = seed * 1103515245 + 12345;
+        b = static_cast<std::uint8_t>((seed >> 16) & 0xDF);  // never 0xFF: no sync
+    }
+    WriteFile(dir / "noise.mp3", noise);
+    for (const char* name : {"text.mp3", "noise.mp3"}) {
+        host.errors.clear();
+        core.ConvertMP3WAV(P(name), P("out.wav"));
+        ASSERT_EQ(host.errors.size(), 1u) << name;
+        EXPECT_EQ(host.errors[0], msg::NoValidMp3);
+        EXPECT_FALSE(std::filesystem::exists(dir / "out.wav")) << name;
+    }
+    // A RIFF WAVE file that ends inside its first chunk header: the probe's
+    // read is checked, and the failure reaches the front end.
+    WriteFile(dir / "cut.mp3", {'R', 'I', 'F', 'F', 8, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    EXPECT_THROW(core.ConvertMP3CDWAV(P("cut.mp3"), P("out.wav")), EInOutError);
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.wav"));
+    EXPECT_FALSE(core.State.Busy);
+}
+
+// 8, 11.025 and 12 kHz files keep their rate and channels; in CD quality
+// they come out at 44.1 kHz stereo.
+TEST_F(Conversion, Mpeg25FilesKeepTheirRate) {
+    NeedTools({"lame"});
+    struct Case {
+        unsigned rate;
+        int channels;
+    };
+    for (const Case c : {Case{8000, 1}, Case{11025, 2}, Case{12000, 1}}) {
+        SCOPED_TRACE(c.rate);
+        MakeSourceWav("low.wav", c.rate, c.channels, 2.0);
+        ASSERT_TRUE(Shell("lame --quiet -b 32 " + P("low.wav") + " " + P("low.mp3")));
+        const auto mp3 = ReadFile(dir / "low.mp3");
+        ASSERT_GE(mp3.size(), 4u);
+        ASSERT_EQ(mp3[1] & 0x18, 0);  // lame wrote MPEG-2.5
+        core.ConvertMP3WAV(P("low.mp3"), P("low-out.wav"));
+        auto out = ReadFile(dir / "low-out.wav");
+        ExpectSoundHeader(out);
+        EXPECT_EQ(Le32(out, 24), c.rate);
+        EXPECT_EQ(out[22], c.channels);
+        // About the source's length (the decoder adds its delay and padding).
+        const double seconds = (out.size() - 44) / (2.0 * c.channels * c.rate);
+        EXPECT_NEAR(seconds, 2.0, 0.25);
+        core.ConvertMP3CDWAV(P("low.mp3"), P("cd.wav"));
+        out = ReadFile(dir / "cd.wav");
+        EXPECT_EQ(Le32(out, 24), 44100u);
+        EXPECT_EQ(out[22], 2);
+        EXPECT_NEAR((out.size() - 44) / 176400.0, 2.0, 0.25);
+    }
+    EXPECT_TRUE(host.errors.empty());
+}
+
+}  // namespace
