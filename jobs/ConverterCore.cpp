@@ -100,6 +100,11 @@ struct TConverterCore::Chain {
     TACMConvertor* second;  // null for a single stage
     std::int64_t base;      // what the percentage is of
     std::int64_t remaining;
+    // A WAV source whose data decodes to no audio at all failed: its codec
+    // is one the decoder library names but cannot really decode.
+    bool silenceIsFailure = false;
+    std::int64_t read = 0;
+    std::uint64_t decoded = 0;  // what the first stage made
 };
 
 TConverterCore::TConverterCore(TJobHost& host) : host_(host) {
@@ -199,11 +204,13 @@ void TConverterCore::RunChunks(Chain& ch) {
         }
         ch.source.Read(ch.first->InputBuffer(), chunk);
         ch.remaining -= chunk;
+        ch.read += chunk;
         ch.first->StreamHeader.cbSrcLength = chunk;
         ch.first->StreamHeader.cbSrcLengthUsed = chunk;
         SetProStatus(static_cast<int>((ch.base - ch.remaining) * 100 / ch.base));
         const DWORD flags = last ? ACM_STREAMCONVERTF_END : firstChunk ? ACM_STREAMCONVERTF_START : 0;
         ConvertChunk(*ch.first, flags);
+        ch.decoded += ch.first->StreamHeader.cbDstLengthUsed;
         const DWORD used = ch.first->StreamHeader.cbSrcLengthUsed;
         if (used > 0 && used < chunk) {
             ch.source.Seek(ch.source.Position() - (chunk - used));
@@ -222,8 +229,11 @@ void TConverterCore::RunChunks(Chain& ch) {
         ch.first->StreamHeader.cbSrcLength = 0;
         ch.first->StreamHeader.cbSrcLengthUsed = 0;
         ConvertChunk(*ch.first, ACM_STREAMCONVERTF_END);
+        ch.decoded += ch.first->StreamHeader.cbDstLengthUsed;
         pass(ACM_STREAMCONVERTF_END);
     }
+    if (written && ch.silenceIsFailure && ch.read > 0 && ch.decoded == 0)
+        throw EACMConvertor("acmStreamConvert: the codec made no audio of the data");
     if (written) return;
     // Never a success: the target keeps what fitted, with a header that
     // says so.
@@ -331,7 +341,7 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
         wavmp3.SetInputBufferSize(WavChunk(src, 8192));
     }
     wavmp3.SetActive(true);
-    Chain chain{source, target, first, direct ? nullptr : &wavmp3, length, length};
+    Chain chain{source, target, first, direct ? nullptr : &wavmp3, length, length, true};
     RunChunks(chain);
     if (!direct) Finish(wavtowav);
     Finish(wavmp3);
@@ -358,7 +368,7 @@ void TConverterCore::WavToWav(const std::string& sourceName, const std::string& 
     std::memcpy(format16, wavtowav.FormatOut.Bytes.data(), 16);
     WriteProvisionalHeader(target, format16);
     guard.WaveTarget(format16);
-    Chain chain{source, target, &wavtowav, nullptr, length, length};
+    Chain chain{source, target, &wavtowav, nullptr, length, length, true};
     RunChunks(chain);
     Finish(wavtowav);
 }

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <atomic>
 #include <string>
 
 namespace acm {
@@ -44,11 +45,16 @@ const AvLibrary* Load() {
     return &av;
 }
 
+std::atomic<AvLoader> g_loader{nullptr};
+
 }  // namespace
 
 const AvLibrary* Av() {
+    if (const AvLoader loader = g_loader.load()) return loader();
     static const AvLibrary* av = Load();
     return av;
 }
+
+void SetAvLoader(AvLoader loader) { g_loader.store(loader); }
 
 }  // namespace acm

@@ -33,7 +33,14 @@ struct AvLibrary {
     decltype(&av_codec_get_id) codec_get_id;
 };
 
-// The loaded libraries, or null when they are not installed.
+// The loaded libraries, or null when they are not installed. Every caller
+// checks: a distribution upgrade that renames them, or a broken install,
+// must cost the compressed formats only, never the program.
 const AvLibrary* Av();
+
+// Replaces how the libraries are found (null: the installed ones), so that
+// tests can see the program as it runs where they are missing.
+using AvLoader = const AvLibrary* (*)();
+void SetAvLoader(AvLoader loader);
 
 }  // namespace acm

@@ -47,8 +47,10 @@ AVCodecID CodecFor(const WAVEFORMATEX& f) {
 bool Decodable(const WAVEFORMATEX& in) {
     if (IsPlainPcm(in) && in.wFormatTag == WAVE_FORMAT_PCM) return false;  // the PCM converter's
     if (in.nChannels < 1 || in.nChannels > 8 || in.nSamplesPerSec == 0) return false;
+    const AvLibrary* av = Av();
+    if (!av) return false;
     const AVCodecID id = CodecFor(in);
-    return id != AV_CODEC_ID_NONE && Av()->find_decoder(id) != nullptr;
+    return id != AV_CODEC_ID_NONE && av->find_decoder(id) != nullptr;
 }
 
 WORD NaturalBits(const WAVEFORMATEX& in) { return in.wBitsPerSample > 16 ? 24 : 16; }
@@ -154,10 +156,16 @@ public:
             if (filled_ == packetBytes_) Decode(filled_, out);
         }
         if (end) {
-            // Whole blocks still waiting are decoded; a cut-off last block
-            // holds nothing a decoder can use.
+            // Whole blocks still waiting are decoded, then a cut-off last
+            // block on its own: ADPCM files commonly end inside their last
+            // block, which still holds a few hundred samples.
             const std::size_t whole = filled_ / block_ * block_;
+            const std::size_t rest = filled_ - whole;
             if (whole > 0) Decode(whole, out);
+            if (rest > 0) {
+                std::memmove(buffer_.data(), buffer_.data() + whole, rest);
+                Decode(rest, out);
+            }
             filled_ = 0;
             av_.send_packet(ctx_, nullptr);
             Drain(out);

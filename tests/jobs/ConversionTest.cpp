@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "jobs/ConverterCore.h"
+#include "platform/acm/AvLibrary.h"
 #include "jobs/Messages.h"
 #include "support/Audio.h"
 #include "support/RecordingHost.h"
@@ -463,6 +464,104 @@ TEST_F(Conversion, Mpeg25FilesKeepTheirRate) {
         EXPECT_EQ(out[22], 2);
         EXPECT_NEAR((out.size() - 44) / 176400.0, 2.0, 0.25);
     }
+    EXPECT_TRUE(host.errors.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// A RIFF WAVE file of a "fmt " body and a data chunk.
+std::vector<std::uint8_t> WaveOf(const std::vector<std::uint8_t>& format, const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> f = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+    auto put32 = [&f](std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) f.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    f.insert(f.end(), {'f', 'm', 't', ' '});
+    put32(static_cast<std::uint32_t>(format.size()));
+    f.insert(f.end(), format.begin(), format.end());
+    if (format.size() & 1) f.push_back(0);
+    f.insert(f.end(), {'d', 'a', 't', 'a'});
+    put32(static_cast<std::uint32_t>(data.size()));
+    f.insert(f.end(), data.begin(), data.end());
+    const auto riff = static_cast<std::uint32_t>(f.size() - 8);
+    for (int i = 0; i < 4; ++i) f[4 + i] = static_cast<std::uint8_t>(riff >> (8 * i));
+    return f;
+}
+
+// ADPCM files usually end inside their last block; that block still holds
+// samples, and ffmpeg gives them all back. So must we, sample for sample.
+TEST_F(Conversion, AdpcmFilesKeepTheirShortLastBlock) {
+    NeedTools({"ffmpeg"});
+    struct Case {
+        const char* codec;
+        unsigned rate;
+    };
+    for (const Case c : {Case{"adpcm_ima_wav", 11025}, Case{"adpcm_ima_wav", 8000}, Case{"adpcm_ms", 8000}}) {
+        SCOPED_TRACE(std::string(c.codec) + " " + std::to_string(c.rate));
+        MakeSourceWav("pcm.wav", c.rate, 1, 1.5);
+        ASSERT_TRUE(Shell("ffmpeg -v error -y -i " + P("pcm.wav") + " -c:a " + c.codec + " " + P("adpcm.wav")));
+        WaveParts parts = SplitWave(ReadFile(dir / "adpcm.wav"));
+        ASSERT_GE(parts.format.size(), 14u);
+        const std::size_t block = parts.format[12] | (parts.format[13] << 8);
+        ASSERT_GT(parts.data.size(), 3 * block);
+        // Two whole blocks fewer, then a third of a block.
+        parts.data.resize((parts.data.size() / block - 2) * block + block / 3);
+        WriteFile(dir / "cut.wav", WaveOf(parts.format, parts.data));
+        ASSERT_TRUE(Shell("ffmpeg -v error -y -i " + P("cut.wav") + " -f s16le " + P("ref.raw")));
+        const auto ref = ReadFile(dir / "ref.raw");
+
+        core.WavFormatIndex = WavIndex(c.rate == 8000 ? "8.000 Hz, 16 Bit, Mono" : "11.025 Hz, 16 Bit, Mono");
+        core.ConvertWAV2WAV(P("cut.wav"), P("out.wav"));
+        const auto out = ReadFile(dir / "out.wav");
+        ExpectSoundHeader(out);
+        EXPECT_EQ(out.size() - 44, ref.size());
+        EXPECT_TRUE(std::equal(ref.begin(), ref.end(), out.begin() + 44, out.end()));
+    }
+    EXPECT_TRUE(host.errors.empty());
+}
+
+// A codec tag the decoder library names (0x0070, a speech codec) but that
+// decodes to nothing: a failure, never an empty file passed off as done.
+TEST_F(Conversion, DataThatDecodesToNothingIsAFailure) {
+    const std::vector<std::uint8_t> format = {0x70, 0, 1, 0, 0x40, 0x1F, 0, 0, 0xE8, 0x03, 0, 0, 20, 0, 0, 0, 0, 0};
+    std::vector<std::uint8_t> data(4000);
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 37);
+    WriteFile(dir / "speech.wav", WaveOf(format, data));
+    EXPECT_THROW(core.ConvertWAV2WAV(P("speech.wav"), P("out.wav")), EACMConvertor);
+    EXPECT_THROW(core.ConvertWAVMP3(P("speech.wav"), P("out.mp3")), EACMConvertor);
+    EXPECT_FALSE(core.Running());
+    // An empty data chunk is no failure: there was nothing to convert.
+    WriteFile(dir / "empty.wav", WaveOf(format, {}));
+    EXPECT_NO_THROW(core.ConvertWAV2WAV(P("empty.wav"), P("out.wav")));
+}
+
+// Without the decoder library (renamed by an upgrade, a broken install),
+// the compressed and float formats are refused as unconvertible; plain PCM
+// and MP3 work on.
+TEST_F(Conversion, WithoutTheDecoderLibrary) {
+    struct Missing {
+        Missing() { acm::SetAvLoader([]() -> const acm::AvLibrary* { return nullptr; }); }
+        ~Missing() { acm::SetAvLoader(nullptr); }
+    } missing;
+    std::vector<std::uint8_t> floats(4 * 8000);
+    for (std::size_t i = 0; i < floats.size(); i += 4) {
+        const float v = static_cast<float>(0.5 * std::sin(i / 4 * 0.1));
+        std::memcpy(&floats[i], &v, 4);
+    }
+    const std::vector<std::uint8_t> floatFormat = {3, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x00, 0x7D, 0, 0, 4, 0, 32, 0, 0, 0};
+    WriteFile(dir / "float.wav", WaveOf(floatFormat, floats));
+    EXPECT_THROW(core.ConvertWAV2WAV(P("float.wav"), P("f.wav")), EACMConvertor);
+    EXPECT_THROW(core.ConvertWAVMP3(P("float.wav"), P("f.mp3")), EACMConvertor);
+    EXPECT_FALSE(core.Running());
+
+    MakeSourceWav("pcm.wav", 22050, 2, 1.0);
+    core.WavFormatIndex = WavIndex("8.000 Hz, 8 Bit, Mono");
+    core.ConvertWAV2WAV(P("pcm.wav"), P("p.wav"));
+    EXPECT_EQ(ReadFile(dir / "p.wav").size(), 44u + 8000);
+    core.ConvertWAVMP3(P("pcm.wav"), P("p.mp3"));
+    core.ConvertMP3WAV(P("p.mp3"), P("back.wav"));
+    EXPECT_GT(ReadFile(dir / "back.wav").size(), 44u + 4 * 22050 * 9 / 10);
     EXPECT_TRUE(host.errors.empty());
 }
 
