@@ -241,7 +241,10 @@ private slots:
         form_->Core().State.Busy = true;
         form_->Core().State.JobMode = 0;
         form_->Core().State.Cancel = true;
+        // Pressed first, so that the click has a picture to put back.
         QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(form_->GoButtons[2]->Normal(), &press);
+        QVERIFY(form_->GoButtons[2]->Pressed());
         form_->GoClick(3);
         QCOMPARE(form_->Core().State.JobMode, 0);
         QVERIFY(form_->Core().State.Cancel);

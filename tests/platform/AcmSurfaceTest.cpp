@@ -180,7 +180,14 @@ TEST(AcmMisuse, StreamLifecycleErrors) {
     h.pbSrc = src.data();
     EXPECT_EQ(acmStreamConvert(has, &h, ACM_STREAMCONVERTF_START), MMSYSERR_NOERROR);
     EXPECT_EQ(h.cbSrcLengthUsed, 4096u);
-    EXPECT_EQ(h.cbDstLengthUsed % 1, 0u);
+    // 1024 frames in, half the rate out, one byte a frame; the resampler
+    // may hold them back until the END call gives them all.
+    DWORD produced = h.cbDstLengthUsed;
+    EXPECT_LE(produced, outSize);
+    EXPECT_EQ(acmStreamConvert(has, &h, ACM_STREAMCONVERTF_END), MMSYSERR_NOERROR);
+    EXPECT_LE(h.cbDstLengthUsed, outSize);
+    produced += h.cbDstLengthUsed;
+    EXPECT_NEAR(static_cast<double>(produced), 1024.0, 2.0);
     EXPECT_EQ(acmStreamReset(has, 3), MMSYSERR_INVALFLAG);
     h.cbSrcLength = 100;  // unprepare wants the prepared sizes back
     EXPECT_EQ(acmStreamUnprepareHeader(has, &h, 0), MMSYSERR_INVALPARAM);
