@@ -12,7 +12,7 @@
 #include <memory>
 
 #include "jobs/ConverterCore.h"
-#include "jobs/StatusFUnit.h"
+#include "app/StatusFUnit.h"
 #include "ui/ImageButton.h"
 
 class QComboBox;

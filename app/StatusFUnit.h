@@ -10,21 +10,9 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "jobs/ConverterCore.h"
+#include "jobs/JobOwner.h"
 
 namespace sondrel {
-
-// What the progress window needs of the window that starts jobs.
-class TJobOwner {
-public:
-    virtual ~TJobOwner() = default;
-    virtual TConverterCore& Core() = 0;
-    // The page's two file names for the single-file jobs (modes 1, 3, 5).
-    virtual void JobFileNames(int mode, std::string& source, std::string& target) = 0;
-    virtual bool CdQualityChecked() = 0;
-    // The list and its options for the batch jobs (modes 2, 4).
-    virtual TBatchSettings JobBatch(int mode) = 0;
-};
 
 class TStatusForm : public QDialog {
     Q_OBJECT

@@ -1,4 +1,4 @@
-#include "jobs/StatusFUnit.h"
+#include "app/StatusFUnit.h"
 
 #include <QCloseEvent>
 #include <QFrame>
