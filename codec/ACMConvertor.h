@@ -42,6 +42,7 @@ struct TAcmStreamCalls {
     decltype(&acmStreamPrepareHeader) PrepareHeader = &acmStreamPrepareHeader;
     decltype(&acmStreamUnprepareHeader) UnprepareHeader = &acmStreamUnprepareHeader;
     decltype(&acmStreamClose) StreamClose = &acmStreamClose;
+    decltype(&acmStreamConvert) StreamConvert = &acmStreamConvert;
 };
 
 class TACMConvertor : public TComponent {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstring>
 
+#include "codec/ChunkLoop.h"
 #include "codec/ConvertorForm.h"
 #include "codec/FrameAnalysis.h"
 #include "codec/WaveFile.h"
@@ -16,17 +17,6 @@ namespace {
 // Chunks never grow past this, whatever block alignment a damaged header
 // claims; real formats stay far below it.
 constexpr std::uint64_t kLargestChunk = 1 << 20;
-
-// One conversion call: a failing call is dropped and the run goes on with
-// the counts the header holds, which for a call that filled in nothing
-// means the chunk counts as used and nothing was produced.
-void ConvertChunk(TACMConvertor& c, DWORD flags) {
-    c.StreamHeader.cbDstLengthUsed = 0;
-    try {
-        TACMConvertor::CheckResult("acmStreamConvert:", acmStreamConvert(c.StreamHandle(), &c.StreamHeader, flags));
-    } catch (const EACMConvertor&) {
-    }
-}
 
 void Finish(TACMConvertor& c) {
     TACMConvertor::CheckResult("acmStreamReset", acmStreamReset(c.StreamHandle(), 0));
@@ -92,19 +82,32 @@ private:
 }  // namespace
 
 // A conversion run: the source's bytes through one or two convertors into
-// the target, chunk by chunk.
-struct TConverterCore::Chain {
+// the target, chunk by chunk, with the core's progress, cancel flag and
+// message pump.
+struct TConverterCore::Chain final : TChunkIo {
+    Chain(TConverterCore& core, TByteFile& source, TByteFile& target, TACMConvertor* first, TACMConvertor* second,
+          std::int64_t base, std::int64_t length, bool silenceIsFailure = false)
+        : core(core), source(source), target(target), first(first), second(second), base(base), length(length),
+          silenceIsFailure(silenceIsFailure) {}
+    void Read(std::uint8_t* dst, DWORD n) override { source.Read(dst, n); }
+    void Unread(DWORD n) override { source.Seek(source.Position() - n); }
+    bool Write(const std::uint8_t* bytes, DWORD n) override { return target.Write(bytes, n) == n; }
+    bool Cancelled() override { return core.State.Cancel; }
+    void ChunkRead(std::int64_t remaining) override {
+        core.SetProStatus(static_cast<int>((base - remaining) * 100 / base));
+    }
+    void ChunkDone() override { core.host_.ProcessMessages(); }
+
+    TConverterCore& core;
     TByteFile& source;
     TByteFile& target;
     TACMConvertor* first;
     TACMConvertor* second;  // null for a single stage
     std::int64_t base;      // what the percentage is of
-    std::int64_t remaining;
+    std::int64_t length;    // source bytes to convert
     // A WAV source whose data decodes to no audio at all failed: its codec
     // is one the decoder library names but cannot really decode.
-    bool silenceIsFailure = false;
-    std::int64_t read = 0;
-    std::uint64_t decoded = 0;  // what the first stage made
+    bool silenceIsFailure;
 };
 
 TConverterCore::TConverterCore(TJobHost& host) : host_(host) {
@@ -180,61 +183,10 @@ bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& source
 }
 
 void TConverterCore::RunChunks(Chain& ch) {
-    bool firstChunk = true, endSent = false, written = true;
-    auto write = [&](TACMConvertor& c) {
-        const DWORD n = c.StreamHeader.cbDstLengthUsed;
-        if (ch.target.Write(c.OutputBuffer(), n) != n) written = false;
-    };
-    auto pass = [&](DWORD flags) {
-        // The second stage takes what the first made of this chunk.
-        if (!ch.second) return write(*ch.first);
-        const DWORD n = std::min(ch.first->StreamHeader.cbDstLengthUsed, ch.second->InputBufferSize());
-        if (n > 0) std::memcpy(ch.second->InputBuffer(), ch.first->OutputBuffer(), n);
-        ch.second->StreamHeader.cbSrcLength = n;
-        ch.second->StreamHeader.cbSrcLengthUsed = n;
-        ConvertChunk(*ch.second, flags);
-        write(*ch.second);
-    };
-    while (ch.remaining > 0 && !State.Cancel && written) {
-        DWORD chunk = ch.first->InputBufferSize();
-        bool last = false;
-        if (ch.remaining < static_cast<std::int64_t>(chunk)) {
-            chunk = static_cast<DWORD>(ch.remaining);
-            last = true;
-        }
-        ch.source.Read(ch.first->InputBuffer(), chunk);
-        ch.remaining -= chunk;
-        ch.read += chunk;
-        ch.first->StreamHeader.cbSrcLength = chunk;
-        ch.first->StreamHeader.cbSrcLengthUsed = chunk;
-        SetProStatus(static_cast<int>((ch.base - ch.remaining) * 100 / ch.base));
-        const DWORD flags = last ? ACM_STREAMCONVERTF_END : firstChunk ? ACM_STREAMCONVERTF_START : 0;
-        ConvertChunk(*ch.first, flags);
-        ch.decoded += ch.first->StreamHeader.cbDstLengthUsed;
-        const DWORD used = ch.first->StreamHeader.cbSrcLengthUsed;
-        if (used > 0 && used < chunk) {
-            ch.source.Seek(ch.source.Position() - (chunk - used));
-            ch.remaining += chunk - used;
-        }
-        pass(flags);
-        firstChunk = false;
-        endSent = endSent || last;
-        host_.ProcessMessages();
-    }
-    // A source that ends exactly on a chunk boundary never had a short last
-    // chunk, and a cancelled run stops before it: one empty END call still
-    // gets back what the codecs hold, so that the target ends on a whole
-    // MP3 frame or sample frame.
-    if (written && !endSent) {
-        ch.first->StreamHeader.cbSrcLength = 0;
-        ch.first->StreamHeader.cbSrcLengthUsed = 0;
-        ConvertChunk(*ch.first, ACM_STREAMCONVERTF_END);
-        ch.decoded += ch.first->StreamHeader.cbDstLengthUsed;
-        pass(ACM_STREAMCONVERTF_END);
-    }
-    if (written && ch.silenceIsFailure && ch.read > 0 && ch.decoded == 0)
+    const TChunkRun run = RunChunkLoop(*ch.first, ch.second, ch.length, ch);
+    if (run.written && ch.silenceIsFailure && run.read > 0 && run.firstOutput == 0)
         throw EACMConvertor("acmStreamConvert: the codec made no audio of the data");
-    if (written) return;
+    if (run.written) return;
     // Never a success: the target keeps what fitted, with a header that
     // says so.
     writeFailed_ = true;
@@ -297,7 +249,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
         wavcd.SetInputBufferSize(mp3wav.OutputBufferSize());
         wavcd.SetActive(true);
     }
-    Chain chain{source, target, &mp3wav, secondStage ? &wavcd : nullptr, size, size - analysis.AudioStart};
+    Chain chain(*this, source, target, &mp3wav, secondStage ? &wavcd : nullptr, size, size - analysis.AudioStart);
     RunChunks(chain);
     Finish(mp3wav);
     if (secondStage) Finish(wavcd);
@@ -341,7 +293,7 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
         wavmp3.SetInputBufferSize(WavChunk(src, 8192));
     }
     wavmp3.SetActive(true);
-    Chain chain{source, target, first, direct ? nullptr : &wavmp3, length, length, true};
+    Chain chain(*this, source, target, first, direct ? nullptr : &wavmp3, length, length, true);
     RunChunks(chain);
     if (!direct) Finish(wavtowav);
     Finish(wavmp3);
@@ -368,7 +320,7 @@ void TConverterCore::WavToWav(const std::string& sourceName, const std::string& 
     std::memcpy(format16, wavtowav.FormatOut.Bytes.data(), 16);
     WriteProvisionalHeader(target, format16);
     guard.WaveTarget(format16);
-    Chain chain{source, target, &wavtowav, nullptr, length, length, true};
+    Chain chain(*this, source, target, &wavtowav, nullptr, length, length, true);
     RunChunks(chain);
     Finish(wavtowav);
 }

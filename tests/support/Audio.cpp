@@ -10,6 +10,8 @@
 #include <random>
 #include <stdexcept>
 
+#include "codec/ChunkLoop.h"
+
 namespace testing_support {
 
 std::vector<std::int16_t> MakeMusic(unsigned rate, int channels, double seconds, unsigned seed) {
@@ -118,43 +120,33 @@ double Rms(const std::vector<std::int16_t>& s) {
 }
 
 ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_t>& source, DWORD chunk) {
-    ProtocolRun run;
+    // The conversions' own loop, over bytes in memory.
+    struct MemoryIo final : sondrel::TChunkIo {
+        const std::vector<std::uint8_t>& source;
+        std::size_t pos = 0;
+        std::vector<std::uint8_t> output;
+        explicit MemoryIo(const std::vector<std::uint8_t>& s) : source(s) {}
+        void Read(std::uint8_t* dst, DWORD n) override {
+            std::memcpy(dst, source.data() + pos, n);
+            pos += n;
+        }
+        void Unread(DWORD n) override { pos -= n; }
+        bool Write(const std::uint8_t* bytes, DWORD n) override {
+            output.insert(output.end(), bytes, bytes + n);
+            return true;
+        }
+    } io(source);
     c.SetInputBufferSize(chunk);
     c.SetActive(true);
-    std::size_t pos = 0;
-    bool first = true, endSent = false;
-    while (pos < source.size()) {
-        DWORD n = chunk;
-        bool last = false;
-        if (source.size() - pos < n) {
-            n = static_cast<DWORD>(source.size() - pos);
-            last = true;
-        }
-        std::memcpy(c.InputBuffer(), source.data() + pos, n);
-        c.StreamHeader.cbSrcLength = n;
-        c.StreamHeader.cbSrcLengthUsed = n;
-        DWORD flags = first ? ACM_STREAMCONVERTF_START : 0;
-        if (last) flags = first ? ACM_STREAMCONVERTF_END : ACM_STREAMCONVERTF_END;
-        const MMRESULT r = acmStreamConvert(c.StreamHandle(), &c.StreamHeader, flags);
-        ++run.calls;
-        if (r != 0) ++run.failures;
-        endSent = endSent || last;
-        const DWORD used = c.StreamHeader.cbSrcLengthUsed;
-        pos += (used > 0 && used < n) ? used : n;
-        first = false;
-        if (c.StreamHeader.cbDstLengthUsed > c.OutputBufferSize() || used > n) run.overran = true;
-        run.output.insert(run.output.end(), c.OutputBuffer(), c.OutputBuffer() + c.StreamHeader.cbDstLengthUsed);
-    }
-    if (!endSent) {
-        c.StreamHeader.cbSrcLength = 0;
-        c.StreamHeader.cbSrcLengthUsed = 0;
-        acmStreamConvert(c.StreamHandle(), &c.StreamHeader,
-                         first ? (ACM_STREAMCONVERTF_START | ACM_STREAMCONVERTF_END) : ACM_STREAMCONVERTF_END);
-        ++run.calls;
-        run.output.insert(run.output.end(), c.OutputBuffer(), c.OutputBuffer() + c.StreamHeader.cbDstLengthUsed);
-    }
+    const sondrel::TChunkRun loop =
+        sondrel::RunChunkLoop(c, nullptr, static_cast<std::int64_t>(source.size()), io);
     sondrel::TACMConvertor::CheckResult("acmStreamReset", acmStreamReset(c.StreamHandle(), 0));
     c.SetActive(false);
+    ProtocolRun run;
+    run.output = std::move(io.output);
+    run.calls = loop.calls;
+    run.failures = loop.failures;
+    run.overran = loop.overran;
     return run;
 }
 

@@ -35,9 +35,8 @@ struct ProtocolRun {
     bool overran = false;  // a call produced more than the output buffer holds, or used more than offered
 };
 
-// Streams source through an active-able convertor under the conversion
-// protocol: START first, END on a short last chunk, unconsumed bytes offered
-// again, and one empty END call when the source ends on a chunk boundary.
+// Streams source through the convertor with the conversions' own chunk loop
+// (RunChunkLoop), activating it first and resetting and closing it after.
 ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_t>& source, DWORD chunk);
 
 // A scratch folder removed with the object.
