@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codec/LittleEndian.h"
+
 namespace sondrel {
 
 TACMConvertor::TACMConvertor(TComponent* owner) : TComponent(owner) {
@@ -137,8 +139,7 @@ void TACMConvertor::DefineProperties(TFiler& filer) {
 void TACMConvertor::ReadFormat(TStream& stream, TFormatArea& area) {
     std::uint8_t countBytes[4];
     stream.ReadBuffer(countBytes, 4);
-    const std::uint32_t count = countBytes[0] | (countBytes[1] << 8) | (countBytes[2] << 16) |
-                                (static_cast<std::uint32_t>(countBytes[3]) << 24);
+    const std::uint32_t count = GetLe32(countBytes);
     // A count beyond the area is cut to it: a stored form never writes past
     // the 129 bytes.
     stream.ReadBuffer(area.Bytes.data(), std::min<std::size_t>(count, kFormatAreaSize));

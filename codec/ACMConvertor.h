@@ -10,13 +10,14 @@
 #include <string>
 
 #include "codec/Component.h"
+#include "platform/acm/FormatArea.h"
 #include "platform/acm/msacm.h"
 
 namespace sondrel {
 
-constexpr std::size_t kFormatAreaSize = 129;
+using acm::kFormatAreaSize;
 
-// 129 bytes holding one wave format record and its extra bytes; the same
+// kFormatAreaSize bytes holding one wave format record and its extra bytes; the same
 // size as a slot of the format tables, so records are copied whole.
 struct TFormatArea {
     // Aligned so that every field of the records inside sits on its natural

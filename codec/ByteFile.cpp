@@ -37,6 +37,13 @@ bool TByteFile::Create(const std::filesystem::path& path) {
     return fd_ >= 0;
 }
 
+bool TByteFile::OpenReadWrite(const std::filesystem::path& path) {
+    Close();
+    fd_ = OpenRegularFile(path, O_RDWR);
+    pos_ = 0;
+    return fd_ >= 0;
+}
+
 void TByteFile::Close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
@@ -77,6 +84,10 @@ std::int64_t TByteFile::Size() const {
     if (fd_ < 0 || ::fstat(fd_, &st) != 0) return 0;
     return st.st_size;
 }
+
+bool TByteFile::Truncate(std::int64_t size) { return fd_ >= 0 && ::ftruncate(fd_, size) == 0; }
+
+bool TByteFile::Sync() { return fd_ >= 0 && ::fsync(fd_) == 0; }
 
 bool TByteFile::Identity(std::uint64_t& device, std::uint64_t& inode) const {
     struct stat st {};

@@ -26,6 +26,8 @@ public:
     bool OpenRead(const std::filesystem::path& path);
     // Creates the file, or empties an existing one.
     bool Create(const std::filesystem::path& path);
+    // Opens an existing file for reading and writing in place.
+    bool OpenReadWrite(const std::filesystem::path& path);
     void Close();
     bool IsOpen() const { return fd_ >= 0; }
 
@@ -38,6 +40,10 @@ public:
     void Seek(std::int64_t position) { pos_ = position; }
     std::int64_t Position() const { return pos_; }
     std::int64_t Size() const;
+    // Cuts or extends the file to size bytes.
+    bool Truncate(std::int64_t size);
+    // Waits until what was written is on the disk.
+    bool Sync();
     // Device and inode, to recognise one file under two names.
     bool Identity(std::uint64_t& device, std::uint64_t& inode) const;
 

@@ -2,20 +2,11 @@
 
 #include <cstring>
 
+#include "codec/LittleEndian.h"
+#include "platform/acm/MpegTables.h"
+
 namespace sondrel {
 namespace {
-
-constexpr int kBitrates[2][4][15] = {
-    // MPEG-2 (low sampling frequencies): reserved, Layer III, Layer II, Layer I
-    {{0},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256}},
-    // MPEG-1
-    {{0},
-     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
-     {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}}};
 
 // By the header's two version bits: 0 MPEG-2.5, 1 reserved, 2 MPEG-2,
 // 3 MPEG-1.
@@ -60,7 +51,7 @@ std::int64_t SkipZeros(PeekReader& r, std::int64_t pos) {
 }  // namespace
 
 int BitrateKbps(int versionBit, int layerCode, int bitrateIndex) {
-    return kBitrates[versionBit & 1][layerCode & 3][bitrateIndex >= 0 && bitrateIndex < 15 ? bitrateIndex : 0];
+    return acm::kBitrateKbps[versionBit & 1][layerCode & 3][bitrateIndex >= 0 && bitrateIndex < 15 ? bitrateIndex : 0];
 }
 
 unsigned SampleRateHz(int versionId, int samplingIndex) {
@@ -89,8 +80,7 @@ TFrameAnalysis LocateAudio(TByteFile& source) {
         source.ReadExact(riff, 12);
         std::uint8_t chunk[8];
         if (std::memcmp(riff + 8, "WAVE", 4) == 0 && (source.ReadExact(chunk, 8), std::memcmp(chunk, "fmt ", 4) == 0)) {
-            const std::uint32_t size = chunk[4] | (chunk[5] << 8) | (chunk[6] << 16) |
-                                       (static_cast<std::uint32_t>(chunk[7]) << 24);
+            const std::uint32_t size = GetLe32(chunk + 4);
             if (source.Position() + size > source.Size()) throw EInOutError();
             std::uint8_t body[18] = {};
             source.ReadExact(body, size < 18 ? size : 18);

@@ -3,16 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "codec/LittleEndian.h"
+
 namespace sondrel {
 namespace {
-
-void Put32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
-
-std::uint32_t Get32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 std::uint32_t Clamp32(std::int64_t v) {
     if (v < 0) return 0;
@@ -24,12 +18,12 @@ std::uint32_t Clamp32(std::int64_t v) {
 std::array<std::uint8_t, 44> WaveHeader(const std::uint8_t format16[16], std::int64_t targetLength) {
     std::array<std::uint8_t, 44> h{};
     std::memcpy(&h[0], "RIFF", 4);
-    Put32(&h[4], targetLength > 0 ? Clamp32(targetLength - 8) : 0);
+    PutLe32(&h[4], targetLength > 0 ? Clamp32(targetLength - 8) : 0);
     std::memcpy(&h[8], "WAVEfmt ", 8);
-    Put32(&h[16], 16);
+    PutLe32(&h[16], 16);
     std::memcpy(&h[20], format16, 16);
     std::memcpy(&h[36], "data", 4);
-    Put32(&h[40], targetLength > 0 ? Clamp32(targetLength - kWaveDataStart) : 0);
+    PutLe32(&h[40], targetLength > 0 ? Clamp32(targetLength - kWaveDataStart) : 0);
     return h;
 }
 
@@ -55,13 +49,13 @@ bool WalkChunks(TByteFile& source, TWaveChunks& result) {
     while (source.Position() < end) {
         std::uint8_t chunk[8];
         source.ReadExact(chunk, 8);
-        const std::uint32_t size = Get32(chunk + 4);
+        const std::uint32_t size = GetLe32(chunk + 4);
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             // A body that claims more than the file holds is cut off, and
             // is not worth gigabytes of memory to find that out.
             if (size > end - source.Position()) throw EInOutError();
             result.Format.fill(0);
-            result.FormatBytes = std::min<std::uint32_t>(size, 129);
+            result.FormatBytes = std::min<std::uint32_t>(size, acm::kFormatAreaSize);
             source.ReadExact(result.Format.data(), result.FormatBytes);
             source.Seek(source.Position() + (size - result.FormatBytes));
         } else {

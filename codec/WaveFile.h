@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "codec/ByteFile.h"
+#include "platform/acm/FormatArea.h"
 #include "platform/acm/msacm.h"
 
 namespace sondrel {
@@ -24,8 +25,8 @@ void WriteFinalHeader(TByteFile& target, const std::uint8_t format16[16]);
 struct TWaveChunks {
     bool Found = false;
     // The "fmt " body: its first 18 bytes are the WAVEFORMATEX record, what
-    // follows (up to the 129-byte format area) are the codec's extra bytes.
-    alignas(8) std::array<std::uint8_t, 129> Format{};
+    // follows (up to the format area's size) are the codec's extra bytes.
+    alignas(8) std::array<std::uint8_t, acm::kFormatAreaSize> Format{};
     std::uint32_t FormatBytes = 0;
     std::int64_t DataOffset = 0;
     std::uint32_t DataSize = 0;

@@ -7,6 +7,7 @@
 #include "codec/ChunkLoop.h"
 #include "codec/ConvertorForm.h"
 #include "codec/FrameAnalysis.h"
+#include "codec/LittleEndian.h"
 #include "codec/WaveFile.h"
 #include "jobs/Messages.h"
 #include "jobs/Naming.h"
@@ -35,7 +36,7 @@ DWORD WavChunk(const WAVEFORMATEX& f, std::uint64_t blocks) {
 }
 
 bool IsMpegAudioTag(const TFrameAnalysis& a) {
-    const WORD tag = static_cast<WORD>(a.WrappedFormat[0] | (a.WrappedFormat[1] << 8));
+    const WORD tag = GetLe16(a.WrappedFormat.data());
     return tag == WAVE_FORMAT_MPEGLAYER3 || tag == WAVE_FORMAT_MPEG;
 }
 

@@ -1,10 +1,5 @@
 #include "tags/Id3Tag.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <climits>
 #include <cstring>
 
@@ -25,20 +20,6 @@ void Put(TTagRecord& r, std::size_t offset, std::size_t length, const std::strin
     const std::string bytes = Utf8ToCp1252(text, length);
     std::memcpy(r.data() + offset, bytes.data(), bytes.size());
 }
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 }  // namespace
 
@@ -98,36 +79,38 @@ TTagRecord RecordFromFields(const TId3Fields& f) {
 }
 
 TTagResult ReadTagRecord(const std::filesystem::path& file, TTagRecord& record) {
-    Fd fd(OpenRegularFile(file, O_RDONLY));
-    struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return TTagResult::CannotOpen;
+    TByteFile f;
+    if (!f.OpenRead(file)) return TTagResult::CannotOpen;
+    const std::int64_t size = f.Size();
     TTagRecord r{};
-    if (st.st_size < 128 || ::pread(fd.get(), r.data(), 128, st.st_size - 128) != 128) return TTagResult::NoTag;
-    if (std::memcmp(r.data(), "TAG", 3) != 0) return TTagResult::NoTag;
+    if (size < 128) return TTagResult::NoTag;
+    f.Seek(size - 128);
+    if (f.Read(r.data(), 128) != 128 || std::memcmp(r.data(), "TAG", 3) != 0) return TTagResult::NoTag;
     record = r;
     return TTagResult::Ok;
 }
 
 TTagResult WriteTagRecord(const std::filesystem::path& file, const TTagRecord& record) {
-    Fd fd(OpenRegularFile(file, O_RDWR));
-    struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0) return TTagResult::CannotOpen;
-    const off_t size = st.st_size;
+    TByteFile f;
+    if (!f.OpenReadWrite(file)) return TTagResult::CannotOpen;
+    const std::int64_t size = f.Size();
     TTagRecord present{};
-    const bool replace = size >= 128 && ::pread(fd.get(), present.data(), 128, size - 128) == 128 &&
-                         std::memcmp(present.data(), "TAG", 3) == 0;
-    const off_t at = replace ? size - 128 : size;
-    ssize_t written = 0;
-    do {
-        written = ::pwrite(fd.get(), record.data(), record.size(), at);
-    } while (written < 0 && errno == EINTR);
-    if (written == static_cast<ssize_t>(record.size()) && ::fsync(fd.get()) == 0) return TTagResult::Ok;
+    bool replace = false;
+    if (size >= 128) {
+        f.Seek(size - 128);
+        replace = f.Read(present.data(), 128) == 128 && std::memcmp(present.data(), "TAG", 3) == 0;
+    }
+    const std::int64_t at = replace ? size - 128 : size;
+    f.Seek(at);
+    if (f.Write(record.data(), record.size()) == record.size() && f.Sync()) return TTagResult::Ok;
     // A tag half on disk is worse than none: an appended one goes, and a
     // replaced one is written back as it was.
-    if (replace)
-        (void)::pwrite(fd.get(), present.data(), present.size(), at);
-    else
-        (void)::ftruncate(fd.get(), size);
+    if (replace) {
+        f.Seek(at);
+        (void)f.Write(present.data(), present.size());
+    } else {
+        (void)f.Truncate(size);
+    }
     return TTagResult::NotSaved;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/acm/FormatArea.h"
+
 namespace acm {
 
 void ByteSink::Write(const void* data, std::size_t n) {
@@ -61,7 +63,7 @@ WAVEFORMATEX PcmFormat(DWORD rate, WORD channels, WORD bits) {
 
 std::size_t RecordSize(const WAVEFORMATEX& f) {
     if (f.wFormatTag == WAVE_FORMAT_PCM) return sizeof(WAVEFORMATEX);
-    return std::min<std::size_t>(sizeof(WAVEFORMATEX) + f.cbSize, 129);
+    return std::min<std::size_t>(sizeof(WAVEFORMATEX) + f.cbSize, kFormatAreaSize);
 }
 
 std::string GroupThousands(unsigned value) {

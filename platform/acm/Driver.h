@@ -88,7 +88,7 @@ std::unique_ptr<Driver> MakeWaveDecoderDriver();
 bool IsPlainPcm(const WAVEFORMATEX& f);  // tag 1, 8/16/24 bits
 WAVEFORMATEX PcmFormat(DWORD rate, WORD channels, WORD bits);
 // The full record (header and extra bytes) of a format pointer, as far as
-// cbSize says, capped at the format area of 129 bytes for non-PCM tags.
+// cbSize says, capped at the format area's size for non-PCM tags.
 std::size_t RecordSize(const WAVEFORMATEX& f);
 // "44.100" for 44100: the German way of grouping thousands.
 std::string GroupThousands(unsigned value);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "codec/LittleEndian.h"
 #include "support/Audio.h"
 
 using namespace testing_support;
@@ -120,7 +121,7 @@ TEST(Cli, CtrlCStopsWithACompleteTarget) {
     const auto out = ReadFile(target);
     ASSERT_GE(out.size(), 44u);
     const auto at32 = [&](std::size_t i) {
-        return out[i] | (out[i + 1] << 8) | (out[i + 2] << 16) | (std::uint32_t(out[i + 3]) << 24);
+        return sondrel::GetLe32(&out[i]);
     };
     EXPECT_EQ(at32(4), out.size() - 8);
     EXPECT_EQ(at32(40), out.size() - 44);

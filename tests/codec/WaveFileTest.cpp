@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "codec/LittleEndian.h"
 #include "codec/WaveFile.h"
 #include "support/Audio.h"
 
@@ -14,7 +15,7 @@ namespace {
 const std::uint8_t kCd[16] = {0x01, 0x00, 0x02, 0x00, 0x44, 0xAC, 0x00, 0x00,
                               0x10, 0xB1, 0x02, 0x00, 0x04, 0x00, 0x10, 0x00};
 
-std::uint32_t At32(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
+std::uint32_t At32(const std::uint8_t* p) { return GetLe32(p); }
 
 TEST(WaveHeader, OneSecondOfCdAudio) {
     TempDir dir;

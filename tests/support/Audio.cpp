@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "codec/ChunkLoop.h"
+#include "codec/LittleEndian.h"
 
 namespace testing_support {
 
@@ -183,10 +184,10 @@ void Put16(std::vector<std::uint8_t>& b, std::uint16_t v) {
     b.push_back(static_cast<std::uint8_t>(v));
     b.push_back(static_cast<std::uint8_t>(v >> 8));
 }
-std::uint32_t Get32(const std::uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24); }
+
 }  // namespace
 
-std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t i) { return Get32(&bytes.at(i + 3) - 3); }
+std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t i) { return sondrel::GetLe32(&bytes.at(i + 3) - 3); }
 
 std::string WaveHeaderProblem(const std::vector<std::uint8_t>& wav) {
     if (wav.size() < 44) return "only " + std::to_string(wav.size()) + " bytes";
@@ -219,7 +220,7 @@ WaveParts SplitWave(const std::vector<std::uint8_t>& file) {
     WaveParts parts;
     std::size_t pos = 12;
     while (pos + 8 <= file.size()) {
-        const std::uint32_t size = Get32(&file[pos + 4]);
+        const std::uint32_t size = sondrel::GetLe32(&file[pos + 4]);
         const std::size_t body = pos + 8;
         const std::size_t end = std::min<std::size_t>(file.size(), body + size);
         if (std::memcmp(&file[pos], "fmt ", 4) == 0)
