@@ -44,6 +44,7 @@ TMainForm::TMainForm(const QString& programFolder, QWidget* parent)
     ui->setupUi(this);
     setWindowIcon(art::ProgramIcon());
     BuildDecoration();
+    MakeImageButtons();
     BuildStatusBar();
     FormCreate();
     ConnectHandlers();
@@ -156,19 +157,14 @@ void TMainForm::BuildDecoration() {
         for (int i = 0; i < inner->count(); ++i) inner->setTabIcon(i, art::SheetIcon(i));
 
     const QString goCaption = QStringLiteral("Go!");
-    TImagePicture* goPictures[] = {ui->GoBtn1, ui->Gobtn2, ui->GoBtn3, ui->GoBtn4, ui->GoBtn5};
-    QLabel* goDown[] = {ui->GoBtn1Down, ui->Gobtn2down, ui->GoBtn3down, ui->GoBtn4Down, ui->GoBtn5Down};
     for (int i = 0; i < 5; ++i) {
-        goPictures[i]->setPicture(art::ImageButton(goCaption, false));
-        goDown[i]->setPixmap(art::ImageButton(goCaption, true));
-        GoButtons[static_cast<std::size_t>(i)] = new TImageButton(goPictures[i], goDown[i], this);
+        GoPictures()[i].first->setPicture(art::ImageButton(goCaption, false));
+        GoPictures()[i].second->setPixmap(art::ImageButton(goCaption, true));
     }
     ui->ueberbtn->setPicture(art::ImageButton(QStringLiteral("Info"), false));
     ui->ueberBtn2->setPixmap(art::ImageButton(QStringLiteral("Info"), true));
-    AboutButton = new TImageButton(ui->ueberbtn, ui->ueberBtn2, this);
     ui->EndeBtn->setPicture(art::ImageButton(QStringLiteral("Ende"), false));
     ui->EndeBtnDown->setPixmap(art::ImageButton(QStringLiteral("Ende"), true));
-    ExitButton = new TImageButton(ui->EndeBtn, ui->EndeBtnDown, this);
     for (TBitBtnXP* add : {ui->AddBtn, ui->AddBtn2}) add->SetGlyph(glyphs::Add());
     for (TBitBtnXP* del : {ui->Delbtn, ui->DelBtn2}) del->SetGlyph(glyphs::Remove());
     for (TBitBtnXP* all : {ui->DelAllBtn, ui->DelAllBtn2}) all->SetGlyph(glyphs::RemoveAll());
@@ -178,6 +174,23 @@ void TMainForm::BuildDecoration() {
     ui->wwwBtn->setIconSize(QSize(24, 24));
     ui->wwwBtn->setText(QString::fromUtf8(maker::WebAddress));
     ui->PageControl1->setCurrentIndex(0);
+}
+
+std::array<std::pair<TImagePicture*, QLabel*>, 5> TMainForm::GoPictures() const {
+    return {{{ui->GoBtn1, ui->GoBtn1Down},
+             {ui->Gobtn2, ui->Gobtn2down},
+             {ui->GoBtn3, ui->GoBtn3down},
+             {ui->GoBtn4, ui->GoBtn4Down},
+             {ui->GoBtn5, ui->GoBtn5Down}}};
+}
+
+void TMainForm::MakeImageButtons() {
+    // Each pair of pictures becomes a button: press, drag and release
+    // swap them, a release inside clicks.
+    for (std::size_t i = 0; i < 5; ++i)
+        GoButtons[i] = new TImageButton(GoPictures()[i].first, GoPictures()[i].second, this);
+    AboutButton = new TImageButton(ui->ueberbtn, ui->ueberBtn2, this);
+    ExitButton = new TImageButton(ui->EndeBtn, ui->EndeBtnDown, this);
 }
 
 void TMainForm::BuildStatusBar() {

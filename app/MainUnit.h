@@ -120,7 +120,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Pictures, colours and fonts; MakeImageButtons gives the image
+    // buttons their behaviour, ConnectHandlers wires everything up.
     void BuildDecoration();
+    std::array<std::pair<TImagePicture*, QLabel*>, 5> GoPictures() const;
+    void MakeImageButtons();
     void BuildStatusBar();
     void ConnectHandlers();
     void FillFormatLists();

@@ -93,9 +93,9 @@ int main(int argc, char* argv[]) {
     core.Catalogue.Build();
 
     if (options.command == "formats") {
-        for (int i = 0; i < core.Catalogue.MP3FormatCount; ++i)
+        for (int i = 0; i < core.Catalogue.MP3FormatCount(); ++i)
             std::cout << "mp3 " << i << ' ' << core.Catalogue.MP3Descriptions[static_cast<std::size_t>(i)] << '\n';
-        for (int i = 0; i < core.Catalogue.WAVFormatCount; ++i)
+        for (int i = 0; i < core.Catalogue.WAVFormatCount(); ++i)
             std::cout << "wav " << i << ' ' << core.Catalogue.WAVDescriptions[static_cast<std::size_t>(i)] << '\n';
         return 0;
     }

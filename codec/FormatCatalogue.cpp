@@ -26,7 +26,9 @@ void TFormatCatalogue::Build(Host* host) {
 
 void TFormatCatalogue::Release() {
     MP3FormatTable.clear();
-    MP3FormatCount = 0;
+    MP3Descriptions.clear();
+    WAVFormatTable.clear();
+    WAVDescriptions.clear();
 }
 
 void TFormatCatalogue::ACMEnumDrvrMethod(HACMDRIVERID driverId) {
@@ -49,11 +51,9 @@ void TFormatCatalogue::ACMEnumDrvrMethod(HACMDRIVERID driverId) {
     if (host_) host_->ProcessMessages();
 }
 
-void TFormatCatalogue::File(std::vector<TFormatSlot>& table, int& count, std::vector<std::string>& texts,
+void TFormatCatalogue::File(std::vector<TFormatSlot>& table, std::vector<std::string>& texts,
                             const ACMFORMATDETAILSA& details) {
-    ++count;
-    table.resize(static_cast<std::size_t>(count));
-    TFormatSlot& slot = table.back();
+    TFormatSlot& slot = table.emplace_back();
     slot.fill(0);
     std::memcpy(slot.data(), details.pwfx, std::min<std::size_t>(details.cbwfx, kFormatAreaSize));
     texts.emplace_back(details.szFormat, strnlen(details.szFormat, ACMFORMATDETAILS_FORMAT_CHARS));
@@ -61,11 +61,11 @@ void TFormatCatalogue::File(std::vector<TFormatSlot>& table, int& count, std::ve
 
 void TFormatCatalogue::ACMEnumFmtMethod(HACMDRIVERID /*driverId*/, const ACMFORMATDETAILSA& details) {
     if (details.dwFormatTag == WAVE_FORMAT_MPEGLAYER3) {
-        File(MP3FormatTable, MP3FormatCount, MP3Descriptions, details);
+        File(MP3FormatTable, MP3Descriptions, details);
         if (host_) host_->AddMP3Description(MP3Descriptions.back());
     }
     if (details.dwFormatTag == WAVE_FORMAT_PCM) {
-        File(WAVFormatTable, WAVFormatCount, WAVDescriptions, details);
+        File(WAVFormatTable, WAVDescriptions, details);
         if (host_) host_->AddWAVDescription(WAVDescriptions.back());
     }
 }

@@ -34,15 +34,16 @@ public:
     // the index names no entry of the table.
     static bool CopySlot(const std::vector<TFormatSlot>& table, int index, TFormatArea& area);
 
+    // Each table with its descriptions, entry for entry.
     std::vector<TFormatSlot> MP3FormatTable;
-    int MP3FormatCount = 0;
     std::vector<std::string> MP3Descriptions;
     std::vector<TFormatSlot> WAVFormatTable;
-    int WAVFormatCount = 0;
     std::vector<std::string> WAVDescriptions;
+    int MP3FormatCount() const { return static_cast<int>(MP3FormatTable.size()); }
+    int WAVFormatCount() const { return static_cast<int>(WAVFormatTable.size()); }
 
 private:
-    static void File(std::vector<TFormatSlot>& table, int& count, std::vector<std::string>& texts,
+    static void File(std::vector<TFormatSlot>& table, std::vector<std::string>& texts,
                      const ACMFORMATDETAILSA& details);
     Host* host_ = nullptr;
 };

@@ -60,8 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sondrel::TConverterCore core(host);
     core.Catalogue = Catalogue();
     // A few everyday targets and the list's ends.
-    const int mp3Picks[] = {0, 1, core.Catalogue.MP3FormatCount - 1};
-    const int wavPicks[] = {0, 3, core.Catalogue.WAVFormatCount - 1};
+    const int mp3Picks[] = {0, 1, core.Catalogue.MP3FormatCount() - 1};
+    const int wavPicks[] = {0, 3, core.Catalogue.WAVFormatCount() - 1};
     core.Mp3FormatIndex = mp3Picks[(choice >> 2) % 3];
     core.WavFormatIndex = wavPicks[(choice >> 4) % 3];
     try {

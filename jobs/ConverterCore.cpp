@@ -120,9 +120,7 @@ TConverterCore::TConverterCore(TJobHost& host) : host_(host) {
 
 void TConverterCore::SetProStatus(int value) {
     if (value < 0 || value > 100) return;
-    FilePercent = value;
-    OverallPercentShown = OverallPercent(State.ItemIndex, State.ItemTotal, value);
-    host_.ShowProgress(FilePercent, OverallPercentShown);
+    host_.ShowProgress(value, OverallPercent(State.ItemIndex, State.ItemTotal, value));
 }
 
 bool TConverterCore::OpenSource(TByteFile& file, const std::string& name, const std::string& failure) {
@@ -211,7 +209,7 @@ void TConverterCore::ConvertWAV2WAV(const std::string& source, const std::string
 }
 
 void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& targetName, bool cdQuality) {
-    if (Catalogue.MP3FormatCount == 0) {
+    if (Catalogue.MP3FormatCount() == 0) {
         host_.ShowError(msg::NoMp3Decoder);
         return;
     }
@@ -257,7 +255,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
 }
 
 void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& targetName) {
-    if (!FormatChosen(Catalogue.MP3FormatCount, Mp3FormatIndex)) return;
+    if (!FormatChosen(Catalogue.MP3FormatCount(), Mp3FormatIndex)) return;
     State.Busy = true;
     SetProStatus(0);
     TByteFile source, target;
@@ -301,7 +299,7 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
 }
 
 void TConverterCore::WavToWav(const std::string& sourceName, const std::string& targetName) {
-    if (!FormatChosen(Catalogue.WAVFormatCount, WavFormatIndex)) return;
+    if (!FormatChosen(Catalogue.WAVFormatCount(), WavFormatIndex)) return;
     State.Busy = true;
     SetProStatus(0);
     TByteFile source, target;

@@ -50,9 +50,6 @@ public:
     // The chosen entries of the MP3 and the PCM format list; -1 for none.
     int Mp3FormatIndex = -1;
     int WavFormatIndex = -1;
-    // What the last SetProStatus showed.
-    int FilePercent = 0;
-    int OverallPercentShown = 0;
 
 private:
     struct Chain;

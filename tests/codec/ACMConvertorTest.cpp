@@ -247,8 +247,8 @@ TEST(FormatCatalogue, BuildsBothTablesFromTheDrivers) {
     TFormatCatalogue cat;
     Recorder r;
     cat.Build(&r);
-    EXPECT_EQ(cat.MP3FormatCount, 168);
-    EXPECT_EQ(cat.WAVFormatCount, 28);
+    EXPECT_EQ(cat.MP3FormatCount(), 168);
+    EXPECT_EQ(cat.WAVFormatCount(), 28);
     EXPECT_EQ(r.mp3, cat.MP3Descriptions);
     EXPECT_EQ(r.wav.front(), "44.100 Hz, 16 Bit, Stereo");
     EXPECT_EQ(r.pumps, 3);  // once per driver
@@ -261,7 +261,7 @@ TEST(FormatCatalogue, BuildsBothTablesFromTheDrivers) {
     EXPECT_FALSE(TFormatCatalogue::CopySlot(cat.MP3FormatTable, 168, area));
     EXPECT_EQ(area.Bytes, before.Bytes);
     cat.Release();
-    EXPECT_EQ(cat.MP3FormatCount, 0);
+    EXPECT_EQ(cat.MP3FormatCount(), 0);
 }
 
 TEST(FormatCatalogue, LongDescriptionsAreCutAt128AndUnknownTagsPassedOver) {
@@ -275,9 +275,9 @@ TEST(FormatCatalogue, LongDescriptionsAreCutAt128AndUnknownTagsPassedOver) {
     cat.ACMEnumFmtMethod(nullptr, d);
     d.dwFormatTag = 0x31;
     cat.ACMEnumFmtMethod(nullptr, d);
-    ASSERT_EQ(cat.WAVFormatCount, 1);
+    ASSERT_EQ(cat.WAVFormatCount(), 1);
     EXPECT_EQ(cat.WAVDescriptions[0], std::string(128, 'x'));
-    EXPECT_EQ(cat.MP3FormatCount, 0);
+    EXPECT_EQ(cat.MP3FormatCount(), 0);
 }
 
 TEST(ConvertorOnRealCodecs, UnconvertiblePairRaisesOnActivation) {

@@ -71,14 +71,14 @@ protected:
             if (bytes.size() > 100) sources_->push_back({name, std::move(bytes), mp3, headerEnd});
         };
         auto wavIndex = [&](WORD channels, DWORD rate, WORD bits) {
-            for (int i = 0; i < core.Catalogue.WAVFormatCount; ++i) {
+            for (int i = 0; i < core.Catalogue.WAVFormatCount(); ++i) {
                 const auto& f = *reinterpret_cast<const WAVEFORMATEX*>(core.Catalogue.WAVFormatTable[i].data());
                 if (f.nChannels == channels && f.nSamplesPerSec == rate && f.wBitsPerSample == bits) return i;
             }
             return 0;
         };
         auto mp3Index = [&](WORD channels, DWORD rate) {
-            for (int i = 0; i < core.Catalogue.MP3FormatCount; ++i) {
+            for (int i = 0; i < core.Catalogue.MP3FormatCount(); ++i) {
                 const auto& f = *reinterpret_cast<const WAVEFORMATEX*>(core.Catalogue.MP3FormatTable[i].data());
                 if (f.nChannels == channels && f.nSamplesPerSec == rate) return i;
             }

@@ -61,7 +61,7 @@ protected:
         core.ConvertWAVMP3(P("src.wav"), P("src.mp3"));
         ASSERT_TRUE(host.errors.empty());
         // The PCM list's 8-bit mono entry, whose frames are one byte.
-        for (int i = 0; i < core.Catalogue.WAVFormatCount; ++i) {
+        for (int i = 0; i < core.Catalogue.WAVFormatCount(); ++i) {
             const auto& f = *reinterpret_cast<const WAVEFORMATEX*>(core.Catalogue.WAVFormatTable[i].data());
             if (f.nChannels == 1 && f.wBitsPerSample == 8) mono8 = i;
         }

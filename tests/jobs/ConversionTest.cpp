@@ -36,12 +36,12 @@ protected:
         WriteFile(dir / name, MakeWav(MakeMusic(rate, channels, seconds), rate, channels));
     }
     int MpsIndex(const std::string& text) const {
-        for (int i = 0; i < core.Catalogue.MP3FormatCount; ++i)
+        for (int i = 0; i < core.Catalogue.MP3FormatCount(); ++i)
             if (core.Catalogue.MP3Descriptions[static_cast<std::size_t>(i)] == text) return i;
         return -1;
     }
     int WavIndex(const std::string& text) const {
-        for (int i = 0; i < core.Catalogue.WAVFormatCount; ++i)
+        for (int i = 0; i < core.Catalogue.WAVFormatCount(); ++i)
             if (core.Catalogue.WAVDescriptions[static_cast<std::size_t>(i)] == text) return i;
         return -1;
     }
