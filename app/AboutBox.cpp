@@ -25,11 +25,7 @@ TAboutBox::TAboutBox(QWidget* parent, QDate today) : QDialog(parent) {
     auto* panel = new QFrame(this);
     panel->setObjectName("Panel1");
     panel->setGeometry(8, 8, 649, 385);
-    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    panel->setAutoFillBackground(true);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, art::Banner);
-    panel->setPalette(pal);
+    art::PaintPanel(panel, art::Banner);
 
     auto* picture = new QLabel(panel);
     picture->setObjectName("Image1");

@@ -124,29 +124,15 @@ void TMainForm::BuildDecoration() {
     QLabel* pictures[] = {ui->Picture1, ui->Picture2, ui->Picture3, ui->Picture4};
     QFrame* boxes[] = {ui->TitleBox1, ui->TitleBox2, ui->TitleBox3, ui->TitleBox4};
     QLabel* titles[] = {ui->PageTitle1, ui->PageTitle2, ui->PageTitle3, ui->PageTitle4};
-    auto paint = [](QWidget* w, const QColor& c) {
-        w->setAutoFillBackground(true);
-        QPalette pal = w->palette();
-        pal.setColor(QPalette::Window, c);
-        w->setPalette(pal);
-    };
-    QFont bold = font;
-    bold.setBold(true);
     QFont title;
     title.setFamilies({QStringLiteral("Arial Black"), QStringLiteral("Liberation Sans")});
     title.setPixelSize(19);
     title.setWeight(QFont::Black);
     for (int i = 0; i < 4; ++i) {
-        paint(banners[i], art::Banner);
-        banners[i]->setFrameStyle(QFrame::Panel | QFrame::Raised);
-        banners[i]->setLineWidth(1);
-        banners[i]->setFont(bold);
-        banners[i]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        banners[i]->setIndent(14);
-        paint(columns[i], art::Column);
-        columns[i]->setFrameStyle(QFrame::Panel | QFrame::Raised);
+        art::StyleBanner(banners[i]);
+        art::PaintPanel(columns[i], art::Column);
         pictures[i]->setPixmap(picture);
-        paint(boxes[i], art::Banner);
+        art::Fill(boxes[i], art::Banner);
         titles[i]->setFont(title);
         QPalette pal = titles[i]->palette();
         pal.setColor(QPalette::WindowText, art::Accent);

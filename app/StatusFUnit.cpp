@@ -20,16 +20,7 @@ TStatusForm::TStatusForm(TJobOwner& owner, QWidget* parent) : QDialog(parent), o
     auto* banner = new QLabel(QStringLiteral("Konvertieren - Warten oder auf Abbrechen drücken"), this);
     banner->setObjectName("Panel1");
     banner->setGeometry(0, 0, 370, 33);
-    banner->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    banner->setAutoFillBackground(true);
-    QPalette pal = banner->palette();
-    pal.setColor(QPalette::Window, art::Banner);
-    banner->setPalette(pal);
-    QFont bold = banner->font();
-    bold.setBold(true);
-    banner->setFont(bold);
-    banner->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    banner->setIndent(14);
+    art::StyleBanner(banner);
 
     auto* label1 = new QLabel(QStringLiteral("Aktuelles Lied:"), this);
     label1->setGeometry(8, 40, 86, 17);

@@ -305,4 +305,25 @@ QIcon ProgramIcon() {
     return icon;
 }
 
+void Fill(QWidget* widget, const QColor& colour) {
+    widget->setAutoFillBackground(true);
+    QPalette pal = widget->palette();
+    pal.setColor(QPalette::Window, colour);
+    widget->setPalette(pal);
+}
+
+void PaintPanel(QFrame* panel, const QColor& colour) {
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Fill(panel, colour);
+}
+
+void StyleBanner(QLabel* banner) {
+    PaintPanel(banner, Banner);
+    QFont bold = banner->font();
+    bold.setBold(true);
+    banner->setFont(bold);
+    banner->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    banner->setIndent(14);
+}
+
 }  // namespace sondrel::art

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <QColor>
+#include <QFrame>
 #include <QFont>
 #include <QIcon>
+#include <QLabel>
 #include <QPixmap>
 
 namespace sondrel::art {
@@ -29,5 +31,12 @@ QIcon WebIcon();
 QIcon ProgramIcon();
 // The font of every window: a plain sans serif of 8 points.
 QFont UiFont();
+
+// A widget's background filled with one of the colours above; a raised
+// panel so filled.
+void Fill(QWidget* widget, const QColor& colour);
+void PaintPanel(QFrame* panel, const QColor& colour);
+// The bold line of text on the banner colour at the top of a page or window.
+void StyleBanner(QLabel* banner);
 
 }  // namespace sondrel::art
