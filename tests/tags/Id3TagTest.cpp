@@ -97,6 +97,38 @@ TEST(Id3Tag, CommentLengthAndTrack) {
     EXPECT_EQ(RecordFromFields(f)[126], 255);
 }
 
+// Every genre against the list id3v2 prints, but for the six entries whose
+// spelling this table has always had; and the first number past the end.
+TEST(Id3Tag, GenreTableAgainstId3v2) {
+    if (!HaveTool("id3v2")) GTEST_SKIP() << "id3v2 not installed";
+    TempDir dir;
+    ASSERT_TRUE(Shell("(id3v2 -L > " + (dir / "genres.txt").string() + ")"));
+    const auto bytes = ReadFile(dir / "genres.txt");
+    std::vector<std::string> reference;
+    std::string line;
+    for (const std::uint8_t b : bytes) {
+        if (b != '\n') {
+            line += static_cast<char>(b);
+            continue;
+        }
+        const std::size_t colon = line.find(": ");
+        if (colon != std::string::npos) reference.push_back(line.substr(colon + 2));
+        line.clear();
+    }
+    ASSERT_EQ(reference.size(), 148u);
+    const std::pair<int, const char*> ownSpelling[] = {{67, "Psychadelic"}, {123, "Acapella"}, {132, "BritPop"},
+                                                       {141, "Christian Rock"}, {144, "Trash Metal"}, {146, "Jpop"}};
+    for (const auto& [index, name] : ownSpelling) reference[static_cast<std::size_t>(index)] = name;
+    TTagRecord r = RecordFromFields(Sample());
+    for (int i = 0; i < 148; ++i) {
+        r[127] = static_cast<std::uint8_t>(i);
+        EXPECT_EQ(FieldsFromRecord(r).Genre, reference[static_cast<std::size_t>(i)]) << "genre " << i;
+        EXPECT_EQ(GenreByte(reference[static_cast<std::size_t>(i)]), i);
+    }
+    r[127] = 148;
+    EXPECT_EQ(FieldsFromRecord(r).Genre, "148");
+}
+
 TEST(Id3Tag, GenreTexts) {
     EXPECT_EQ(GenreByte("Rock"), 17);
     EXPECT_EQ(GenreByte("rock"), 255);
