@@ -264,6 +264,74 @@ TEST(FormatCatalogue, BuildsBothTablesFromTheDrivers) {
     EXPECT_EQ(cat.MP3FormatCount(), 0);
 }
 
+// Both lists entry for entry, in their released order (stored settings
+// hold indices into them), each slot's record agreeing with its text.
+TEST(FormatCatalogue, EveryEntryInItsPlace) {
+    TFormatCatalogue cat;
+    cat.Build();
+    struct Mp3 {
+        unsigned rate;
+        int channels;
+        int kbps;
+    };
+    std::vector<Mp3> mp3 = {{44100, 2, 128}};
+    const int lsf[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    const int mpeg1[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    for (unsigned rate : {16000u, 22050u, 24000u, 32000u, 44100u, 48000u})
+        for (int channels : {1, 2})
+            for (int kbps : rate < 32000 ? std::vector<int>(std::begin(lsf), std::end(lsf))
+                                         : std::vector<int>(std::begin(mpeg1), std::end(mpeg1)))
+                if (!(rate == 44100 && channels == 2 && kbps == 128)) mp3.push_back({rate, channels, kbps});
+    const char* rateText[] = {"8.000", "11.025", "16.000", "22.050", "24.000", "32.000", "44.100", "48.000"};
+    auto text = [&](unsigned rate) {
+        for (const char* t : rateText) {
+            std::string digits(t);
+            digits.erase(digits.find('.'), 1);
+            if (std::stoul(digits) == rate) return std::string(t);
+        }
+        return std::string("?");
+    };
+    ASSERT_EQ(cat.MP3FormatCount(), static_cast<int>(mp3.size()));
+    for (std::size_t i = 0; i < mp3.size(); ++i) {
+        const Mp3& m = mp3[i];
+        EXPECT_EQ(cat.MP3Descriptions[i], std::to_string(m.kbps) + " kBit/s, " + text(m.rate) + " Hz, " +
+                                              (m.channels == 1 ? "Mono" : "Stereo"))
+            << "MP3 entry " << i;
+        TFormatArea a;
+        ASSERT_TRUE(TFormatCatalogue::CopySlot(cat.MP3FormatTable, static_cast<int>(i), a));
+        EXPECT_EQ(a.Wfx().wFormatTag, WAVE_FORMAT_MPEGLAYER3);
+        EXPECT_EQ(a.Wfx().nSamplesPerSec, m.rate) << "MP3 entry " << i;
+        EXPECT_EQ(a.Wfx().nChannels, m.channels) << "MP3 entry " << i;
+        EXPECT_EQ(a.Wfx().nAvgBytesPerSec, static_cast<DWORD>(m.kbps * 125)) << "MP3 entry " << i;
+    }
+    struct Pcm {
+        unsigned rate;
+        int bits, channels;
+    };
+    std::vector<Pcm> pcm = {{44100, 16, 2}};
+    for (unsigned rate : {8000u, 11025u, 16000u, 22050u, 32000u, 44100u, 48000u})
+        for (int bits : {8, 16})
+            for (int channels : {1, 2})
+                if (!(rate == 44100 && bits == 16 && channels == 2)) pcm.push_back({rate, bits, channels});
+    ASSERT_EQ(cat.WAVFormatCount(), static_cast<int>(pcm.size()));
+    for (std::size_t i = 0; i < pcm.size(); ++i) {
+        const Pcm& p = pcm[i];
+        EXPECT_EQ(cat.WAVDescriptions[i], text(p.rate) + " Hz, " + std::to_string(p.bits) + " Bit, " +
+                                              (p.channels == 1 ? "Mono" : "Stereo"))
+            << "PCM entry " << i;
+        TFormatArea a;
+        ASSERT_TRUE(TFormatCatalogue::CopySlot(cat.WAVFormatTable, static_cast<int>(i), a));
+        EXPECT_EQ(a.Wfx().wFormatTag, WAVE_FORMAT_PCM);
+        EXPECT_EQ(a.Wfx().nSamplesPerSec, p.rate);
+        EXPECT_EQ(a.Wfx().wBitsPerSample, p.bits);
+        EXPECT_EQ(a.Wfx().nChannels, p.channels);
+        EXPECT_EQ(a.Wfx().nBlockAlign, p.bits / 8 * p.channels);
+        EXPECT_EQ(a.Wfx().nAvgBytesPerSec, p.rate * static_cast<unsigned>(p.bits / 8 * p.channels));
+    }
+    TFormatArea past;
+    EXPECT_FALSE(TFormatCatalogue::CopySlot(cat.WAVFormatTable, static_cast<int>(pcm.size()), past));
+}
+
 TEST(FormatCatalogue, LongDescriptionsAreCutAt128AndUnknownTagsPassedOver) {
     TFormatCatalogue cat;
     std::vector<std::uint8_t> rec(129);
