@@ -176,3 +176,105 @@ TEST(WaveDecoder, ExtensibleFloatIntoAnotherRateIsChained) {
 }
 
 }  // namespace
+
+namespace {
+
+// Full-scale samples through every width and rate change land on the
+// largest and smallest value of the target width, and never wrap round to
+// the other end.
+TEST(SampleEdges, FullScaleClipsAndNeverWraps) {
+    // Plateaus at full scale joined by smooth half-cosine swings, so that
+    // a resampler's overshoot at the plateaus must be clipped.
+    const int plateau = 300, swing = 300, rounds = 3;
+    std::vector<double> shape;
+    for (int r = 0; r < rounds; ++r) {
+        for (int i = 0; i < plateau; ++i) shape.push_back(1.0);
+        for (int i = 0; i < swing; ++i) shape.push_back(std::cos(M_PI * i / swing));
+        for (int i = 0; i < plateau; ++i) shape.push_back(-1.0);
+        for (int i = 0; i < swing; ++i) shape.push_back(-std::cos(M_PI * i / swing));
+    }
+    struct In {
+        const char* name;
+        WORD tag, bits;
+    };
+    const In inputs[] = {{"8-bit", WAVE_FORMAT_PCM, 8},   {"16-bit", WAVE_FORMAT_PCM, 16},
+                         {"24-bit", WAVE_FORMAT_PCM, 24}, {"32-bit", WAVE_FORMAT_PCM, 32},
+                         {"float", WAVE_FORMAT_IEEE_FLOAT, 32}};
+    for (const In& in : inputs) {
+        // The input's own extremes: the largest positive and the most
+        // negative code (a float file reaches a little past full scale).
+        std::vector<std::uint8_t> bytes;
+        for (double v : shape) {
+            if (in.tag == WAVE_FORMAT_IEEE_FLOAT) {
+                const float f = static_cast<float>(v * 1.25);
+                const auto* p = reinterpret_cast<const std::uint8_t*>(&f);
+                bytes.insert(bytes.end(), p, p + 4);
+                continue;
+            }
+            const std::int64_t hi = (std::int64_t{1} << (in.bits - 1)) - 1, lo = -hi - 1;
+            std::int64_t q = v >= 1.0 ? hi : v <= -1.0 ? lo : static_cast<std::int64_t>(std::lround(v * hi));
+            if (in.bits == 8) q += 128;
+            for (int b = 0; b < in.bits / 8; ++b) bytes.push_back(static_cast<std::uint8_t>(q >> (8 * b)));
+        }
+        for (WORD outBits : {8, 16, 24}) {
+            for (DWORD outRate : {44100u, 22050u, 48000u}) {
+                SCOPED_TRACE(std::string(in.name) + " to " + std::to_string(outBits) + " bit at " +
+                             std::to_string(outRate));
+                TACMConvertor c;
+                c.FormatIn.Bytes.fill(0);
+                WAVEFORMATEX& f = c.FormatIn.Wfx();
+                f.wFormatTag = in.tag;
+                f.nChannels = 1;
+                f.nSamplesPerSec = 44100;
+                f.wBitsPerSample = in.bits;
+                f.nBlockAlign = static_cast<WORD>(in.bits / 8);
+                f.nAvgBytesPerSec = 44100 * f.nBlockAlign;
+                SetPcm(c.FormatOut, outRate, 1, outBits);
+                const ProtocolRun run = RunProtocol(c, bytes, 4096);
+                ASSERT_FALSE(run.overran);
+                const int width = outBits / 8;
+                const std::int64_t hi = (std::int64_t{1} << (outBits - 1)) - 1, lo = -hi - 1;
+                std::vector<std::int64_t> out;
+                for (std::size_t i = 0; i + width <= run.output.size(); i += width) {
+                    std::int64_t v = 0;
+                    for (int b = 0; b < width; ++b) v |= std::int64_t{run.output[i + b]} << (8 * b);
+                    if (outBits == 8)
+                        v -= 128;
+                    else if (v & (std::int64_t{1} << (outBits - 1)))
+                        v -= std::int64_t{1} << outBits;
+                    out.push_back(v);
+                }
+                const double ratio = outRate / 44100.0;
+                ASSERT_NEAR(static_cast<double>(out.size()), shape.size() * ratio, 64.0);
+                // The middle of each plateau sits on the extreme: the most
+                // negative code exactly; the input's largest positive code
+                // scaled to the target width (127 of 8 bits is 32512 of 16,
+                // 32767 of 16 bits is 127 of 8), never beyond the largest.
+                const double inTop = in.tag == WAVE_FORMAT_IEEE_FLOAT
+                                         ? 1.25
+                                         : static_cast<double>((std::int64_t{1} << (in.bits - 1)) - 1) /
+                                               static_cast<double>(std::int64_t{1} << (in.bits - 1));
+                const std::int64_t top = std::min<std::int64_t>(hi, std::llround(inTop * static_cast<double>(hi + 1)));
+                // A resampled plateau keeps the filter's ripple (a ten-
+                // thousandth of full scale).
+                const std::int64_t ripple = outRate == 44100 ? 0 : hi / 10000 + 1;
+                for (int r = 0; r < rounds; ++r) {
+                    const int high = r * 2 * (plateau + swing) + plateau / 2;
+                    const int bottom = high + plateau + swing;
+                    EXPECT_NEAR(out[static_cast<std::size_t>(high * ratio)], top, ripple) << "round " << r;
+                    EXPECT_NEAR(out[static_cast<std::size_t>(bottom * ratio)], lo, ripple) << "round " << r;
+                }
+                EXPECT_EQ(*std::max_element(out.begin(), out.end()), in.bits >= outBits || ripple ? hi : top);
+                EXPECT_EQ(*std::min_element(out.begin(), out.end()), lo);
+                // A wrap jumps from one end to the other between neighbours;
+                // the swings and the resampler's start move far less.
+                std::int64_t largestStep = 0;
+                for (std::size_t i = 1; i < out.size(); ++i)
+                    largestStep = std::max<std::int64_t>(largestStep, std::llabs(out[i] - out[i - 1]));
+                EXPECT_LT(largestStep, hi / 2);
+            }
+        }
+    }
+}
+
+}  // namespace
