@@ -311,6 +311,56 @@ private slots:
                                QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName() + ".ini"));
     }
 
+    // The OK answer: the window goes, and the store is written once, with
+    // the values of a confirmed close (not again when the window is
+    // destroyed). Every remembered control, set away from its default,
+    // comes back in a fresh window.
+    void everyRememberedSettingSurvivesAConfirmedClose() {
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        ui_->cdqualcheck->setChecked(true);
+        ui_->cdqual2check->setChecked(true);
+        ui_->OwnfolderCheck->setChecked(true);
+        ui_->OwnFolderCheck2->setChecked(true);
+        ui_->OutDirectoryEd->setFileName("/musik/wav aus");
+        ui_->OutDirectory2Ed->setFileName("/musik/mp3 aus");
+        ui_->mp3format2->setCurrentIndex(5);
+        emit ui_->mp3format2->activated(5);
+        ui_->WAVFormats->setCurrentIndex(7);
+        emit ui_->WAVFormats->activated(7);
+        form_->move(33, 44);
+        const QRect placed = form_->geometry();
+        QVERIFY(placed.topLeft() != QPoint(0, 0));
+
+        BoxAnswerer ok(QMessageBox::Ok);
+        QVERIFY(form_->close());
+        QCOMPARE(ok.titles, QStringList{"Programm beenden"});
+        QVERIFY(!form_->isVisible());
+        auto visibleInStore = [] {
+            auto store = TMainForm::OpenStore();
+            return store->value("TMainForm/Visible").toString();
+        };
+        QCOMPARE(visibleInStore(), QString("0"));
+        form_.reset();
+        QCOMPARE(visibleInStore(), QString("0"));  // not written again by the destructor
+
+        Fresh();
+        form_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QVERIFY(ui_->cdqualcheck->isChecked());
+        QVERIFY(ui_->cdqual2check->isChecked());
+        QVERIFY(ui_->OwnfolderCheck->isChecked());
+        QVERIFY(!ui_->QuellCheck->isChecked());
+        QVERIFY(ui_->OwnFolderCheck2->isChecked());
+        QVERIFY(!ui_->QuellCheck2->isChecked());
+        QCOMPARE(ui_->OutDirectoryEd->fileName(), QString("/musik/wav aus"));
+        QCOMPARE(ui_->OutDirectory2Ed->fileName(), QString("/musik/mp3 aus"));
+        QCOMPARE(ui_->mp3format->currentIndex(), 5);
+        QCOMPARE(ui_->mp3format2->currentIndex(), 5);
+        QCOMPARE(ui_->WAVFormats->currentIndex(), 7);
+        QCOMPARE(form_->geometry(), placed);
+    }
+
     void formatBoxesFollowEachOtherAndSettingsDatHoldsTwelveBytes() {
         ui_->mp3format2->setCurrentIndex(3);
         emit ui_->mp3format2->activated(3);
