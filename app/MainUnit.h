@@ -4,6 +4,7 @@
 // The window owns the conversion core and is its front end.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QMainWindow>
 #include <QPointer>
@@ -138,6 +139,7 @@ private:
     TConverterCore core_;
     TStatusForm* statusForm_ = nullptr;
     bool storeSaved_ = false;
+    QElapsedTimer pumpClock_;  // when waiting messages were last let through
     bool shownOnce_ = false;
     QString settingsFolder_;
     QString lastTagFile_;

@@ -3,6 +3,10 @@
 one run. Prints wall-time and peak-memory ratios (sondrel / peer).
 
     python3 bench/bench.py [--cli build/release/sondrel-cli] [--minutes 1 10]
+
+With the window's benchmark beside the command-line tool (built with the
+window), it also times the window's path, Go click to progress window
+gone (less its 100 ms close delay), against sondrel-cli on the same job.
 """
 import argparse
 import os
@@ -26,6 +30,15 @@ def measure(cmd):
 def best_of(cmd, runs):
     results = [measure(cmd) for _ in range(runs)]
     return min(r[0] for r in results), max(r[1] for r in results)
+
+
+def window_seconds(bench, job, source, target):
+    """The window's own time for one job, as sondrel-window-bench reports it."""
+    proc = subprocess.run([bench, job, source, target], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                          text=True, env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+    if proc.returncode != 0:
+        sys.exit("failed: " + bench + " " + job)
+    return float(proc.stdout.strip())
 
 
 def make_music(path, minutes):
@@ -61,6 +74,12 @@ def main():
                  ["sox", wav, "-c", "1", out("d.wav"), "rate", "-v", "22050"]),
             ]
             print(f"{minutes} min of 44.1 kHz stereo:")
+            window = os.path.join(os.path.dirname(cli), "sondrel-window-bench")
+            if os.path.exists(window):
+                for name, source, target in (("mp3-to-wav", mp3, out("w.wav")), ("wav-to-mp3", wav, out("w.mp3"))):
+                    w = min(window_seconds(window, name, source, target) for _ in range(args.runs))
+                    c, _ = best_of([cli, name, source, out("c." + target[-3:])], args.runs)
+                    print(f"  {name:11s} window {w:6.2f} s vs sondrel-cli {c:6.2f} s  ratio {w / c:4.2f}")
             for name, ours, peer in pairs:
                 t1, m1 = best_of(ours, args.runs)
                 t2, m2 = best_of(peer, args.runs)
