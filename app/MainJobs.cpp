@@ -25,8 +25,20 @@ void TMainForm::GoClick(int mode) {
 }
 
 void TMainForm::ShowProgress(int filePercent, int overallPercent) {
-    // Called once a chunk, thousands of times a file; the screen is touched
-    // only when a value has changed, at most a hundred times a file.
+    // Called once a chunk, thousands of times a file, and each changed bar
+    // repaints at once. A rising value is shown at most every 20 ms (and at
+    // 100), with the message pump; a falling one, the start and end of a
+    // file, at once.
+    pendingFile_ = filePercent;
+    pendingOverall_ = overallPercent;
+    if (filePercent < DrawnPercent || filePercent == 100 || !progressClock_.isValid() ||
+        progressClock_.elapsed() >= 20)
+        ApplyProgress();
+}
+
+void TMainForm::ApplyProgress() {
+    progressClock_.start();
+    const int filePercent = pendingFile_, overallPercent = pendingOverall_;
     statusForm_->ProgressBar1->setValue(filePercent);
     statusForm_->ProgressBar2->setValue(overallPercent);
     if (filePercent < DrawnPercent) {

@@ -140,6 +140,10 @@ private:
     TStatusForm* statusForm_ = nullptr;
     bool storeSaved_ = false;
     QElapsedTimer pumpClock_;  // when waiting messages were last let through
+    // The progress last reported, and when the screen last showed it.
+    void ApplyProgress();
+    int pendingFile_ = 0, pendingOverall_ = 0;
+    QElapsedTimer progressClock_;
     bool shownOnce_ = false;
     QString settingsFolder_;
     QString lastTagFile_;

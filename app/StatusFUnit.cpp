@@ -48,6 +48,8 @@ TStatusForm::TStatusForm(TJobOwner& owner, QWidget* parent) : QDialog(parent), o
     Timer1->setObjectName("Timer1");
     Timer1->setInterval(100);
     Timer1->setSingleShot(false);
+    // 100 ms, not "about": a coarse timer may take a twentieth longer.
+    Timer1->setTimerType(Qt::PreciseTimer);
     connect(Timer1, &QTimer::timeout, this, &TStatusForm::Timer1Timer);
 }
 

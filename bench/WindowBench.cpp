@@ -27,6 +27,11 @@ int main(int argc, char* argv[]) {
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder.path());
     sondrel::TMainForm form(folder.path());
     form.show();
+    // The window is on screen and painted before the click, as a user
+    // meets it.
+    QElapsedTimer settle;
+    settle.start();
+    while (settle.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     Ui::TMainForm* ui = form.Form();
     const bool toWav = std::strcmp(argv[1], "mp3-to-wav") == 0;
     (toWav ? ui->InputFileEd : ui->input2ed)->setFileName(QString::fromLocal8Bit(argv[2]));
