@@ -85,6 +85,38 @@ def main():
                 t2, m2 = best_of(peer, args.runs)
                 print(f"  {name:11s} time {t1:6.2f} s vs {t2:6.2f} s  ratio {t1 / t2:4.2f}   "
                       f"peak {m1 / 1024:6.1f} MB vs {m2 / 1024:6.1f} MB  ratio {m1 / m2:4.2f}   ({peer[0]})")
+    batch_on_all_cores(cli, args.runs)
+
+
+def batch_on_all_cores(cli, runs):
+    """Eight one-minute WAVs to MP3: --jobs 2 against --jobs 1, and two lame
+    processes side by side against one after the other, for reference."""
+    import time
+    with tempfile.TemporaryDirectory() as d:
+        wavs = []
+        for i in range(8):
+            path = os.path.join(d, f"p{i}.wav")
+            subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth", "60",
+                            "sine", str(200 + 30 * i), "pinknoise", "remix", "1,2v0.1", "2,1v0.1", "vol", "0.5"],
+                           check=True)
+            wavs.append(path)
+        os.makedirs(os.path.join(d, "one"))
+        os.makedirs(os.path.join(d, "two"))
+        one, _ = best_of([cli, "batch-wav-to-mp3", "--jobs", "1", "--out-dir", os.path.join(d, "one")] + wavs, runs)
+        two, m2 = best_of([cli, "batch-wav-to-mp3", "--jobs", "2", "--out-dir", os.path.join(d, "two")] + wavs, runs)
+
+        def lames(parallel):
+            start = time.monotonic()
+            for group in ([wavs[i:i + 2] for i in range(0, 8, 2)] if parallel else [[w] for w in wavs]):
+                procs = [subprocess.Popen(["lame", "--quiet", "-b", "128", w, w + ".mp3"]) for w in group]
+                for p in procs:
+                    p.wait()
+            return time.monotonic() - start
+        lame1 = min(lames(False) for _ in range(runs))
+        lame2 = min(lames(True) for _ in range(runs))
+        print("8 x 1 min WAV to MP3 on two workers:")
+        print(f"  --jobs 2 {two:6.2f} s vs --jobs 1 {one:6.2f} s  ratio {two / one:4.2f}   "
+              f"(two lame side by side: ratio {lame2 / lame1:4.2f})   peak {m2 / 1024:6.1f} MB")
 
 
 if __name__ == "__main__":

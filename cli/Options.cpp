@@ -28,8 +28,8 @@ std::string Usage() {
            "  sondrel-cli mp3-to-wav [--cd] QUELLE ZIEL\n"
            "  sondrel-cli wav-to-mp3 [--format F] QUELLE ZIEL\n"
            "  sondrel-cli wav-to-wav [--format F] QUELLE ZIEL\n"
-           "  sondrel-cli batch-mp3-to-wav [--cd] [--out-dir ORDNER] DATEI...\n"
-           "  sondrel-cli batch-wav-to-mp3 [--format F] [--out-dir ORDNER] DATEI...\n"
+           "  sondrel-cli batch-mp3-to-wav [--cd] [--out-dir ORDNER] [--jobs N] DATEI...\n"
+           "  sondrel-cli batch-wav-to-mp3 [--format F] [--out-dir ORDNER] [--jobs N] DATEI...\n"
            "  sondrel-cli tag show DATEI\n"
            "  sondrel-cli tag set DATEI [--title T] [--artist A] [--album B] [--year J] [--comment K]\n"
            "                            [--track N] [--genre G]\n"
@@ -37,8 +37,10 @@ std::string Usage() {
            "F ist die Nummer oder die genaue Beschreibung eines Ausgabeformats aus\n"
            "'sondrel-cli formats' (ohne --format: Eintrag 0). --cd rechnet auf\n"
            "CD-Qualität hoch (44.100 Hz, 16 Bit, Stereo). Ohne --out-dir entstehen die\n"
-           "Zieldateien im Verzeichnis der Quelldatei. Strg+C bricht nach dem laufenden\n"
-           "Abschnitt ab; die Zieldatei enthält dann das bis dahin Konvertierte.\n";
+           "Zieldateien im Verzeichnis der Quelldatei. --jobs N konvertiert N Dateien\n"
+           "zugleich (ohne --jobs: eine je Prozessorkern). Strg+C bricht nach dem\n"
+           "laufenden Abschnitt ab; die Zieldatei enthält dann das bis dahin\n"
+           "Konvertierte.\n";
 }
 
 bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error) {
@@ -66,6 +68,18 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
             onlyFiles = true;
         } else if (a == "--cd" && IsMp3ToWav(o.command)) {
             o.cd = true;
+        } else if (a == "--jobs" && i + 1 < args.size()) {
+            if (!IsBatch(o.command)) {
+                error = "Die Option --jobs gilt nicht für " + o.command + ".";
+                return false;
+            }
+            char* end = nullptr;
+            const long n = std::strtol(args[++i].c_str(), &end, 10);
+            if (!end || *end != '\0' || args[i].empty() || n < 1 || n > 256) {
+                error = "--jobs braucht eine Zahl von 1 bis 256.";
+                return false;
+            }
+            o.jobs = static_cast<int>(n);
         } else if ((a == "--format" || a == "--out-dir") && i + 1 < args.size()) {
             const bool format = a == "--format";
             if ((format && o.command != "wav-to-wav" && !IsWavToMp3(o.command)) || (!format && !IsBatch(o.command))) {

@@ -14,6 +14,7 @@ struct TOptions {
     std::string outDir;
     bool outDirGiven = false;
     std::vector<std::string> files;
+    int jobs = 0;  // batch workers; 0 for one a core
 };
 
 std::string Usage();

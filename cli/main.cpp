@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/Options.h"
+#include "cli/ParallelBatch.h"
 #include "cli/TagCommand.h"
 #include "jobs/ConverterCore.h"
 #include "jobs/Messages.h"
@@ -105,6 +106,13 @@ int main(int argc, char* argv[]) {
     }
 
     std::signal(SIGINT, OnInterrupt);
+    const bool batch = options.command.rfind("batch-", 0) == 0;
+    const int jobs = options.jobs > 0 ? options.jobs : sondrel::cli::DefaultJobs();
+    if (batch && jobs > 1) {
+        const bool shown = sondrel::cli::RunParallelBatch(options, jobs, core.Mp3FormatIndex, interrupted);
+        if (interrupted) return 130;
+        return shown ? 1 : 0;
+    }
     try {
         sondrel::cli::Run(options, core);
     } catch (const std::exception& e) {

@@ -129,3 +129,111 @@ TEST(Cli, CtrlCStopsWithACompleteTarget) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t nl; (nl = text.find('\n', start)) != std::string::npos; start = nl + 1)
+        lines.push_back(text.substr(start, nl - start));
+    return lines;
+}
+
+// A batch on several workers makes the same bytes as on one; a file that
+// fails is said, with its name, on a line of its own, and the others are
+// made all the same.
+TEST(Cli, BatchOnSeveralWorkers) {
+    TempDir dir;
+    const std::string d = dir.Path().string();
+    std::string wavs;
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".wav";
+        WriteFile(dir / name, MakeWav(MakeMusic(22050, 2, 1.5, static_cast<unsigned>(i + 1)), 22050, 2));
+        wavs += " " + d + "/" + name;
+    }
+    WriteFile(dir / "bad.wav", std::vector<std::uint8_t>(300, 'x'));
+    const std::string list = wavs + " " + d + "/bad.wav " + d + "/missing.wav";
+    for (const char* out : {"one", "three"}) std::filesystem::create_directory(dir / out);
+    const Outcome one = Cli("batch-wav-to-mp3 --jobs 1 --out-dir " + d + "/one" + list);
+    const Outcome three = Cli("batch-wav-to-mp3 --jobs 3 --out-dir " + d + "/three" + list);
+    EXPECT_EQ(one.status, 1);
+    EXPECT_EQ(three.status, 1);
+    for (int i = 0; i < 6; ++i) {
+        const std::string name = "s" + std::to_string(i) + ".mp3";
+        const auto a = ReadFile(dir / "one" / name);
+        EXPECT_GT(a.size(), 10000u) << name;
+        EXPECT_EQ(ReadFile(dir / "three" / name), a) << name;
+    }
+    // Two messages, each a whole line that names its file.
+    const auto lines = Lines(three.out);
+    ASSERT_EQ(lines.size(), 2u) << three.out;
+    bool bad = false, missing = false;
+    for (const std::string& line : lines) {
+        bad = bad || line == d + "/bad.wav: Keine gültige WAV-Datei!!!!";
+        missing = missing || line == d + "/missing.wav: Konnte Datei (" + d + "/missing.wav) nicht öffnen!";
+    }
+    EXPECT_TRUE(bad) << three.out;
+    EXPECT_TRUE(missing) << three.out;
+
+    // MP3 to WAV in CD quality, the same on one worker and on two.
+    const Outcome wavOne = Cli("batch-mp3-to-wav --cd --jobs 1 --out-dir " + d + "/one " + d + "/one/s0.mp3 " + d +
+                               "/one/s1.mp3 " + d + "/one/s2.mp3");
+    EXPECT_EQ(wavOne.status, 0) << wavOne.out;
+    const Outcome wavTwo = Cli("batch-mp3-to-wav --cd --jobs 2 --out-dir " + d + "/three " + d + "/one/s0.mp3 " +
+                               d + "/one/s1.mp3 " + d + "/one/s2.mp3");
+    EXPECT_EQ(wavTwo.status, 0) << wavTwo.out;
+    for (const char* name : {"s0.wav", "s1.wav", "s2.wav"}) {
+        const auto a = ReadFile(dir / "one" / name);
+        EXPECT_EQ(WaveHeaderProblem(a), "") << name;
+        EXPECT_EQ(ReadFile(dir / "three" / name), a) << name;
+    }
+    EXPECT_EQ(Cli("batch-wav-to-mp3 --jobs 0" + wavs).status, 2);
+    EXPECT_EQ(Cli("wav-to-mp3 --jobs 2 a b").status, 2);
+}
+
+// Ctrl-C stops every worker after its current chunk: every target there is
+// whole, and no file is started after it.
+TEST(Cli, CtrlCStopsEveryWorker) {
+    TempDir dir;
+    std::vector<std::string> args = {SONDREL_CLI, "batch-mp3-to-wav", "--jobs", "2"};
+    WriteFile(dir / "long.wav", MakeWav(MakeMusic(44100, 2, 40.0), 44100, 2));
+    ASSERT_EQ(Cli("wav-to-mp3 " + (dir / "long.wav").string() + " " + (dir / "long.mp3").string()).status, 0);
+    for (int i = 0; i < 6; ++i) {
+        const auto copy = dir / ("m" + std::to_string(i) + ".mp3");
+        std::filesystem::copy_file(dir / "long.mp3", copy);
+        args.push_back(copy.string());
+    }
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(SONDREL_CLI, argv.data());
+        _exit(99);
+    }
+    const auto first = dir / "m0.wav";
+    for (int i = 0; i < 400 && (!std::filesystem::exists(first) || std::filesystem::file_size(first) < 200000); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(pid, SIGINT);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    ASSERT_TRUE(WIFEXITED(st));
+    EXPECT_EQ(WEXITSTATUS(st), 130);
+    int made = 0, cut = 0;
+    for (int i = 0; i < 6; ++i) {
+        const auto target = dir / ("m" + std::to_string(i) + ".wav");
+        if (!std::filesystem::exists(target)) continue;
+        ++made;
+        const auto wav = ReadFile(target);
+        if (wav.size() < 44 + 30 * 176400) ++cut;  // stopped well before its 40 s
+        EXPECT_EQ(WaveHeaderProblem(wav), "") << target;
+        EXPECT_EQ((wav.size() - 44) % 4, 0u) << target;
+    }
+    EXPECT_GE(made, 1);
+    EXPECT_LE(made, 2);  // the two files in work when it came
+    EXPECT_EQ(cut, made);
+}
+
+}  // namespace

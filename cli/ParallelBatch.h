@@ -1,0 +1,23 @@
+// A command-line batch on several worker threads: each worker has its own
+// core and convertors and takes the next file of the list until none is
+// left, so the targets are byte for byte those of a batch on one thread.
+#pragma once
+
+#include <csignal>
+
+#include "cli/Options.h"
+
+namespace sondrel::cli {
+
+// The number of workers when --jobs is not given: one a core.
+int DefaultJobs();
+
+// Runs o's batch on jobs workers, WAV to MP3 in the MP3 format entry
+// mp3Index. Messages name their file, one whole line
+// each; a file that fails leaves the others going, a failed write stops
+// every worker after its file (a full disk fails them all), and an
+// interrupt stops every worker after its current chunk. True when any
+// message was shown.
+bool RunParallelBatch(const TOptions& o, int jobs, int mp3Index, const volatile std::sig_atomic_t& interrupted);
+
+}  // namespace sondrel::cli
