@@ -20,12 +20,12 @@ namespace {
 // What the workers share: the list, the next file to take, the terminal.
 class Shared {
 public:
-    Shared(const TOptions& o, const volatile std::sig_atomic_t& interrupted)
+    Shared(const TOptions& o, const std::atomic<bool>& interrupted)
         : options(o), interrupted(interrupted), percents_(o.files.size(), 0),
           progress_(isatty(STDERR_FILENO) != 0) {}
 
     const TOptions& options;
-    const volatile std::sig_atomic_t& interrupted;
+    const std::atomic<bool>& interrupted;
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};  // a write failed: no further file starts
     std::atomic<bool> shown{false};
@@ -142,7 +142,7 @@ void Work(Shared& shared, int mp3Index) {
 
 int DefaultJobs() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
-bool RunParallelBatch(const TOptions& o, int jobs, int mp3Index, const volatile std::sig_atomic_t& interrupted) {
+bool RunParallelBatch(const TOptions& o, int jobs, int mp3Index, const std::atomic<bool>& interrupted) {
     Shared shared(o, interrupted);
     const int workers = std::max(1, std::min<int>(jobs, static_cast<int>(o.files.size())));
     std::vector<std::thread> threads;

@@ -3,7 +3,7 @@
 // left, so the targets are byte for byte those of a batch on one thread.
 #pragma once
 
-#include <csignal>
+#include <atomic>
 
 #include "cli/Options.h"
 
@@ -18,6 +18,6 @@ int DefaultJobs();
 // every worker after its file (a full disk fails them all), and an
 // interrupt stops every worker after its current chunk. True when any
 // message was shown.
-bool RunParallelBatch(const TOptions& o, int jobs, int mp3Index, const volatile std::sig_atomic_t& interrupted);
+bool RunParallelBatch(const TOptions& o, int jobs, int mp3Index, const std::atomic<bool>& interrupted);
 
 }  // namespace sondrel::cli

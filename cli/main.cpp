@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -19,10 +20,13 @@
 
 namespace {
 
-volatile std::sig_atomic_t interrupted = 0;
+// Set by the signal handler, read by every worker thread: a lock-free
+// atomic is safe in both places, a volatile flag only in the first.
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
 
 void OnInterrupt(int) {
-    interrupted = 1;
+    interrupted = true;
     // A second Ctrl-C ends the program at once.
     std::signal(SIGINT, SIG_DFL);
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine, builds and runs every
-# test: once as shipped, once under AddressSanitizer and UBSan.
+# test: once as shipped, once under AddressSanitizer and UBSan, once under
+# ThreadSanitizer; then each fuzz target for a short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh --tests
@@ -15,6 +16,16 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONDREL_SANITIZ
 cmake --build build/sanitize -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
+
+# ThreadSanitizer (clang) over the core and the command-line tool, the
+# batch on several workers among them; built without the window, which
+# also shows that the core and sondrel-cli need no Qt. The memory-limit
+# check of the child-process helper cannot run beside TSan's shadow memory.
+CC=clang-14 CXX=clang++-14 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONDREL_TSAN=ON \
+  -DSONDREL_BUILD_APP=OFF ${SONDREL_CMAKE_ARGS:-}
+cmake --build build/tsan -j "$jobs"
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --test-dir build/tsan --output-on-failure -j "$jobs" -E '^Isolated\.ReportsCrashesHangsAndMemory$'
 
 # Each fuzz target for a short while on top of its seeds; longer runs by hand.
 bash scripts/fuzz.sh "${SONDREL_FUZZ_SECONDS:-20}"

@@ -163,9 +163,9 @@ TEST(CheckResult, EveryKnownCodeAndTheUnknownFormat) {
         {512, " The requested operation cannot be performed."},
         {513, " The conversion stream is already in use."},
         {514, " Cannot perform this action on a header that has not been prepared."}};
-    for (const auto& [code, text] : known)
-        EXPECT_EQ(MessageOf([&] { TACMConvertor::CheckResult("acmStreamConvert:", code); }),
-                  std::string("acmStreamConvert:") + text);
+    for (const auto& entry : known)
+        EXPECT_EQ(MessageOf([&] { TACMConvertor::CheckResult("acmStreamConvert:", entry.first); }),
+                  std::string("acmStreamConvert:") + entry.second);
     EXPECT_NO_THROW(TACMConvertor::CheckResult("x", 0));
     for (MMRESULT code : {1u, 2u, 3u, 4u, 8u, 9u, 515u})
         EXPECT_EQ(MessageOf([&] { TACMConvertor::CheckResult("acmStreamSize:", code); }),
