@@ -192,6 +192,22 @@ void TConverterCore::RunChunks(Chain& ch) {
     host_.ShowError(msg::CannotWrite);
 }
 
+void TConverterCore::WriteInfoFrame(TByteFile& target) {
+    // The encoder began the target with a placeholder info frame; now that
+    // the stream is complete (or cancelled), the filled-in frame goes over
+    // it, so that decoders skip the encoder's delay and padding.
+    std::array<BYTE, 4096> frame{};
+    DWORD size = frame.size();
+    if (acmStreamMessage(wavmp3.StreamHandle(), ACMDM_MP3_INFOFRAME, reinterpret_cast<LPARAM>(frame.data()),
+                         reinterpret_cast<LPARAM>(&size)) != MMSYSERR_NOERROR ||
+        size == 0 || target.Size() < static_cast<std::int64_t>(size))
+        return;
+    const std::int64_t end = target.Position();
+    target.Seek(0);
+    target.Write(frame.data(), size);
+    target.Seek(end);
+}
+
 void TConverterCore::ConvertMP3WAV(const std::string& source, const std::string& target) {
     if (!Running()) MP3ToWav(source, target, false);
 }
@@ -294,6 +310,7 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     wavmp3.SetActive(true);
     Chain chain(*this, source, target, first, direct ? nullptr : &wavmp3, length, length, true);
     RunChunks(chain);
+    WriteInfoFrame(target);
     if (!direct) Finish(wavtowav);
     Finish(wavmp3);
 }

@@ -65,6 +65,8 @@ private:
     // positions the source at its audio; false after a message.
     bool OpenWaveSource(TByteFile& source, const std::string& sourceName, TByteFile& target,
                         const std::string& targetName, TWaveChunks& wave, std::int64_t& length);
+    // Writes the MP3 encoder's finished info frame over its placeholder.
+    void WriteInfoFrame(TByteFile& target);
     // Stops early, and says so, when a write to the target comes back short.
     void RunChunks(Chain& chain);
     // Converts each listed file in turn, keeping the batch counters, until

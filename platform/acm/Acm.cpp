@@ -359,6 +359,17 @@ MMRESULT acmStreamReset(HACMSTREAM has, DWORD fdwReset) {
     return MMSYSERR_NOERROR;
 }
 
+MMRESULT acmStreamMessage(HACMSTREAM has, UINT uMsg, LPARAM lParam1, LPARAM lParam2) {
+    if (!IsLive(has)) return MMSYSERR_INVALHANDLE;
+    // The last stage that knows the message answers it: in a chain the
+    // encoder comes last.
+    for (auto stage = has->stages.rbegin(); stage != has->stages.rend(); ++stage) {
+        const MMRESULT r = stage->codec->Message(uMsg, lParam1, lParam2);
+        if (r != MMSYSERR_NOTSUPPORTED) return r;
+    }
+    return MMSYSERR_NOTSUPPORTED;
+}
+
 MMRESULT acmStreamUnprepareHeader(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD fdwUnprepare) {
     if (!IsLive(has)) return MMSYSERR_INVALHANDLE;
     if (!ValidHeader(pash)) return MMSYSERR_INVALPARAM;

@@ -55,7 +55,24 @@ public:
                              ByteSink& out, bool end, bool blockAlignOnly) = 0;
     // Forgets everything held; the next call starts a new signal.
     virtual void Reset() = 0;
+    // A driver-specific message (acmStreamMessage); MMSYSERR_NOTSUPPORTED
+    // for one the codec does not know.
+    virtual MMRESULT Message(UINT /*msg*/, LPARAM /*lParam1*/, LPARAM /*lParam2*/) {
+        return MMSYSERR_NOTSUPPORTED;
+    }
 };
+
+// acmStreamMessage(has, ACMDM_MP3_INFOFRAME, buffer, size), sent to a stream
+// whose last stage is the MP3 encoder, after the call that carried END:
+// lParam1 points to a buffer, lParam2 to a DWORD holding its room. The
+// encoder begins every stream with an info frame holding no values yet (a
+// placeholder, one frame long); this message hands out that frame filled
+// in with the final encoder delay, padding, frame count and check sums,
+// for the caller to write over the placeholder, and sets *lParam2 to its
+// length. ACMERR_NOTPOSSIBLE before END; MMSYSERR_INVALPARAM for a missing
+// or too small buffer (*lParam2 then says what is needed). The stream
+// itself stays ignorant of files: where the frame goes is the caller's.
+// (The message number is declared with the acm* calls in msacm.h.)
 
 struct FormatEntry {
     std::vector<std::uint8_t> record;  // WAVEFORMATEX and its extra bytes

@@ -149,8 +149,10 @@ bool Mp3EncodeStream::Start() {
     lame_set_VBR(lame_, vbr_off);
     lame_set_brate(lame_, kbps_);
     lame_set_quality(lame_, 3);
-    // A bare stream: no Info frame in front, no tag behind.
-    lame_set_bWriteVbrTag(lame_, 0);
+    // An info frame in front (its values filled in at the end, see
+    // ACMDM_MP3_INFOFRAME), so that decoders give back exactly the source's
+    // samples; no tag behind.
+    lame_set_bWriteVbrTag(lame_, 1);
     lame_set_write_id3tag_automatic(lame_, 0);
     if (lame_init_params(lame_) < 0) {
         lame_close(lame_);
@@ -171,7 +173,25 @@ std::size_t Mp3EncodeStream::InputFor(std::size_t dstBytes) const {
     return seconds1000 * rate_ / 1000 * 2 * channels_;
 }
 
-void Mp3EncodeStream::Reset() { Start(); }
+void Mp3EncodeStream::Reset() {
+    infoFrame_.clear();
+    Start();
+}
+
+MMRESULT Mp3EncodeStream::Message(UINT msg, LPARAM lParam1, LPARAM lParam2) {
+    if (msg != ACMDM_MP3_INFOFRAME) return MMSYSERR_NOTSUPPORTED;
+    auto* buffer = reinterpret_cast<std::uint8_t*>(lParam1);
+    auto* size = reinterpret_cast<DWORD*>(lParam2);
+    if (!size) return MMSYSERR_INVALPARAM;
+    if (infoFrame_.empty()) return ACMERR_NOTPOSSIBLE;
+    if (!buffer || *size < infoFrame_.size()) {
+        *size = static_cast<DWORD>(infoFrame_.size());
+        return MMSYSERR_INVALPARAM;
+    }
+    std::memcpy(buffer, infoFrame_.data(), infoFrame_.size());
+    *size = static_cast<DWORD>(infoFrame_.size());
+    return MMSYSERR_NOERROR;
+}
 
 void Mp3EncodeStream::Encode(const std::uint8_t* frames, std::size_t count, ByteSink& out) {
     constexpr std::size_t kStep = 8192;
@@ -222,7 +242,12 @@ MMRESULT Mp3EncodeStream::Convert(const std::uint8_t* src, std::size_t len, std:
         std::uint8_t* mp3 = out.Grab(7200);
         const int r = lame_encode_flush(lame_, mp3, 7200);
         out.Commit(r > 0 ? static_cast<std::size_t>(r) : 0);
-        Start();  // the encoder is spent after its flush
+        // The info frame knows the stream's length only now, and the
+        // encoder is spent after its flush: keep the frame, start afresh.
+        infoFrame_.assign(kLargestFrame, 0);
+        const std::size_t n = lame_get_lametag_frame(lame_, infoFrame_.data(), infoFrame_.size());
+        infoFrame_.resize(n <= kLargestFrame ? n : 0);
+        Start();
     }
     return MMSYSERR_NOERROR;
 }

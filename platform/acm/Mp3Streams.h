@@ -53,10 +53,13 @@ public:
     MMRESULT Convert(const std::uint8_t* src, std::size_t len, std::size_t& used, ByteSink& out,
                      bool end, bool blockAlignOnly) override;
     void Reset() override;
+    MMRESULT Message(UINT msg, LPARAM lParam1, LPARAM lParam2) override;
 
 private:
     bool Start();
     void Encode(const std::uint8_t* frames, std::size_t count, ByteSink& out);
+    // The filled-in info frame of the stream that the last END finished.
+    std::vector<std::uint8_t> infoFrame_;
 
     unsigned rate_;
     int channels_;

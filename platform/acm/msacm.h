@@ -15,6 +15,7 @@ using UINT = unsigned int;
 using MMRESULT = UINT;
 using DWORD_PTR = std::uintptr_t;
 using LPBYTE = BYTE*;
+using LPARAM = std::intptr_t;
 
 #ifndef TRUE
 #define TRUE 1
@@ -186,3 +187,10 @@ MMRESULT acmStreamConvert(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD fdwConve
 MMRESULT acmStreamReset(HACMSTREAM has, DWORD fdwReset);
 MMRESULT acmStreamUnprepareHeader(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD fdwUnprepare);
 MMRESULT acmStreamClose(HACMSTREAM has, DWORD fdwClose);
+MMRESULT acmStreamMessage(HACMSTREAM has, UINT uMsg, LPARAM lParam1, LPARAM lParam2);
+
+// Driver-specific stream messages begin here.
+constexpr UINT DRV_USER = 0x4000;
+constexpr UINT ACMDM_USER = DRV_USER + 0x0000;
+// The MP3 encoder's finished info frame; its contract is in Driver.h.
+constexpr UINT ACMDM_MP3_INFOFRAME = ACMDM_USER + 1;

@@ -570,3 +570,99 @@ TEST_F(Conversion, WithoutTheDecoderLibrary) {
 }
 
 }  // namespace
+
+namespace {
+
+// What a decoder makes of an MP3: the WAV's samples, frame for frame.
+struct Decoded {
+    std::vector<std::int16_t> samples;
+    int channels = 0;
+    long Frames() const { return channels ? static_cast<long>(samples.size()) / channels : 0; }
+};
+
+Decoded FromWav(const std::vector<std::uint8_t>& wav) {
+    const WaveParts parts = SplitWave(wav);
+    Decoded d;
+    if (parts.format.size() >= 4) d.channels = parts.format[2];
+    d.samples = AsSamples(parts.data);
+    return d;
+}
+
+// Every MP3 we write decodes to exactly its source's samples, not shifted,
+// in mpg123, ffmpeg and our own MP3 to WAV: its info frame tells them the
+// encoder's delay and padding.
+TEST_F(Conversion, Mp3sDecodeToExactlyTheirSource) {
+    NeedTools({"mpg123", "ffmpeg"});
+    struct Case {
+        unsigned rate;
+        int channels;
+        const char* format;
+    };
+    for (const Case c : {Case{44100, 2, "128 kBit/s, 44.100 Hz, Stereo"}, Case{44100, 2, "64 kBit/s, 22.050 Hz, Mono"},
+                         Case{16000, 1, "40 kBit/s, 16.000 Hz, Mono"}, Case{48000, 2, "320 kBit/s, 48.000 Hz, Stereo"},
+                         Case{22050, 1, "56 kBit/s, 22.050 Hz, Stereo"}}) {
+        SCOPED_TRACE(std::to_string(c.rate) + " Hz into " + c.format);
+        const auto source = MakeMusic(c.rate, c.channels, 3.3);
+        WriteFile(dir / "src.wav", MakeWav(source, c.rate, c.channels));
+        core.Mp3FormatIndex = MpsIndex(c.format);
+        ASSERT_GE(core.Mp3FormatIndex, 0);
+        core.ConvertWAVMP3(P("src.wav"), P("out.mp3"));
+        ASSERT_TRUE(host.errors.empty());
+        ASSERT_TRUE(Shell("mpg123 -q -w " + P("a.wav") + " " + P("out.mp3")));
+        ASSERT_TRUE(Shell("ffmpeg -v error -y -i " + P("out.mp3") + " " + P("b.wav")));
+        core.ConvertMP3WAV(P("out.mp3"), P("c.wav"));
+        const long srcFrames = static_cast<long>(source.size()) / c.channels;
+        TFormatArea target;
+        ASSERT_TRUE(TFormatCatalogue::CopySlot(core.Catalogue.MP3FormatTable, core.Mp3FormatIndex, target));
+        const unsigned rate = target.Wfx().nSamplesPerSec;
+        const double expected = static_cast<double>(srcFrames) * rate / c.rate;
+        for (const char* name : {"a.wav", "b.wav", "c.wav"}) {
+            const Decoded d = FromWav(ReadFile(dir / name));
+            EXPECT_NEAR(static_cast<double>(d.Frames()), expected, rate == c.rate ? 0.0 : 1.0) << name;
+            if (rate == c.rate && d.channels == c.channels) {
+                EXPECT_EQ(BestLag(source, d.samples, c.channels, 2000), 0) << name;
+                EXPECT_GE(SnrDb(source, d.samples, c.channels, 0), 15.0) << name;
+            }
+        }
+    }
+}
+
+// A cancelled conversion and a batch finish their info frames too: the
+// three decoders agree on a length, at offset 0 against the source.
+TEST_F(Conversion, CancelledAndBatchMp3sAreExactToo) {
+    NeedTools({"mpg123", "ffmpeg"});
+    const auto source = MakeMusic(44100, 2, 6.0);
+    WriteFile(dir / "long.wav", MakeWav(source, 44100, 2));
+    host.onPump = [&](int n) {
+        if (n == 4) core.State.Cancel = true;
+    };
+    core.ConvertWAVMP3(P("long.wav"), P("part.mp3"));
+    host.onPump = nullptr;
+    ASSERT_TRUE(Shell("mpg123 -q -w " + P("a.wav") + " " + P("part.mp3")));
+    ASSERT_TRUE(Shell("ffmpeg -v error -y -i " + P("part.mp3") + " " + P("b.wav")));
+    core.State.Cancel = false;
+    core.ConvertMP3WAV(P("part.mp3"), P("c.wav"));
+    const Decoded a = FromWav(ReadFile(dir / "a.wav"));
+    EXPECT_GT(a.Frames(), 44100 / 2);
+    EXPECT_LT(a.Frames(), 44100 * 5);
+    // Four chunks of 8192 sample frames went in.
+    EXPECT_EQ(a.Frames(), 4 * 8192);
+    EXPECT_EQ(FromWav(ReadFile(dir / "b.wav")).Frames(), a.Frames());
+    EXPECT_EQ(FromWav(ReadFile(dir / "c.wav")).Frames(), a.Frames());
+    // Aligned with the source: at the encoder's delay it would be noise.
+    EXPECT_GE(SnrDb(source, a.samples, 2, 0), 20.0);
+    EXPECT_LT(SnrDb(source, a.samples, 2, 1105), 10.0);
+
+    MakeSourceWav("b1.wav", 22050, 1, 1.7);
+    TBatchSettings batch;
+    batch.Files = {P("long.wav"), P("b1.wav")};
+    core.Gobtn4Proc(batch);
+    ASSERT_TRUE(host.errors.empty());
+    ASSERT_TRUE(Shell("mpg123 -q -w " + P("l.wav") + " " + P("long.mp3")));
+    EXPECT_EQ(FromWav(ReadFile(dir / "l.wav")).Frames(), 6 * 44100);
+    ASSERT_TRUE(Shell("mpg123 -q -w " + P("m.wav") + " " + P("b1.mp3")));
+    // 1.7 s at 22.05 kHz into the 44.1 kHz default: twice the frames.
+    EXPECT_NEAR(static_cast<double>(FromWav(ReadFile(dir / "m.wav")).Frames()), 2 * 1.7 * 22050, 1.0);
+}
+
+}  // namespace

@@ -120,7 +120,8 @@ double Rms(const std::vector<std::int16_t>& s) {
     return s.empty() ? 0 : std::sqrt(sum / s.size());
 }
 
-ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_t>& source, DWORD chunk) {
+ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_t>& source, DWORD chunk,
+                        const std::function<void(sondrel::TACMConvertor&)>& atEnd) {
     // The conversions' own loop, over bytes in memory.
     struct MemoryIo final : sondrel::TChunkIo {
         const std::vector<std::uint8_t>& source;
@@ -141,6 +142,7 @@ ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_
     c.SetActive(true);
     const sondrel::TChunkRun loop =
         sondrel::RunChunkLoop(c, nullptr, static_cast<std::int64_t>(source.size()), io);
+    if (atEnd) atEnd(c);
     sondrel::TACMConvertor::CheckResult("acmStreamReset", acmStreamReset(c.StreamHandle(), 0));
     c.SetActive(false);
     ProtocolRun run;

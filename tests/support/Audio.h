@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,7 +38,9 @@ struct ProtocolRun {
 
 // Streams source through the convertor with the conversions' own chunk loop
 // (RunChunkLoop), activating it first and resetting and closing it after.
-ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_t>& source, DWORD chunk);
+// atEnd, when given, sees the stream after its END call and before the reset.
+ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_t>& source, DWORD chunk,
+                        const std::function<void(sondrel::TACMConvertor&)>& atEnd = nullptr);
 
 // A scratch folder removed with the object.
 class TempDir {
