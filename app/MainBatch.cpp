@@ -2,6 +2,7 @@
 // everything, and the target name derived after the source dialog.
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 #include "app/MainUnit.h"
 #include "jobs/Naming.h"
@@ -48,6 +49,42 @@ void TMainForm::InputFileEdAfterDialog(const QString& name, bool) {
 
 void TMainForm::input2edAfterDialog(const QString& name, bool) {
     ui->output2ed->setFileName(QString::fromStdString(ReplaceExtension(name.toStdString(), ".mp3")));
+}
+
+void TMainForm::OpenFiles(const QStringList& files) {
+    // As a file manager's "Open with" passes them: files that exist, MP3
+    // and WAV by their ending, anything else passed over.
+    QStringList mp3, wav, accepted;
+    for (const QString& file : files) {
+        const QFileInfo info(file);
+        if (!info.isFile()) continue;
+        const QString name = QDir::toNativeSeparators(info.absoluteFilePath());
+        const QString suffix = info.suffix().toLower();
+        if (suffix == QLatin1String("mp3")) mp3 << name;
+        else if (suffix == QLatin1String("wav")) wav << name;
+        else continue;
+        accepted << name;
+    }
+    if (accepted.isEmpty()) return;
+    const bool firstIsMp3 = mp3.contains(accepted.first());
+    ui->PageControl1->setCurrentWidget(firstIsMp3 ? ui->TabSheet1 : ui->TabSheet2);
+    if (accepted.size() == 1) {
+        // One file: the page's source field, its target named as after the
+        // file dialog.
+        if (firstIsMp3) {
+            ui->InputFileEd->setFileName(accepted.first());
+            InputFileEdAfterDialog(accepted.first(), true);
+            ui->PageControl2->setCurrentWidget(ui->SingleSheet1);
+        } else {
+            ui->input2ed->setFileName(accepted.first());
+            input2edAfterDialog(accepted.first(), true);
+            ui->PageControl3->setCurrentWidget(ui->SingleSheet2);
+        }
+        return;
+    }
+    AddFiles(ui->FileList, mp3);
+    AddFiles(ui->FileList2, wav);
+    (firstIsMp3 ? ui->PageControl2 : ui->PageControl3)->setCurrentWidget(firstIsMp3 ? ui->BatchSheet1 : ui->BatchSheet2);
 }
 
 }  // namespace sondrel

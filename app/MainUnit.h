@@ -74,6 +74,9 @@ public:
     void DelAllBtnClick();
     void DelAllBtn2Click();
     void InputFileEdAfterDialog(const QString& name, bool confirmed);
+    // Files named on the command line: one MP3 or WAV into its page's source
+    // field, several into the batch lists of their kind.
+    void OpenFiles(const QStringList& files);
     void input2edAfterDialog(const QString& name, bool confirmed);
 
     // Format lists and the remembered settings.

@@ -13,5 +13,9 @@ int main(int argc, char* argv[]) {
     // when the window is first shown.
     sondrel::CentreOnScreen(&form);
     form.show();
+    // Files a file manager's "Open with" passes; without any, start-up is
+    // as it always was.
+    const QStringList files = QApplication::arguments().mid(1);
+    if (!files.isEmpty()) form.OpenFiles(files);
     return QApplication::exec();
 }

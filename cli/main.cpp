@@ -79,6 +79,10 @@ private:
 int main(int argc, char* argv[]) {
     std::vector<std::string> args(argv + 1, argv + argc);
     const bool help = std::find(args.begin(), args.end(), "--help") != args.end();
+    if (args.size() == 1 && args[0] == "--version") {
+        std::cout << "sondrel-cli " << SONDREL_VERSION << '\n';
+        return 0;
+    }
     if (!args.empty() && args[0] == "tag" && !help) return sondrel::cli::RunTagCommand(args);
     sondrel::cli::TOptions options;
     std::string error;

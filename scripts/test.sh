@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine, builds and runs every
 # test: once as shipped, once under AddressSanitizer and UBSan, once under
-# ThreadSanitizer; then each fuzz target for a short while.
+# ThreadSanitizer; checks the Debian package; then each fuzz target for a
+# short while.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup-debian.sh --tests
@@ -26,6 +27,11 @@ CC=clang-14 CXX=clang++-14 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=
 cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
   ctest --test-dir build/tsan --output-on-failure -j "$jobs" -E '^Isolated\.ReportsCrashesHangsAndMemory$'
+
+# The Debian package: built, and checked for its files, desktop entry,
+# Depends and a sondrel-cli that runs.
+bash scripts/package.sh
+bash scripts/check-package.sh
 
 # Each fuzz target for a short while on top of its seeds; longer runs by hand.
 bash scripts/fuzz.sh "${SONDREL_FUZZ_SECONDS:-20}"

@@ -4,7 +4,12 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgRenderer>
 #include <QtMath>
+
+// The window library's resources; a static library's would otherwise be
+// left out of the program by the linker.
+static void LoadProgramResources() { Q_INIT_RESOURCE(resources); }
 
 namespace sondrel::art {
 namespace {
@@ -286,20 +291,16 @@ QFont UiFont() {
 }
 
 QIcon ProgramIcon() {
+    // The same picture as the desktop's icon, from the one SVG of it.
+    LoadProgramResources();
+    QSvgRenderer svg(QStringLiteral(":/sondrel.svg"));
     QIcon icon;
-    for (int size : {16, 32, 64, 128}) {
+    for (int size : {16, 32, 64, 128, 256}) {
         QPixmap pm(size, size);
         pm.fill(Qt::transparent);
         QPainter p(&pm);
         p.setRenderHint(QPainter::Antialiasing);
-        p.scale(size / 32.0, size / 32.0);
-        p.setPen(QPen(Accent.darker(140), 1));
-        QLinearGradient g(0, 0, 0, 32);
-        g.setColorAt(0, Banner.lighter(110));
-        g.setColorAt(1, Banner.darker(115));
-        p.setBrush(g);
-        p.drawRoundedRect(QRectF(1.5, 1.5, 29, 29), 6, 6);
-        Note(p, QPointF(12, 24), 20, Accent);
+        svg.render(&p);
         icon.addPixmap(pm);
     }
     return icon;

@@ -543,6 +543,39 @@ private slots:
         QCOMPARE(ui_->OutputFileEd->fileName(), QDir::toNativeSeparators(P("d2.wav")));
     }
 
+    // What "Open with" passes: one MP3 or WAV into its page's source field
+    // (target named as after the dialog), several into their batch lists;
+    // the first file's page is shown; other files and folders are passed over.
+    void filesFromTheCommandLine() {
+        for (const char* name : {"o1.mp3", "o2.MP3", "o3.wav", "notes.txt"})
+            testing_support::WriteFile(P(name).toStdString(), {1, 2, 3});
+        form_->OpenFiles({P("o3.wav")});
+        QCOMPARE(ui_->PageControl1->currentWidget(), ui_->TabSheet2);
+        QCOMPARE(ui_->input2ed->fileName(), QDir::toNativeSeparators(P("o3.wav")));
+        QCOMPARE(ui_->output2ed->fileName(), QDir::toNativeSeparators(P("o3.mp3")));
+
+        Fresh();
+        form_->OpenFiles({P("notes.txt"), P("o1.mp3")});
+        QCOMPARE(ui_->PageControl1->currentWidget(), ui_->TabSheet1);
+        QCOMPARE(ui_->PageControl2->currentWidget(), ui_->SingleSheet1);
+        QCOMPARE(ui_->InputFileEd->fileName(), QDir::toNativeSeparators(P("o1.mp3")));
+        QCOMPARE(ui_->OutputFileEd->fileName(), QDir::toNativeSeparators(P("o1.wav")));
+
+        Fresh();
+        form_->OpenFiles({P("o3.wav"), P("o1.mp3"), folder_, P("missing.mp3"), P("o2.MP3")});
+        QCOMPARE(ui_->PageControl1->currentWidget(), ui_->TabSheet2);
+        QCOMPARE(ui_->PageControl3->currentWidget(), ui_->BatchSheet2);
+        QCOMPARE(ui_->FileList->count(), 2);
+        QCOMPARE(ui_->FileList->item(1)->text(), QDir::toNativeSeparators(P("o2.MP3")));
+        QCOMPARE(ui_->FileList2->count(), 1);
+        QVERIFY(ui_->InputFileEd->fileName().isEmpty());
+
+        Fresh();
+        form_->OpenFiles({P("notes.txt")});
+        QCOMPARE(ui_->PageControl1->currentIndex(), 0);
+        QCOMPARE(ui_->FileList->count(), 0);
+    }
+
     void targetNameAfterTheSourceDialog() {
         ui_->OutputFileEd->setFileName("/von/hand.wav");
         form_->InputFileEdAfterDialog("/a/b.mp3", false);

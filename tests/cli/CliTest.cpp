@@ -45,6 +45,9 @@ TEST(Cli, UsageAndFormats) {
     EXPECT_EQ(Cli("wav-to-mp3 --format").status, 2);
     EXPECT_EQ(Cli("mp3-to-wav --format 3 a b").status, 2);
     EXPECT_EQ(Cli("wav-to-mp3 --format '999 kBit/s' a b").status, 2);
+    const Outcome version = Cli("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "sondrel-cli 1.1\n");
     const Outcome formats = Cli("formats");
     EXPECT_EQ(formats.status, 0);
     EXPECT_EQ(formats.out.rfind("mp3 0 128 kBit/s, 44.100 Hz, Stereo\n", 0), 0u);
