@@ -160,17 +160,31 @@ bool Mp3EncodeStream::Start() {
         return false;
     }
     carried_ = 0;
+    bytesOut_ = 0;
+    placeholderSent_ = false;
+    ownInfo_.reset();
+    if (!EncoderWritesInfoFrame(rate_, channels_, kbps_)) ownInfo_ = std::make_unique<OwnInfoFrame>(rate_, channels_);
     return true;
 }
 
 std::size_t Mp3EncodeStream::OutputBound(std::size_t srcBytes) const {
     const std::size_t samples = srcBytes / (2 * channels_) + 1;
-    return samples * 5 / 4 + 7200 + 7200;  // the encoder's own worst case, plus the flush
+    // The encoder's own worst case, the flush, and our info frame's
+    // placeholder.
+    return samples * 5 / 4 + 7200 + 7200 + kLargestFrame;
 }
 
 std::size_t Mp3EncodeStream::InputFor(std::size_t dstBytes) const {
     const std::size_t seconds1000 = dstBytes * 8 / static_cast<std::size_t>(kbps_);
     return seconds1000 * rate_ / 1000 * 2 * channels_;
+}
+
+void Mp3EncodeStream::SendPlaceholder(ByteSink& out) {
+    if (!ownInfo_ || placeholderSent_) return;
+    const std::vector<std::uint8_t> frame = ownInfo_->Placeholder();
+    out.Write(frame.data(), frame.size());
+    bytesOut_ += frame.size();
+    placeholderSent_ = true;
 }
 
 void Mp3EncodeStream::Reset() {
@@ -195,6 +209,7 @@ MMRESULT Mp3EncodeStream::Message(UINT msg, LPARAM lParam1, LPARAM lParam2) {
 
 void Mp3EncodeStream::Encode(const std::uint8_t* frames, std::size_t count, ByteSink& out) {
     constexpr std::size_t kStep = 8192;
+    SendPlaceholder(out);
     while (count > 0) {
         const std::size_t n = std::min(count, kStep);
         const std::size_t room = n * 5 / 4 + 7200;
@@ -207,6 +222,7 @@ void Mp3EncodeStream::Encode(const std::uint8_t* frames, std::size_t count, Byte
                                              static_cast<int>(room))
             : lame_encode_buffer(lame_, pcm, pcm, static_cast<int>(n), mp3, static_cast<int>(room));
         out.Commit(r > 0 ? static_cast<std::size_t>(r) : 0);
+        bytesOut_ += r > 0 ? static_cast<std::size_t>(r) : 0;
         frames += n * 2 * channels_;
         count -= n;
     }
@@ -239,14 +255,28 @@ MMRESULT Mp3EncodeStream::Convert(const std::uint8_t* src, std::size_t len, std:
     carried_ = len - whole * block;
     if (carried_ > 0) std::memcpy(carry_, src + whole * block, carried_);
     if (end) {
+        SendPlaceholder(out);
         std::uint8_t* mp3 = out.Grab(7200);
         const int r = lame_encode_flush(lame_, mp3, 7200);
         out.Commit(r > 0 ? static_cast<std::size_t>(r) : 0);
+        bytesOut_ += r > 0 ? static_cast<std::size_t>(r) : 0;
         // The info frame knows the stream's length only now, and the
         // encoder is spent after its flush: keep the frame, start afresh.
-        infoFrame_.assign(kLargestFrame, 0);
-        const std::size_t n = lame_get_lametag_frame(lame_, infoFrame_.data(), infoFrame_.size());
-        infoFrame_.resize(n <= kLargestFrame ? n : 0);
+        if (ownInfo_) {
+            InfoFrameValues v;
+            v.frames = static_cast<std::uint32_t>(lame_get_frameNum(lame_));
+            v.bytes = static_cast<std::uint32_t>(bytesOut_);
+            v.delay = lame_get_encoder_delay(lame_);
+            v.padding = lame_get_encoder_padding(lame_);
+            v.lowpass = lame_get_lowpassfreq(lame_);
+            v.kbps = kbps_;
+            v.encoder = std::string("LAME") + get_lame_short_version();
+            infoFrame_ = ownInfo_->Filled(v);
+        } else {
+            infoFrame_.assign(kLargestFrame, 0);
+            const std::size_t n = lame_get_lametag_frame(lame_, infoFrame_.data(), infoFrame_.size());
+            infoFrame_.resize(n <= kLargestFrame ? n : 0);
+        }
         Start();
     }
     return MMSYSERR_NOERROR;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/acm/Driver.h"
+#include "platform/acm/Mp3InfoFrame.h"
 
 struct mpg123_handle_struct;
 struct lame_global_struct;
@@ -58,8 +59,14 @@ public:
 private:
     bool Start();
     void Encode(const std::uint8_t* frames, std::size_t count, ByteSink& out);
+    void SendPlaceholder(ByteSink& out);
     // The filled-in info frame of the stream that the last END finished.
     std::vector<std::uint8_t> infoFrame_;
+    // Where the encoder library's own info frame does not fit, ours: its
+    // placeholder goes out before the first audio frame.
+    std::unique_ptr<OwnInfoFrame> ownInfo_;
+    bool placeholderSent_ = false;
+    std::uint64_t bytesOut_ = 0;  // of the stream since Start
 
     unsigned rate_;
     int channels_;
