@@ -35,6 +35,28 @@ Outcome Cli(const std::string& args) {
     return o;
 }
 
+// Starts the tool with args, waits until watched has grown past minBytes,
+// interrupts it as Ctrl-C does and returns its exit status (-1 when it did
+// not exit by itself).
+int InterruptedRun(std::vector<std::string> args, const std::filesystem::path& watched, std::uintmax_t minBytes) {
+    args.insert(args.begin(), SONDREL_CLI);
+    const pid_t pid = fork();
+    if (pid < 0) return -2;
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execv(SONDREL_CLI, argv.data());
+        _exit(99);
+    }
+    for (int i = 0; i < 400 && (!std::filesystem::exists(watched) || std::filesystem::file_size(watched) < minBytes); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(pid, SIGINT);
+    int st = 0;
+    waitpid(pid, &st, 0);
+    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
 TEST(Cli, UsageAndFormats) {
     EXPECT_EQ(Cli("").status, 2);
     const Outcome help = Cli("--help");
@@ -106,21 +128,9 @@ TEST(Cli, CtrlCStopsWithACompleteTarget) {
     TempDir dir;
     WriteFile(dir / "long.wav", MakeWav(MakeMusic(44100, 2, 60.0), 44100, 2));
     const std::string target = (dir / "long-48.wav").string();
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        execl(SONDREL_CLI, SONDREL_CLI, "wav-to-wav", "--format", "48.000 Hz, 16 Bit, Mono",
-              (dir / "long.wav").c_str(), target.c_str(), static_cast<char*>(nullptr));
-        _exit(99);
-    }
-    // Wait until the conversion is under way, then interrupt it.
-    for (int i = 0; i < 200 && (!std::filesystem::exists(target) || std::filesystem::file_size(target) < 100000); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    kill(pid, SIGINT);
-    int st = 0;
-    waitpid(pid, &st, 0);
-    ASSERT_TRUE(WIFEXITED(st));
-    EXPECT_EQ(WEXITSTATUS(st), 130);
+    EXPECT_EQ(InterruptedRun({"wav-to-wav", "--format", "48.000 Hz, 16 Bit, Mono", (dir / "long.wav").string(), target},
+                             target, 100000),
+              130);
     const auto out = ReadFile(target);
     ASSERT_GE(out.size(), 44u);
     const auto at32 = [&](std::size_t i) {
@@ -199,7 +209,7 @@ TEST(Cli, BatchOnSeveralWorkers) {
 // whole, and no file is started after it.
 TEST(Cli, CtrlCStopsEveryWorker) {
     TempDir dir;
-    std::vector<std::string> args = {SONDREL_CLI, "batch-mp3-to-wav", "--jobs", "2"};
+    std::vector<std::string> args = {"batch-mp3-to-wav", "--jobs", "2"};
     WriteFile(dir / "long.wav", MakeWav(MakeMusic(44100, 2, 40.0), 44100, 2));
     ASSERT_EQ(Cli("wav-to-mp3 " + (dir / "long.wav").string() + " " + (dir / "long.mp3").string()).status, 0);
     for (int i = 0; i < 6; ++i) {
@@ -207,23 +217,7 @@ TEST(Cli, CtrlCStopsEveryWorker) {
         std::filesystem::copy_file(dir / "long.mp3", copy);
         args.push_back(copy.string());
     }
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (std::string& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(SONDREL_CLI, argv.data());
-        _exit(99);
-    }
-    const auto first = dir / "m0.wav";
-    for (int i = 0; i < 400 && (!std::filesystem::exists(first) || std::filesystem::file_size(first) < 200000); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    kill(pid, SIGINT);
-    int st = 0;
-    waitpid(pid, &st, 0);
-    ASSERT_TRUE(WIFEXITED(st));
-    EXPECT_EQ(WEXITSTATUS(st), 130);
+    EXPECT_EQ(InterruptedRun(args, dir / "m0.wav", 200000), 130);
     int made = 0, cut = 0;
     for (int i = 0; i < 6; ++i) {
         const auto target = dir / ("m" + std::to_string(i) + ".wav");
