@@ -124,6 +124,15 @@ bool ResolveFormat(const TOptions& o, TConverterCore& core, std::string& error) 
     return true;
 }
 
+TBatchSettings BatchOf(const TOptions& o) {
+    TBatchSettings batch;
+    batch.Files = o.files;
+    batch.NextToSource = !o.outDirGiven;
+    batch.OutputFolder = o.outDir;
+    batch.CdQuality = o.cd;
+    return batch;
+}
+
 void Run(const TOptions& o, TConverterCore& core) {
     core.State.ItemIndex = 0;
     core.State.ItemTotal = 1;
@@ -136,11 +145,7 @@ void Run(const TOptions& o, TConverterCore& core) {
     } else if (o.command == "wav-to-wav") {
         core.ConvertWAV2WAV(f[0], f[1]);
     } else {
-        TBatchSettings batch;
-        batch.Files = f;
-        batch.NextToSource = !o.outDirGiven;
-        batch.OutputFolder = o.outDir;
-        batch.CdQuality = o.cd;
+        const TBatchSettings batch = BatchOf(o);
         if (o.command == "batch-mp3-to-wav")
             core.Gobtn2Proc(batch);
         else

@@ -23,6 +23,8 @@ std::string Usage();
 bool Parse(const std::vector<std::string>& args, TOptions& options, std::string& error);
 // Chooses the format entry the command works with.
 bool ResolveFormat(const TOptions& options, TConverterCore& core, std::string& error);
+// The batch a batch command describes.
+TBatchSettings BatchOf(const TOptions& options);
 void Run(const TOptions& options, TConverterCore& core);
 
 }  // namespace sondrel::cli

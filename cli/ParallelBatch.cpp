@@ -41,11 +41,13 @@ public:
     void Percent(std::size_t file, int percent) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (percents_[file] == percent) return;
+        sum_ += percent - percents_[file];
         percents_[file] = percent;
         DrawLine();
     }
     void Done(std::size_t file) {
         std::lock_guard<std::mutex> lock(mutex_);
+        sum_ += 100 - percents_[file];
         percents_[file] = 100;
         ++done_;
         DrawLine();
@@ -59,9 +61,7 @@ private:
     // "Datei 3 von 8 fertig, gesamt 45 %": files done and the whole batch.
     void DrawLine() {
         if (!progress_) return;
-        long sum = 0;
-        for (int p : percents_) sum += p;
-        const long overall = sum / static_cast<long>(std::max<std::size_t>(1, percents_.size()));
+        const long overall = sum_ / static_cast<long>(std::max<std::size_t>(1, percents_.size()));
         if (overall == drawn_ && done_ == drawnDone_ && dirty_) return;
         drawn_ = overall;
         drawnDone_ = done_;
@@ -77,6 +77,7 @@ private:
 
     std::mutex mutex_;
     std::vector<int> percents_;
+    long sum_ = 0;  // of percents_, kept as they change
     std::size_t done_ = 0;
     bool progress_;
     bool dirty_ = false;
@@ -115,6 +116,7 @@ void Work(Shared& shared, int mp3Index) {
     core.Catalogue.Build();
     core.Mp3FormatIndex = mp3Index;
     const TOptions& o = shared.options;
+    const TBatchSettings batch = BatchOf(o);
     const bool toWav = o.command == "batch-mp3-to-wav";
     for (;;) {
         if (shared.stop || shared.interrupted) break;
@@ -122,11 +124,12 @@ void Work(Shared& shared, int mp3Index) {
         if (i >= o.files.size()) break;
         host.Begin(i);
         const std::string& source = o.files[i];
-        const std::string target = BatchTarget(source, toWav ? ".wav" : ".mp3", !o.outDirGiven, o.outDir);
+        const std::string target =
+            BatchTarget(source, toWav ? ".wav" : ".mp3", batch.NextToSource, batch.OutputFolder);
         try {
             if (!toWav)
                 core.ConvertWAVMP3(source, target);
-            else if (o.cd)
+            else if (batch.CdQuality)
                 core.ConvertMP3CDWAV(source, target);
             else
                 core.ConvertMP3WAV(source, target);
