@@ -1,6 +1,8 @@
 // The window's side of a job: the Go buttons, the progress display and
 // what the progress window reads from the pages.
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QPushButton>
 #include <QMessageBox>
 #include <QStatusBar>
 
@@ -13,6 +15,7 @@ namespace sondrel {
 void TMainForm::GoClick(int mode) {
     GoButtons[static_cast<std::size_t>(mode - 1)]->Release();
     if (core_.Running()) return;
+    if (!MayReplaceTarget(mode)) return;
     core_.State.Cancel = false;
     statusForm_->ProgressBar1->setValue(0);
     statusForm_->ProgressBar2->setValue(0);
@@ -22,6 +25,32 @@ void TMainForm::GoClick(int mode) {
     core_.Mp3FormatIndex = ui->mp3format->currentIndex();
     core_.WavFormatIndex = ui->WAVFormats->currentIndex();
     statusForm_->ExecJob();
+}
+
+bool TMainForm::MayReplaceTarget(int mode) {
+    // The target field is filled in from the source's name, so an existing
+    // file there (the original WAV of an MP3, say) was often never chosen
+    // by the user. Asked once, before anything starts; a name confirmed in
+    // the field's own save dialog has been asked about there.
+    TFileEdit* const targets[] = {ui->OutputFileEd, nullptr, ui->output2ed, nullptr, ui->output3ed};
+    TFileEdit* field = mode >= 1 && mode <= 5 ? targets[mode - 1] : nullptr;
+    if (!field || field->replaceConfirmed()) return true;
+    std::string source, target;
+    JobFileNames(mode, source, target);
+    if (source.empty() || target.empty()) return true;
+    const QFileInfo existing(QString::fromStdString(target));
+    if (!existing.exists() || existing.isDir()) return true;
+    // Source and target one file: the conversion refuses that itself.
+    if (existing.canonicalFilePath() == QFileInfo(QString::fromStdString(source)).canonicalFilePath()) return true;
+    QMessageBox box(QMessageBox::Question, windowTitle(),
+                    QStringLiteral("Die Datei „%1“ existiert bereits. Soll sie überschrieben werden?")
+                        .arg(QString::fromStdString(target)),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 void TMainForm::ShowProgress(int filePercent, int overallPercent) {

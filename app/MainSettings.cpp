@@ -3,6 +3,7 @@
 // options in the settings store.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QScreen>
@@ -57,6 +58,17 @@ void TMainForm::mp3format2Change() {
     ui->mp3format->setCurrentIndex(ui->mp3format2->currentIndex());
     SyncingFormats = false;
     savesetting();
+}
+
+bool TMainForm::InstalledFolder(const QString& folder) {
+    const QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath()) + QLatin1Char('/');
+    for (const char* system : {"/usr/", "/bin/", "/sbin/", "/opt/", "/snap/", "/app/"})
+        if (path.startsWith(QLatin1String(system))) return true;
+    // Installed under another prefix (cmake --install into a home folder):
+    // a bin folder beside the share folder that holds our desktop entry.
+    const QDir dir(path);
+    return dir.dirName() == QLatin1String("bin") &&
+           QFileInfo::exists(dir.filePath(QStringLiteral("../share/applications/sondrel.desktop")));
 }
 
 QString TMainForm::SettingsDatPath() const { return settingsFolder_ + QStringLiteral("settings.dat"); }

@@ -68,10 +68,12 @@ void TMainForm::FormCreate() {
     if (ProgramFolder.isEmpty()) ProgramFolder = QCoreApplication::applicationDirPath();
     ProgramFolder = QDir::toNativeSeparators(ProgramFolder);
     if (!ProgramFolder.endsWith(QDir::separator())) ProgramFolder += QDir::separator();
-    // settings.dat stays beside the program where it may write there, and
-    // goes to the user's configuration folder where it may not.
+    // settings.dat stays beside a program run from its build or unpacked
+    // folder; an installed program, or one whose folder is not writable,
+    // keeps it in the user's configuration folder (root may write to
+    // /usr/bin, but a file there belongs to no package).
     settingsFolder_ = ProgramFolder;
-    if (!QFileInfo(ProgramFolder).isWritable()) {
+    if (!QFileInfo(ProgramFolder).isWritable() || InstalledFolder(ProgramFolder)) {
         settingsFolder_ = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
         QDir().mkpath(settingsFolder_);
         settingsFolder_ = QDir::toNativeSeparators(settingsFolder_) + QDir::separator();

@@ -61,6 +61,8 @@ public:
 
     // Jobs: the Go buttons and the progress display.
     void GoClick(int mode);
+    // A single-file job whose target exists asks first; false for "Nein".
+    bool MayReplaceTarget(int mode);
     void SetProStatus(int value) { core_.SetProStatus(value); }
     void SBarPaintMore();
     int DrawnPercent = 0;
@@ -85,6 +87,8 @@ public:
     void savesetting();
     void ReadSettingsDat();
     QString SettingsDatPath() const;
+    // A folder the program was installed into, where it writes nothing.
+    static bool InstalledFolder(const QString& folder);
     void SaveStore(bool destroying);
     void RestoreStore();
     static std::unique_ptr<QSettings> OpenStore();

@@ -144,12 +144,6 @@ void Run(const TOptions& o, TConverterCore& core) {
         core.ConvertWAVMP3(f[0], f[1]);
     } else if (o.command == "wav-to-wav") {
         core.ConvertWAV2WAV(f[0], f[1]);
-    } else {
-        const TBatchSettings batch = BatchOf(o);
-        if (o.command == "batch-mp3-to-wav")
-            core.Gobtn2Proc(batch);
-        else
-            core.Gobtn4Proc(batch);
     }
 }
 

@@ -21,11 +21,16 @@ namespace {
 class Shared {
 public:
     Shared(const TOptions& o, const std::atomic<bool>& interrupted)
-        : options(o), interrupted(interrupted), percents_(o.files.size(), 0),
-          progress_(isatty(STDERR_FILENO) != 0) {}
+        : options(o), interrupted(interrupted), batch(BatchOf(o)), toWav(o.command == "batch-mp3-to-wav"),
+          targets(BatchTargets(batch.Files, toWav ? ".wav" : ".mp3", batch.NextToSource, batch.OutputFolder)),
+          percents_(o.files.size(), 0), progress_(isatty(STDERR_FILENO) != 0) {}
 
     const TOptions& options;
     const std::atomic<bool>& interrupted;
+    const TBatchSettings batch;
+    const bool toWav;
+    // Every file's target, named before the first worker starts.
+    const std::vector<std::string> targets;
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};  // a write failed: no further file starts
     std::atomic<bool> shown{false};
@@ -116,16 +121,15 @@ void Work(Shared& shared, int mp3Index) {
     core.Catalogue.Build();
     core.Mp3FormatIndex = mp3Index;
     const TOptions& o = shared.options;
-    const TBatchSettings batch = BatchOf(o);
-    const bool toWav = o.command == "batch-mp3-to-wav";
+    const TBatchSettings& batch = shared.batch;
+    const bool toWav = shared.toWav;
     for (;;) {
         if (shared.stop || shared.interrupted) break;
         const std::size_t i = shared.next++;
         if (i >= o.files.size()) break;
         host.Begin(i);
         const std::string& source = o.files[i];
-        const std::string target =
-            BatchTarget(source, toWav ? ".wav" : ".mp3", batch.NextToSource, batch.OutputFolder);
+        const std::string& target = shared.targets[i];
         try {
             if (!toWav)
                 core.ConvertWAVMP3(source, target);

@@ -116,7 +116,9 @@ int main(int argc, char* argv[]) {
     std::signal(SIGINT, OnInterrupt);
     const bool batch = options.command.rfind("batch-", 0) == 0;
     const int jobs = options.jobs > 0 ? options.jobs : sondrel::cli::DefaultJobs();
-    if (batch && jobs > 1) {
+    // Batches always go through the workers, one or many, so that messages
+    // name their file either way.
+    if (batch) {
         const bool shown = sondrel::cli::RunParallelBatch(options, jobs, core.Mp3FormatIndex, interrupted);
         if (interrupted) return 130;
         return shown ? 1 : 0;

@@ -354,14 +354,16 @@ void TConverterCore::RunBatch(const TBatchSettings& batch, const std::string& ex
         }
     } end{*this};
     const int n = static_cast<int>(batch.Files.size());
+    const std::vector<std::string> targets =
+        BatchTargets(batch.Files, extension, batch.NextToSource, batch.OutputFolder);
     writeFailed_ = false;
     for (int i = 0; i < n; ++i) {
         State.ItemIndex = i;
         State.ItemTotal = n;
         if (State.Cancel || writeFailed_) break;
         host_.ShowStatusText(msg::BatchStatus(i + 1, n));
-        const std::string& source = batch.Files[static_cast<std::size_t>(i)];
-        convert(source, BatchTarget(source, extension, batch.NextToSource, batch.OutputFolder));
+        const auto at = static_cast<std::size_t>(i);
+        convert(batch.Files[at], targets[at]);
     }
 }
 

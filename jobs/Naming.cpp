@@ -1,5 +1,8 @@
 #include "jobs/Naming.h"
 
+#include <filesystem>
+#include <set>
+
 namespace sondrel {
 
 std::string FileNamePart(const std::string& path, const char* separators) {
@@ -24,6 +27,38 @@ std::string BatchTarget(const std::string& source, const std::string& extension,
     std::string folder = outputFolder;
     if (folder.back() != folderSeparator) folder += folderSeparator;
     return folder + ReplaceExtension(FileNamePart(source, separators), extension, separators);
+}
+
+namespace {
+
+// What a path resolves to: absolute, links followed as far as the path
+// exists, "." and ".." gone. Two names of one file give the same key.
+std::string SameFileKey(const std::string& path) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path p = fs::absolute(fs::path(path), ec);
+    if (ec) p = fs::path(path);
+    const fs::path resolved = fs::weakly_canonical(p, ec);
+    return (ec ? p : resolved).lexically_normal().string();
+}
+
+}  // namespace
+
+std::vector<std::string> BatchTargets(const std::vector<std::string>& sources, const std::string& extension,
+                                      bool nextToSource, const std::string& outputFolder) {
+    std::set<std::string> taken;
+    for (const std::string& source : sources) taken.insert(SameFileKey(source));
+    std::vector<std::string> targets;
+    targets.reserve(sources.size());
+    for (const std::string& source : sources) {
+        const std::string first = BatchTarget(source, extension, nextToSource, outputFolder);
+        std::string name = first;
+        const std::string stem = first.substr(0, first.size() - extension.size());
+        for (int n = 2; !taken.insert(SameFileKey(name)).second; ++n)
+            name = stem + " (" + std::to_string(n) + ")" + extension;
+        targets.push_back(name);
+    }
+    return targets;
 }
 
 }  // namespace sondrel

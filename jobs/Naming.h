@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace sondrel {
 
@@ -27,5 +28,16 @@ std::string ReplaceExtension(const std::string& path, const std::string& extensi
 std::string BatchTarget(const std::string& source, const std::string& extension, bool nextToSource,
                         const std::string& outputFolder, const char* separators = kPathSeparators,
                         char folderSeparator = kFolderSeparator);
+
+// The targets of a whole batch, decided before its first file starts, in
+// list order. A name that an earlier file of the list was given, or that
+// names one of the list's own sources, is taken: that file gets the first
+// free "Name (2).ext", "Name (3).ext", ... instead. So no two files of a
+// batch write one target, no target replaces a source still to be read,
+// and every front end (one worker or many) makes the same names. Files
+// outside the batch are not looked at: re-running a batch replaces its
+// results. Names are compared as the paths they resolve to.
+std::vector<std::string> BatchTargets(const std::vector<std::string>& sources, const std::string& extension,
+                                      bool nextToSource, const std::string& outputFolder);
 
 }  // namespace sondrel

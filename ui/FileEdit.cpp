@@ -23,6 +23,11 @@ TFileEdit::TFileEdit(QWidget* parent) : QWidget(parent), edit_(new QLineEdit(thi
     setAcceptDrops(true);
     edit_->installEventFilter(this);
     connect(button_, &QToolButton::clicked, this, &TFileEdit::browse);
+    // Any change after the dialog makes the name one the dialog never
+    // asked about.
+    connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text != confirmed_) confirmed_.clear();
+    });
 }
 
 QString TFileEdit::QtFilter(const QString& filter) {
@@ -53,7 +58,10 @@ void TFileEdit::browse() {
             chosen = dialog.selectedFiles().first();
     }
     const bool confirmed = !chosen.isEmpty();
-    if (confirmed) setFileName(QDir::toNativeSeparators(chosen));
+    if (confirmed) {
+        setFileName(QDir::toNativeSeparators(chosen));
+        confirmed_ = fileName();
+    }
     emit afterDialog(confirmed ? fileName() : current, confirmed);
 }
 

@@ -33,6 +33,11 @@ public:
     bool directory() const { return directory_; }
     void setDirectory(bool directory) { directory_ = directory; }
 
+    // A save field whose name the user chose in its dialog, which has asked
+    // already whether an existing file may be replaced; false once the name
+    // is changed by any other way.
+    bool replaceConfirmed() const { return save_ && !confirmed_.isEmpty() && confirmed_ == fileName(); }
+
     // The dialog's file types in Qt's notation.
     static QString QtFilter(const QString& filter);
 
@@ -57,6 +62,7 @@ private:
     QString defaultExt_;
     bool save_ = false;
     bool directory_ = false;
+    QString confirmed_;  // the name last accepted in the save dialog
 };
 
 }  // namespace sondrel

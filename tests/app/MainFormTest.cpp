@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QMimeData>
@@ -16,6 +17,7 @@
 
 #include "app/MainUnit.h"
 #include "support/Audio.h"
+#include "support/RecordingHost.h"
 #include "ui_MainForm.h"
 
 using namespace sondrel;
@@ -574,6 +576,114 @@ private slots:
         form_->OpenFiles({P("notes.txt")});
         QCOMPARE(ui_->PageControl1->currentIndex(), 0);
         QCOMPARE(ui_->FileList->count(), 0);
+    }
+
+    // The target field is filled in from the source's name: an existing
+    // file there is replaced only after "Ja"; a name confirmed in the
+    // field's own save dialog is not asked about again.
+    void anExistingTargetIsReplacedOnlyAfterAsking() {
+        testing_support::WriteFile(P("q.wav").toStdString(),
+                                   testing_support::MakeWav(testing_support::MakeMusic(22050, 1, 0.5), 22050, 1));
+        const std::vector<std::uint8_t> original = {'m', 'i', 'n', 'e'};
+        testing_support::WriteFile(P("q.mp3").toStdString(), original);
+        form_->OpenFiles({P("q.wav")});
+        QCOMPARE(ui_->output2ed->fileName(), QDir::toNativeSeparators(P("q.mp3")));
+        {
+            BoxAnswerer no(QMessageBox::No);
+            form_->GoClick(3);
+            QCOMPARE(no.texts, QStringList{"Die Datei „" + QDir::toNativeSeparators(P("q.mp3")) +
+                                           "“ existiert bereits. Soll sie überschrieben werden?"});
+            QVERIFY(!form_->StatusForm()->isVisible());
+        }
+        QCOMPARE(testing_support::ReadFile(P("q.mp3").toStdString()), original);
+        {
+            // Nein is the default: Return or Escape keep the file.
+            QTimer::singleShot(50, this, [] {
+                if (QWidget* box = QApplication::activeModalWidget()) QTest::keyClick(box, Qt::Key_Return);
+            });
+            form_->GoClick(3);
+            QCOMPARE(testing_support::ReadFile(P("q.mp3").toStdString()), original);
+        }
+        {
+            BoxAnswerer yes(QMessageBox::Yes);
+            form_->GoClick(3);
+            QCOMPARE(yes.texts.size(), 1);
+        }
+        QVERIFY(QFileInfo(P("q.mp3")).size() > 1000);
+
+        // Chosen in the save dialog, which asked about replacing it there.
+        QTimer dialogs;
+        QStringList asked;
+        connect(&dialogs, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+                dialog->selectFile(P("q.mp3"));
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                asked << box->text();
+                box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
+            }
+        });
+        dialogs.start(10);
+        ui_->output2ed->browse();
+        QCOMPARE(asked.size(), 1);  // the dialog's own question
+        QVERIFY(ui_->output2ed->replaceConfirmed());
+        form_->GoClick(3);
+        QCOMPARE(asked.size(), 1);
+        // Changed by hand afterwards: asked again.
+        ui_->output2ed->setFileName(P("other.mp3"));
+        ui_->output2ed->setFileName(P("q.mp3"));
+        QVERIFY(!ui_->output2ed->replaceConfirmed());
+    }
+
+    // The window's batch names its targets as the command line does:
+    // same-named sources from three folders into one output folder.
+    void aBatchGivesSameNamedSourcesTargetsOfTheirOwn() {
+        QStringList files;
+        for (int i = 0; i < 3; ++i) {
+            const QString sub = folder_ + QString("/f%1").arg(i);
+            QDir().mkpath(sub);
+            testing_support::WriteFile((sub + "/Lied.wav").toStdString(),
+                                       testing_support::MakeWav(testing_support::MakeMusic(44100, 2, 1.0 + i * 0.5), 44100, 2));
+            files << sub + "/Lied.wav";
+        }
+        QDir().mkpath(P("out"));
+        form_->AddFiles(ui_->FileList2, files);
+        ui_->OwnFolderCheck2->setChecked(true);
+        ui_->OutDirectory2Ed->setFileName(P("out"));
+        BoxAnswerer answerer;
+        form_->GoClick(4);
+        QVERIFY(answerer.texts.isEmpty());
+        testing_support::RecordingHost host;
+        TConverterCore decoder(host);
+        decoder.Catalogue.Build();
+        const QString names[] = {"Lied.mp3", "Lied (2).mp3", "Lied (3).mp3"};
+        for (int i = 0; i < 3; ++i) {
+            decoder.ConvertMP3WAV(P("out/" + names[i]).toStdString(), P("check.wav").toStdString());
+            QVERIFY(host.errors.empty());
+            QCOMPARE(QFileInfo(P("check.wav")).size(), qint64(44 + 4 * 44100 * (1.0 + i * 0.5)));
+        }
+        QCOMPARE(QDir(P("out")).entryList(QDir::Files).size(), 3);
+    }
+
+    // An installed program writes nothing into its own folder, also where
+    // it could (as root); one run from its build folder keeps settings.dat
+    // beside itself.
+    void settingsDatNeverGoesIntoAnInstallationFolder() {
+        QVERIFY(!TMainForm::InstalledFolder(folder_));
+        QCOMPARE(QFileInfo(form_->SettingsDatPath()).absolutePath(), QFileInfo(folder_).absoluteFilePath());
+        for (const QString& installed : {QString("/usr/bin"), QString("/usr/local/bin/"), QString("/opt/sondrel")})
+            QVERIFY2(TMainForm::InstalledFolder(installed), qPrintable(installed));
+        // Installed under a prefix of the user's own.
+        QDir().mkpath(P("prefix/bin"));
+        QDir().mkpath(P("prefix/share/applications"));
+        QVERIFY(!TMainForm::InstalledFolder(P("prefix/bin")));
+        testing_support::WriteFile(P("prefix/share/applications/sondrel.desktop").toStdString(), {'x'});
+        QVERIFY(TMainForm::InstalledFolder(P("prefix/bin")));
+        TMainForm installed(P("prefix/bin"));
+        QVERIFY(!installed.SettingsDatPath().startsWith(QDir::toNativeSeparators(P("prefix"))));
+        TMainForm system(QStringLiteral("/usr/bin"));
+        QVERIFY(!system.SettingsDatPath().startsWith(QStringLiteral("/usr/")));
     }
 
     void targetNameAfterTheSourceDialog() {

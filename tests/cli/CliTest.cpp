@@ -234,3 +234,74 @@ TEST(Cli, CtrlCStopsEveryWorker) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sample frames of a 16-bit stereo WAV file.
+long StereoFrames(const std::filesystem::path& wav) {
+    return static_cast<long>(SplitWave(ReadFile(wav)).data.size() / 4);
+}
+
+// Same-named sources from three folders into one output folder, and an
+// MP3 beside an MP3 in a WAVE wrapper of the same name: every file gets a
+// target of its own (named before the batch starts, in list order), whole
+// and decoding to its own source's length, with one worker or two; no
+// source is touched.
+TEST(Cli, BatchTargetsNeverCollideWithEachOtherOrTheSources) {
+    if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+    TempDir dir;
+    const std::string d = dir.Path().string();
+    const double seconds[] = {1.0, 1.5, 2.0};
+    std::string sources;
+    for (int i = 0; i < 3; ++i) {
+        const std::string folder = std::string(1, static_cast<char>('a' + i));
+        std::filesystem::create_directory(dir / folder);
+        WriteFile(dir / folder / "Lied.wav",
+                  MakeWav(MakeMusic(44100, 2, seconds[i], static_cast<unsigned>(i + 1)), 44100, 2));
+        sources += " " + d + "/" + folder + "/Lied.wav";
+    }
+    const char* names[] = {"Lied.mp3", "Lied (2).mp3", "Lied (3).mp3"};
+    std::vector<std::uint8_t> first[3];
+    for (const char* jobs : {"1", "2"}) {
+        SCOPED_TRACE(std::string("--jobs ") + jobs);
+        const std::string out = d + "/out" + jobs;
+        std::filesystem::create_directory(out);
+        const Outcome run = Cli(std::string("batch-wav-to-mp3 --jobs ") + jobs + " --out-dir " + out + sources +
+                                " " + d + "/missing.wav");
+        EXPECT_EQ(run.status, 1);
+        // With one worker as with more, a message names its file.
+        EXPECT_EQ(Lines(run.out), std::vector<std::string>{d + "/missing.wav: Konnte Datei (" + d +
+                                                           "/missing.wav) nicht öffnen!"});
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 3);
+        for (int i = 0; i < 3; ++i) {
+            const std::string mp3 = out + "/" + names[i];
+            ASSERT_EQ(Cli("mp3-to-wav '" + mp3 + "' " + d + "/check.wav").status, 0) << names[i];
+            EXPECT_EQ(StereoFrames(dir / "check.wav"), static_cast<long>(seconds[i] * 44100)) << names[i];
+            const auto bytes = ReadFile(mp3);
+            if (first[i].empty())
+                first[i] = bytes;
+            else
+                EXPECT_EQ(bytes, first[i]) << names[i];
+        }
+    }
+
+    // x.wav is an MP3 in a WAVE wrapper: x.mp3's target must not replace it
+    // before it is read.
+    std::filesystem::create_directory(dir / "rw");
+    std::filesystem::copy_file(d + "/out1/Lied.mp3", dir / "rw" / "x.mp3");
+    ASSERT_TRUE(Shell("ffmpeg -v error -i " + d + "/c/Lied.wav -c:a libmp3lame -b:a 128k -f wav " + d + "/rw/x.wav"));
+    const auto wrapped = ReadFile(dir / "rw" / "x.wav");
+    for (const char* jobs : {"1", "2"}) {
+        SCOPED_TRACE(std::string("--jobs ") + jobs);
+        const Outcome run = Cli(std::string("batch-mp3-to-wav --jobs ") + jobs + " " + d + "/rw/x.mp3 " + d + "/rw/x.wav");
+        EXPECT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(ReadFile(dir / "rw" / "x.wav"), wrapped);
+        EXPECT_EQ(WaveHeaderProblem(ReadFile(dir / "rw" / "x (2).wav")), "");
+        EXPECT_EQ(StereoFrames(dir / "rw" / "x (2).wav"), 44100L);
+        // The wrapped stream has no info frame: its decoder delay and
+        // padding come with it.
+        EXPECT_NEAR(static_cast<double>(StereoFrames(dir / "rw" / "x (3).wav")), 2.0 * 44100, 2 * 1152 + 1105);
+    }
+}
+
+}  // namespace

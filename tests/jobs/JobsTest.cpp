@@ -3,6 +3,7 @@
 
 #include "jobs/JobState.h"
 #include "jobs/Naming.h"
+#include "support/Audio.h"
 
 using namespace sondrel;
 
@@ -49,6 +50,41 @@ TEST(Naming, TheSameRulesWithThisSystemsNames) {
     EXPECT_EQ(BatchTarget("/musik/.hidden", ".wav", true, ""), "/musik/.wav");
     EXPECT_EQ(Extension("/musik/x.b.mp3"), ".mp3");
     EXPECT_EQ(FileNamePart("Lied.mp3"), "Lied.mp3");
+}
+
+// A batch's names, decided for the whole list before it starts: no name
+// twice, none that is one of the sources, first free "(n)" in list order.
+TEST(Naming, ABatchNeverGivesOneNameTwiceNorASourcesName) {
+    testing_support::TempDir dir;
+    const std::string d = dir.Path().string() + "/";
+    std::filesystem::create_directory(dir / "a");
+    std::filesystem::create_directory_symlink(dir / "a", dir / "link");
+    struct Row {
+        std::vector<std::string> sources;
+        const char* extension;
+        const char* folder;  // empty: next to the source
+        std::vector<std::string> targets;
+    } rows[] = {
+        {{"a/Lied.wav", "b/Lied.wav", "c/Lied.wav"}, ".mp3", "out", {"out/Lied.mp3", "out/Lied (2).mp3", "out/Lied (3).mp3"}},
+        // An MP3 beside an MP3 in a WAVE wrapper: both targets would be the
+        // second source.
+        {{"rw/x.mp3", "rw/x.wav"}, ".wav", "", {"rw/x (2).wav", "rw/x (3).wav"}},
+        {{"a/Lied.mp3", "a/Lied.mp3"}, ".wav", "", {"a/Lied.wav", "a/Lied (2).wav"}},
+        // Other spellings of one folder, through a link and through "..".
+        {{"a/Lied.mp3", "a/../a/./Lied.mp3", "link/Lied.mp3"}, ".wav", "",
+         {"a/Lied.wav", "a/../a/./Lied (2).wav", "link/Lied (3).wav"}},
+        // A numbered name that is a source is skipped, one given is kept.
+        {{"m/Lied.mp3", "n/Lied.mp3", "out/Lied (2).wav"}, ".wav", "out", {"out/Lied.wav", "out/Lied (3).wav", "out/Lied (2) (2).wav"}},
+        {{"m/Lied.mp3", "n/Lied.mp3", "c/Lied (2).mp3"}, ".wav", "out", {"out/Lied.wav", "out/Lied (2).wav", "out/Lied (2) (2).wav"}},
+        {{"m/Eins.mp3", "n/Zwei.mp3"}, ".wav", "out", {"out/Eins.wav", "out/Zwei.wav"}},
+    };
+    for (const Row& r : rows) {
+        std::vector<std::string> sources, expected;
+        for (const std::string& s : r.sources) sources.push_back(d + s);
+        for (const std::string& t : r.targets) expected.push_back(d + t);
+        const std::string folder = *r.folder ? d + r.folder : "";
+        EXPECT_EQ(BatchTargets(sources, r.extension, folder.empty(), folder), expected) << r.sources[0];
+    }
 }
 
 }  // namespace
