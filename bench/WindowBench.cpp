@@ -6,6 +6,7 @@
 //     sondrel-window-bench wav-to-mp3 SOURCE TARGET
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -36,6 +37,8 @@ int main(int argc, char* argv[]) {
     const bool toWav = std::strcmp(argv[1], "mp3-to-wav") == 0;
     (toWav ? ui->InputFileEd : ui->input2ed)->setFileName(QString::fromLocal8Bit(argv[2]));
     (toWav ? ui->OutputFileEd : ui->output2ed)->setFileName(QString::fromLocal8Bit(argv[3]));
+    // A target left by an earlier run would make the window ask first.
+    QFile::remove(QString::fromLocal8Bit(argv[3]));
     QElapsedTimer clock;
     clock.start();
     form.GoClick(toWav ? 1 : 3);

@@ -11,6 +11,7 @@
 #include "codec/WaveFile.h"
 #include "jobs/Messages.h"
 #include "jobs/Naming.h"
+#include "platform/cpu/VectorState.h"
 
 namespace sondrel {
 namespace {
@@ -97,7 +98,12 @@ struct TConverterCore::Chain final : TChunkIo {
     void ChunkRead(std::int64_t remaining) override {
         core.SetProStatus(static_cast<int>((base - remaining) * 100 / base));
     }
-    void ChunkDone() override { core.host_.ProcessMessages(); }
+    void ChunkDone() override {
+        core.host_.ProcessMessages();
+        // The front end may have painted with AVX code; the codecs are
+        // legacy SSE and would run at half speed behind it.
+        ClearUpperVectorState();
+    }
 
     TConverterCore& core;
     TByteFile& source;
@@ -121,6 +127,7 @@ TConverterCore::TConverterCore(TJobHost& host) : host_(host) {
 void TConverterCore::SetProStatus(int value) {
     if (value < 0 || value > 100) return;
     host_.ShowProgress(value, OverallPercent(State.ItemIndex, State.ItemTotal, value));
+    ClearUpperVectorState();
 }
 
 bool TConverterCore::OpenSource(TByteFile& file, const std::string& name, const std::string& failure) {
