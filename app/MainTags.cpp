@@ -7,6 +7,7 @@
 #include "jobs/Messages.h"
 #include "tags/Genres.h"
 #include "tags/Id3Tag.h"
+#include "tags/TagUpdate.h"
 #include "ui/FileEdit.h"
 #include "ui_MainForm.h"
 
@@ -70,7 +71,7 @@ void TMainForm::ChangeID3Tag(const QString& fileName) {
     f.Comment = ui->edComment->text().toStdString();
     f.Track = ui->edLiedNr->text().toStdString();
     f.Genre = ui->edGenre->currentText().toStdString();
-    switch (WriteTagRecord(fileName.toStdString(), RecordFromFields(f))) {
+    switch (SaveTagFields(fileName.toStdString(), f)) {
     case TTagResult::CannotOpen: return ShowError(kTagCannotOpen);
     case TTagResult::NotSaved: return ShowError(kTagNotSaved);
     default: break;

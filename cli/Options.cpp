@@ -25,11 +25,12 @@ int FindEntry(const std::string& wanted, const std::vector<std::string>& texts) 
 std::string Usage() {
     return "Aufruf:\n"
            "  sondrel-cli formats\n"
-           "  sondrel-cli mp3-to-wav [--cd] QUELLE ZIEL\n"
-           "  sondrel-cli wav-to-mp3 [--format F] QUELLE ZIEL\n"
-           "  sondrel-cli wav-to-wav [--format F] QUELLE ZIEL\n"
-           "  sondrel-cli batch-mp3-to-wav [--cd] [--out-dir ORDNER] [--jobs N] DATEI...\n"
-           "  sondrel-cli batch-wav-to-mp3 [--format F] [--out-dir ORDNER] [--jobs N] DATEI...\n"
+           "  sondrel-cli mp3-to-wav [--cd] [--no-tags] QUELLE ZIEL\n"
+           "  sondrel-cli wav-to-mp3 [--format F] [--no-tags] QUELLE ZIEL\n"
+           "  sondrel-cli wav-to-wav [--format F] [--no-tags] QUELLE ZIEL\n"
+           "  sondrel-cli batch-mp3-to-wav [--cd] [--out-dir ORDNER] [--jobs N] [--no-tags] DATEI...\n"
+           "  sondrel-cli batch-wav-to-mp3 [--format F] [--out-dir ORDNER] [--jobs N]\n"
+           "                               [--no-tags] DATEI...\n"
            "  sondrel-cli tag show DATEI\n"
            "  sondrel-cli tag set DATEI [--title T] [--artist A] [--album B] [--year J] [--comment K]\n"
            "                            [--track N] [--genre G]\n"
@@ -40,7 +41,8 @@ std::string Usage() {
            "Zieldateien im Verzeichnis der Quelldatei. --jobs N konvertiert N Dateien\n"
            "zugleich (ohne --jobs: eine je Prozessorkern). Strg+C bricht nach dem\n"
            "laufenden Abschnitt ab; die Zieldatei enthält dann das bis dahin\n"
-           "Konvertierte.\n";
+           "Konvertierte. Die Tags der Quelle (ID3, LIST/INFO) gehen in die Zieldatei\n"
+           "über; --no-tags lässt sie weg.\n";
 }
 
 bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error) {
@@ -68,6 +70,8 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
             onlyFiles = true;
         } else if (a == "--cd" && IsMp3ToWav(o.command)) {
             o.cd = true;
+        } else if (a == "--no-tags" && o.command != "formats") {
+            o.noTags = true;
         } else if (a == "--jobs" && i + 1 < args.size()) {
             if (!IsBatch(o.command)) {
                 error = "Die Option --jobs gilt nicht für " + o.command + ".";

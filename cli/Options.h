@@ -10,6 +10,7 @@ namespace sondrel::cli {
 struct TOptions {
     std::string command;
     bool cd = false;
+    bool noTags = false;  // targets without the source's tags
     std::string format;  // an index or an exact description; empty for entry 0
     std::string outDir;
     bool outDirGiven = false;

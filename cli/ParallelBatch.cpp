@@ -120,6 +120,7 @@ void Work(Shared& shared, int mp3Index) {
     host.state = &core.State;
     core.Catalogue.Build();
     core.Mp3FormatIndex = mp3Index;
+    core.CarryTags = !shared.options.noTags;
     const TOptions& o = shared.options;
     const TBatchSettings& batch = shared.batch;
     const bool toWav = shared.toWav;

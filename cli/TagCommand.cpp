@@ -5,6 +5,7 @@
 
 #include "cli/Options.h"
 #include "tags/Id3Tag.h"
+#include "tags/TagUpdate.h"
 
 namespace sondrel::cli {
 namespace {
@@ -53,7 +54,7 @@ int RunTagCommand(const std::vector<std::string>& args) {
         *it->second = args[i + 1];
     }
     if (CommentHidesTrack(f.Comment) && !f.Track.empty()) std::cerr << kTrackWarning << '\n';
-    switch (WriteTagRecord(file, RecordFromFields(f))) {
+    switch (SaveTagFields(file, f)) {
     case TTagResult::CannotOpen: return Message(kTagCannotOpen);
     case TTagResult::NotSaved: return Message(kTagNotSaved);
     default: return 0;

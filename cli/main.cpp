@@ -113,6 +113,7 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
+    core.CarryTags = !options.noTags;
     std::signal(SIGINT, OnInterrupt);
     const bool batch = options.command.rfind("batch-", 0) == 0;
     const int jobs = options.jobs > 0 ? options.jobs : sondrel::cli::DefaultJobs();

@@ -33,8 +33,10 @@ void WriteProvisionalHeader(TByteFile& target, const std::uint8_t format16[16]) 
     target.Write(h.data(), h.size());
 }
 
-void WriteFinalHeader(TByteFile& target, const std::uint8_t format16[16]) {
-    const auto h = WaveHeader(format16, target.Size());
+void WriteFinalHeader(TByteFile& target, const std::uint8_t format16[16], std::int64_t dataEnd) {
+    const std::int64_t length = target.Size();
+    auto h = WaveHeader(format16, dataEnd < 0 ? length : dataEnd);
+    PutLe32(&h[4], Clamp32(length - 8));
     target.Seek(0);
     target.Write(h.data(), h.size());
 }

@@ -19,8 +19,10 @@ std::array<std::uint8_t, 44> WaveHeader(const std::uint8_t format16[16], std::in
 
 // At position 0 of a still empty target: the header with zero sizes.
 void WriteProvisionalHeader(TByteFile& target, const std::uint8_t format16[16]);
-// Again at position 0, now with the sizes of the target's length.
-void WriteFinalHeader(TByteFile& target, const std::uint8_t format16[16]);
+// Again at position 0, now with the sizes of the target's length. Where
+// other chunks follow the data, dataEnd is where the data ends; the RIFF
+// size still counts the whole file.
+void WriteFinalHeader(TByteFile& target, const std::uint8_t format16[16], std::int64_t dataEnd = -1);
 
 struct TWaveChunks {
     bool Found = false;

@@ -103,6 +103,13 @@ def main():
     if run(["ffmpeg", "-v", "error", "-i", path("cd.wav"), "-c:a", "libmp3lame", "-b:a", "96k", "-f", "wav",
             path("wrapped.wav")]):
         mp3s["wrapped.wav"] = open(path("wrapped.wav"), "rb").read()
+    # Tagged WAVs as tag editors write them: LIST/INFO, and an "id3 " chunk too.
+    meta = ["-metadata", "title=Grüße", "-metadata", "artist=Ärzte", "-metadata", "track=3",
+            "-metadata", "genre=Rock", "-metadata", "date=1999"]
+    if run(["ffmpeg", "-v", "error", "-i", path("mono22.wav")] + meta + [path("info.wav")]):
+        wavs["info.wav"] = open(path("info.wav"), "rb").read()
+    if run(["ffmpeg", "-v", "error", "-i", path("mono22.wav")] + meta + ["-write_id3v2", "1", path("id3chunk.wav")]):
+        wavs["id3chunk.wav"] = open(path("id3chunk.wav"), "rb").read()
     if run(["ffmpeg", "-v", "error", "-i", path("cd.wav"), "-c:a", "mp2", "-b:a", "128k", path("layer2.mp2")]):
         mp3s["layer2.mp2"] = open(path("layer2.mp2"), "rb").read()
 
@@ -123,6 +130,16 @@ def main():
             add("fuzz_mp3_decoder", name, bytes([1 + 2 * 7, 1]) + strip_id3v2(data))
         if name == "v1tag.mp3":
             add("fuzz_tag", name, data)
+        if name == "v2tag.mp3":
+            add("fuzz_id3v2", name, data)
+    for name in ("info.wav", "id3chunk.wav"):
+        if name in wavs:
+            add("fuzz_riff_info", name, wavs[name])
+            for tag, body in chunks(wavs[name]):
+                if tag == b"LIST":
+                    add("fuzz_riff_info", name + "-list", body)
+                if tag in (b"id3 ", b"ID3 "):
+                    add("fuzz_id3v2", name + "-id3", body)
     add("fuzz_wave", "truncated.wav", wavs["cd.wav"][:30])
     add("fuzz_frames", "id3-beyond-end.mp3", b"ID3\3\0\0\x7f\x7f\x7f\x7f" + b"\xff\xfb\x90\x64" * 8)
     add("fuzz_tag", "record", b"TAG" + b"Titel".ljust(30, b"\0") + b"A".ljust(30) + b"B".ljust(30) +

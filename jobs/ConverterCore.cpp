@@ -12,6 +12,7 @@
 #include "jobs/Messages.h"
 #include "jobs/Naming.h"
 #include "platform/cpu/VectorState.h"
+#include "tags/FileTags.h"
 
 namespace sondrel {
 namespace {
@@ -56,7 +57,7 @@ public:
             } catch (const EACMConvertor&) {
             }
         }
-        if (waveTarget_ && target_.IsOpen()) WriteFinalHeader(target_, format_.data());
+        if (waveTarget_ && target_.IsOpen()) FinishWaveTarget();
         target_.Close();
         source_.Close();
         core_.SetProStatus(0);
@@ -66,19 +67,34 @@ public:
     RunGuard& operator=(const RunGuard&) = delete;
 
     // The target is a WAV file of this format, its provisional header
-    // written.
-    void WaveTarget(const std::uint8_t format16[16]) {
+    // written; tags are the chunks that follow its data.
+    void WaveTarget(const std::uint8_t format16[16], std::vector<std::uint8_t> tags = {}) {
         std::memcpy(format_.data(), format16, 16);
         waveTarget_ = true;
+        tags_ = std::move(tags);
     }
 
 private:
+    // The tag chunks after the data (a pad byte first after odd data), then
+    // the header. Chunks that do not go out whole are cut off again: the
+    // audio matters, its tags do not.
+    void FinishWaveTarget() {
+        const std::int64_t dataEnd = target_.Size();
+        if (!tags_.empty()) {
+            if ((dataEnd - kWaveDataStart) & 1) tags_.insert(tags_.begin(), 0);
+            target_.Seek(dataEnd);
+            if (target_.Write(tags_.data(), tags_.size()) != tags_.size()) (void)target_.Truncate(dataEnd);
+        }
+        WriteFinalHeader(target_, format_.data(), dataEnd);
+    }
+
     TConverterCore& core_;
     std::vector<TACMConvertor*> convertors_;
     TByteFile& target_;
     TByteFile& source_;
     bool waveTarget_ = false;
     std::array<std::uint8_t, 16> format_{};
+    std::vector<std::uint8_t> tags_;
 };
 
 }  // namespace
@@ -199,7 +215,7 @@ void TConverterCore::RunChunks(Chain& ch) {
     host_.ShowError(msg::CannotWrite);
 }
 
-void TConverterCore::WriteInfoFrame(TByteFile& target) {
+void TConverterCore::WriteInfoFrame(TByteFile& target, std::int64_t at) {
     // The encoder began the target with a placeholder info frame; now that
     // the stream is complete (or cancelled), the filled-in frame goes over
     // it, so that decoders skip the encoder's delay and padding.
@@ -207,10 +223,10 @@ void TConverterCore::WriteInfoFrame(TByteFile& target) {
     DWORD size = frame.size();
     if (acmStreamMessage(wavmp3.StreamHandle(), ACMDM_MP3_INFOFRAME, reinterpret_cast<LPARAM>(frame.data()),
                          reinterpret_cast<LPARAM>(&size)) != MMSYSERR_NOERROR ||
-        size == 0 || target.Size() < static_cast<std::int64_t>(size))
+        size == 0 || target.Size() - at < static_cast<std::int64_t>(size))
         return;
     const std::int64_t end = target.Position();
-    target.Seek(0);
+    target.Seek(at);
     target.Write(frame.data(), size);
     target.Seek(end);
 }
@@ -255,6 +271,8 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     }
     DeriveFormats(analysis, source, mp3wav, Catalogue.MP3FormatTable);
     if (!CreateTarget(target, source, targetName)) return;
+    std::vector<std::uint8_t> tags;
+    if (CarryTags) tags = WaveTagTail(Mp3FileFields(source));
     // The CD-quality target's format is wavcd's stored one; when the MP3 is
     // already in it, decoding alone gives the same bytes.
     const TFormatArea& written = cdQuality ? wavcd.FormatOut : mp3wav.FormatOut;
@@ -262,7 +280,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     std::uint8_t format16[16];
     std::memcpy(format16, written.Bytes.data(), 16);
     WriteProvisionalHeader(target, format16);
-    guard.WaveTarget(format16);
+    guard.WaveTarget(format16, std::move(tags));
 
     mp3wav.SetInputBufferSize(std::max<DWORD>(1, mp3wav.FormatIn.Wfx().nBlockAlign) * 1024);
     mp3wav.SetActive(true);
@@ -286,6 +304,12 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     TWaveChunks wave;
     std::int64_t length = 0;
     if (!OpenWaveSource(source, sourceName, target, targetName, wave, length)) return;
+    // The source's tags: an ID3v2 tag in front of the stream, so that
+    // players show them at once, and an ID3v1.1 tag at its end.
+    TId3Fields tags;
+    if (CarryTags) tags = WaveFileFields(FindWaveTagChunks(source));
+    const std::vector<std::uint8_t> front = RenderId3v2(tags);
+    if (!front.empty()) target.Write(front.data(), front.size());
 
     TFormatCatalogue::CopySlot(Catalogue.MP3FormatTable, Mp3FormatIndex, wavmp3.FormatOut);
     const WAVEFORMATEX& mp3 = wavmp3.FormatOut.Wfx();
@@ -317,7 +341,11 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     wavmp3.SetActive(true);
     Chain chain(*this, source, target, first, direct ? nullptr : &wavmp3, length, length, true);
     RunChunks(chain);
-    WriteInfoFrame(target);
+    WriteInfoFrame(target, static_cast<std::int64_t>(front.size()));
+    if (!NoFields(tags)) {
+        const TTagRecord record = RecordFromFields(tags);
+        target.Write(record.data(), record.size());
+    }
     if (!direct) Finish(wavtowav);
     Finish(wavmp3);
 }
@@ -342,7 +370,7 @@ void TConverterCore::WavToWav(const std::string& sourceName, const std::string& 
     std::uint8_t format16[16];
     std::memcpy(format16, wavtowav.FormatOut.Bytes.data(), 16);
     WriteProvisionalHeader(target, format16);
-    guard.WaveTarget(format16);
+    guard.WaveTarget(format16, CarryTags ? WaveTagTail(FindWaveTagChunks(source)) : std::vector<std::uint8_t>{});
     Chain chain(*this, source, target, &wavtowav, nullptr, length, length, true);
     RunChunks(chain);
     Finish(wavtowav);

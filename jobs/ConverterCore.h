@@ -50,6 +50,10 @@ public:
     // The chosen entries of the MP3 and the PCM format list; -1 for none.
     int Mp3FormatIndex = -1;
     int WavFormatIndex = -1;
+    // The source's tags go into the target (ID3v2 and ID3v1.1 in an MP3,
+    // LIST/INFO and an "id3 " chunk in a WAV); off, targets are the bare
+    // audio.
+    bool CarryTags = true;
 
 private:
     struct Chain;
@@ -65,8 +69,9 @@ private:
     // positions the source at its audio; false after a message.
     bool OpenWaveSource(TByteFile& source, const std::string& sourceName, TByteFile& target,
                         const std::string& targetName, TWaveChunks& wave, std::int64_t& length);
-    // Writes the MP3 encoder's finished info frame over its placeholder.
-    void WriteInfoFrame(TByteFile& target);
+    // Writes the MP3 encoder's finished info frame over its placeholder,
+    // which begins at at (behind the ID3v2 tag, where there is one).
+    void WriteInfoFrame(TByteFile& target, std::int64_t at);
     // Stops early, and says so, when a write to the target comes back short.
     void RunChunks(Chain& chain);
     // Converts each listed file in turn, keeping the batch counters, until

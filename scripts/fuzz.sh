@@ -17,7 +17,7 @@ CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Re
 cmake --build "$build" -j "$(nproc)"
 
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_wave fuzz_frames fuzz_tag fuzz_mp3_decoder fuzz_wave_decoder
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_wave fuzz_frames fuzz_tag fuzz_id3v2 fuzz_riff_info fuzz_mp3_decoder fuzz_wave_decoder
                                      fuzz_pcm_converter fuzz_conversions)
 rm -rf "$build/seeds"
 /usr/bin/python3 fuzz/make_seeds.py "$build/seeds" >/dev/null

@@ -5,7 +5,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-translations-l10n qt6-qpa-plugins
   libmpg123-dev libmp3lame-dev libsoxr-dev libavcodec-dev libavformat-dev libavutil-dev
-  libgtest-dev fonts-liberation
+  libtag1-dev libgtest-dev fonts-liberation
 )
 if [ "${1:-}" = "--tests" ]; then
   # Outside references the tests and benchmarks compare against.

@@ -305,3 +305,25 @@ TEST(Cli, BatchTargetsNeverCollideWithEachOtherOrTheSources) {
 }
 
 }  // namespace
+
+namespace {
+
+// --no-tags gives the bare output of earlier versions; without it the
+// source's tags come along, on one worker and several alike.
+TEST(Cli, TagsComeAlongUnlessTurnedOff) {
+    if (!HaveTool("ffmpeg")) GTEST_SKIP() << "ffmpeg not installed";
+    TempDir dir;
+    const std::string d = dir.Path().string();
+    WriteFile(dir / "plain.wav", MakeWav(MakeMusic(44100, 2, 1.0), 44100, 2));
+    ASSERT_TRUE(Shell("ffmpeg -v error -i " + d + "/plain.wav -metadata title=Lied " + d + "/tagged.wav"));
+    ASSERT_EQ(Cli("wav-to-mp3 " + d + "/plain.wav " + d + "/plain.mp3").status, 0);
+    ASSERT_EQ(Cli("wav-to-mp3 --no-tags " + d + "/tagged.wav " + d + "/bare.mp3").status, 0);
+    EXPECT_EQ(ReadFile(dir / "bare.mp3"), ReadFile(dir / "plain.mp3"));
+    ASSERT_EQ(Cli("batch-wav-to-mp3 --jobs 2 " + d + "/tagged.wav " + d + "/plain.wav").status, 0);
+    EXPECT_EQ(ReadFile(dir / "plain.mp3"), ReadFile(dir / "bare.mp3"));
+    EXPECT_EQ(Cli("tag show " + d + "/tagged.mp3").out.substr(0, 11), "title=Lied\n");
+    ASSERT_EQ(Cli("batch-wav-to-mp3 --no-tags --jobs 1 " + d + "/tagged.wav").status, 0);
+    EXPECT_EQ(ReadFile(dir / "tagged.mp3"), ReadFile(dir / "bare.mp3"));
+}
+
+}  // namespace

@@ -194,7 +194,15 @@ std::uint32_t Le32(const std::vector<std::uint8_t>& bytes, std::size_t i) { retu
 std::string WaveHeaderProblem(const std::vector<std::uint8_t>& wav) {
     if (wav.size() < 44) return "only " + std::to_string(wav.size()) + " bytes";
     if (Le32(wav, 4) != wav.size() - 8) return "RIFF size " + std::to_string(Le32(wav, 4));
-    if (Le32(wav, 40) != wav.size() - 44) return "data size " + std::to_string(Le32(wav, 40));
+    // The data, then (where the source had tags) whole chunks to the end.
+    std::uint64_t at = 44 + std::uint64_t{Le32(wav, 40)};
+    if (at > wav.size()) return "data size " + std::to_string(Le32(wav, 40));
+    if (at < wav.size() && (at & 1)) ++at;  // the pad byte after odd data
+    while (at + 8 <= wav.size()) {
+        const std::uint32_t size = Le32(wav, static_cast<std::size_t>(at) + 4);
+        at += 8 + std::uint64_t{size} + (size & 1);
+    }
+    if (at != wav.size()) return "data size " + std::to_string(Le32(wav, 40)) + ", then chunks that do not fill the file";
     return "";
 }
 

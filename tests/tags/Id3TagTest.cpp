@@ -12,7 +12,9 @@
 
 #include "support/Audio.h"
 #include "tags/Cp1252.h"
+#include "tags/CarriedTags.h"
 #include "tags/Id3Tag.h"
+#include "tags/TagUpdate.h"
 
 using namespace sondrel;
 using namespace testing_support;
@@ -262,6 +264,73 @@ TEST(Id3Tag, AWriteThatCannotGoOutWholeIsUndone) {
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(dir / "full.mp3"), before);
+}
+
+// The tag page's save reaches an ID3v2 tag too, but only with the fields
+// the user changed (those that differ from the ID3v1.1 tag), and never
+// creates one; a save that cannot go out whole leaves the file as it was.
+TEST(Id3Tag, ASaveChangesOnlyTheChangedFieldsOfAnId3v2Tag) {
+    TempDir dir;
+    TId3Fields full;
+    full.Title = "Ein Titel, der länger ist als dreißig Zeichen";
+    full.Artist = "Alt";
+    full.Genre = "Jazz";
+    const auto front = RenderId3v2(full);
+    const auto audio = Audio(5000);
+    const TTagRecord old = RecordFromFields(full);
+    const auto file = [&](bool v2, bool v1) {
+        std::vector<std::uint8_t> b = v2 ? front : std::vector<std::uint8_t>{};
+        b.insert(b.end(), audio.begin(), audio.end());
+        if (v1) b.insert(b.end(), old.begin(), old.end());
+        return b;
+    };
+    const auto path = dir / "a.mp3";
+    TId3Fields edited = FieldsFromRecord(old);
+    edited.Artist = "Neu";
+    edited.Year = "2001";
+
+    WriteFile(path, file(true, true));
+    ASSERT_EQ(SaveTagFields(path, edited), TTagResult::Ok);
+    auto bytes = ReadFile(path);
+    const std::size_t tagSize = Id3v2Size(bytes.data(), bytes.size());
+    const TId3Fields v2 = Id3v2Fields({bytes.begin(), bytes.begin() + static_cast<long>(tagSize)});
+    EXPECT_EQ(v2.Title, full.Title);  // left as it was: whole
+    EXPECT_EQ(v2.Artist, "Neu");
+    EXPECT_EQ(v2.Year, "2001");
+    EXPECT_EQ(v2.Genre, "Jazz");
+    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin() + static_cast<long>(tagSize)));
+    const TTagRecord saved = RecordFromFields(edited);
+    EXPECT_TRUE(std::equal(saved.begin(), saved.end(), bytes.end() - 128));
+    EXPECT_EQ(bytes.size(), tagSize + audio.size() + 128);
+    EXPECT_FALSE(std::filesystem::exists(dir / ".a.mp3.sondrel-tmp"));
+
+    // Nothing changed, no ID3v2 tag, or no ID3v1 tag to tell what changed:
+    // the ID3v1.1 tag alone is written, as it always was.
+    struct Row {
+        bool v2, v1;
+        TId3Fields fields;
+    };
+    for (const Row& r : {Row{true, true, FieldsFromRecord(old)}, Row{false, true, edited}, Row{true, false, edited}}) {
+        WriteFile(path, file(r.v2, r.v1));
+        ASSERT_EQ(SaveTagFields(path, r.fields), TTagResult::Ok);
+        auto expected = file(r.v2, false);
+        const TTagRecord record = RecordFromFields(r.fields);
+        expected.insert(expected.end(), record.begin(), record.end());
+        EXPECT_EQ(ReadFile(path), expected) << r.v2 << r.v1;
+    }
+
+    // A full disk, stood in for by a file-size limit below the new file.
+    WriteFile(path, file(true, true));
+    const auto before = ReadFile(path);
+    const int status = InChild([&] {
+        signal(SIGXFSZ, SIG_IGN);
+        struct rlimit lim {3000, 3000};
+        if (setrlimit(RLIMIT_FSIZE, &lim) != 0) return 90;
+        return SaveTagFields(path, edited) == TTagResult::NotSaved ? 0 : 91;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadFile(path), before);
+    EXPECT_FALSE(std::filesystem::exists(dir / ".a.mp3.sondrel-tmp"));
 }
 
 // The system's Python, which is where Debian puts mutagen.

@@ -1,0 +1,117 @@
+#include "tags/CarriedTags.h"
+
+#include <taglib/id3v2tag.h>
+#include <taglib/infotag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
+#include <taglib/tstring.h>
+
+#include <cstring>
+
+#include "tags/Cp1252.h"
+
+namespace sondrel {
+namespace {
+
+std::string Utf8(const TagLib::String& s) { return s.to8Bit(true); }
+TagLib::String FromUtf8(const std::string& s) { return TagLib::String(s, TagLib::String::UTF8); }
+
+TId3Fields FieldsOf(const TagLib::Tag& tag) {
+    TId3Fields f;
+    f.Title = Utf8(tag.title());
+    f.Artist = Utf8(tag.artist());
+    f.Album = Utf8(tag.album());
+    f.Comment = Utf8(tag.comment());
+    f.Genre = Utf8(tag.genre());
+    if (tag.year() > 0) f.Year = std::to_string(tag.year());
+    if (tag.track() > 0) f.Track = std::to_string(tag.track());
+    return f;
+}
+
+unsigned Number(const std::string& text) {
+    long long n = 0;
+    return ReadWholeNumber(text, n) && n > 0 ? static_cast<unsigned>(n) : 0;
+}
+
+void Fill(TagLib::Tag& tag, const TId3Fields& f) {
+    tag.setTitle(FromUtf8(f.Title));
+    tag.setArtist(FromUtf8(f.Artist));
+    tag.setAlbum(FromUtf8(f.Album));
+    tag.setComment(FromUtf8(f.Comment));
+    tag.setGenre(FromUtf8(f.Genre));
+    tag.setYear(Number(f.Year));
+    tag.setTrack(Number(f.Track));
+}
+
+std::vector<std::uint8_t> Bytes(const TagLib::ByteVector& v) {
+    return std::vector<std::uint8_t>(reinterpret_cast<const std::uint8_t*>(v.data()),
+                                     reinterpret_cast<const std::uint8_t*>(v.data()) + v.size());
+}
+
+}  // namespace
+
+bool NoFields(const TId3Fields& f) {
+    return f.Title.empty() && f.Artist.empty() && f.Album.empty() && f.Year.empty() && f.Comment.empty() &&
+           f.Track.empty() && f.Genre.empty();
+}
+
+std::uint64_t Id3v2Size(const std::uint8_t* b, std::size_t available) {
+    if (available < 10 || std::memcmp(b, "ID3", 3) != 0 || b[3] < 2 || b[3] > 4) return 0;
+    std::uint64_t size = 0;
+    for (int i = 6; i < 10; ++i) {
+        if (b[i] & 0x80) return 0;  // sizes are 7 bits a byte
+        size = (size << 7) | b[i];
+    }
+    const bool footer = b[3] == 4 && (b[5] & 0x10);
+    return 10 + size + (footer ? 10 : 0);
+}
+
+TId3Fields Id3v2Fields(const std::vector<std::uint8_t>& tag) {
+    if (tag.size() > kLargestCarriedTag || Id3v2Size(tag.data(), tag.size()) == 0) return {};
+    TagLib::ByteVector bytes(reinterpret_cast<const char*>(tag.data()), static_cast<unsigned>(tag.size()));
+    TagLib::ByteVectorStream stream(bytes);
+    TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+    if (!file.isValid() || !file.hasID3v2Tag()) return {};
+    return FieldsOf(*file.ID3v2Tag());
+}
+
+TId3Fields InfoFields(const std::vector<std::uint8_t>& body) {
+    if (body.size() < 4 || body.size() > kLargestCarriedTag || std::memcmp(body.data(), "INFO", 4) != 0) return {};
+    const TagLib::RIFF::Info::Tag tag(
+        TagLib::ByteVector(reinterpret_cast<const char*>(body.data()), static_cast<unsigned>(body.size())));
+    TId3Fields f = FieldsOf(tag);
+    // Track numbers live under either name, depending on the writer.
+    if (f.Track.empty()) {
+        for (const char* id : {"ITRK", "IPRT"}) {
+            const unsigned n = Number(Utf8(tag.fieldText(id)));
+            if (n > 0) {
+                f.Track = std::to_string(n);
+                break;
+            }
+        }
+    }
+    return f;
+}
+
+TId3Fields Id3v1Fields(const TId3Fields& f) { return FieldsFromRecord(RecordFromFields(f)); }
+
+std::vector<std::uint8_t> RenderId3v2(const TId3Fields& f, int version) {
+    if (NoFields(f)) return {};
+    TagLib::ID3v2::Tag tag;
+    Fill(tag, f);
+    return Bytes(tag.render(version == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3));
+}
+
+std::vector<std::uint8_t> RenderInfo(const TId3Fields& f) {
+    if (NoFields(f)) return {};
+    TagLib::RIFF::Info::Tag tag;
+    Fill(tag, f);
+    if (!f.Track.empty()) {
+        // Both names of the track field: readers differ in which they read.
+        tag.setFieldText("ITRK", FromUtf8(f.Track));
+        tag.setFieldText("IPRT", FromUtf8(f.Track));
+    }
+    return Bytes(tag.render());
+}
+
+}  // namespace sondrel

@@ -1,0 +1,128 @@
+#include "tags/FileTags.h"
+
+#include <cstring>
+
+#include "codec/LittleEndian.h"
+#include "tags/Genres.h"
+
+namespace sondrel {
+namespace {
+
+// Reads n bytes at offset, or nothing.
+std::vector<std::uint8_t> ReadAt(TByteFile& f, std::int64_t offset, std::uint64_t n) {
+    if (offset < 0 || n == 0 || n > kLargestCarriedTag || static_cast<std::int64_t>(n) > f.Size() - offset) return {};
+    std::vector<std::uint8_t> bytes(n);
+    f.Seek(offset);
+    if (f.Read(bytes.data(), n) != n) return {};
+    return bytes;
+}
+
+void AppendChunk(std::vector<std::uint8_t>& out, const char id[4], const std::vector<std::uint8_t>& body) {
+    if (body.empty()) return;
+    std::uint8_t head[8];
+    std::memcpy(head, id, 4);
+    PutLe32(head + 4, static_cast<std::uint32_t>(body.size()));
+    out.insert(out.end(), head, head + 8);
+    out.insert(out.end(), body.begin(), body.end());
+    if (body.size() & 1) out.push_back(0);
+}
+
+// "INFO" and sub-chunks that each end inside the body.
+bool InfoIsSound(const std::vector<std::uint8_t>& body) {
+    std::size_t at = 4;
+    while (at + 8 <= body.size()) {
+        const std::uint64_t size = GetLe32(body.data() + at + 4);
+        if (at + 8 + size > body.size()) return false;
+        at += 8 + size + (size & 1);
+    }
+    return at >= body.size();
+}
+
+bool IsRiffWave(TByteFile& f) {
+    std::uint8_t head[12];
+    f.Seek(0);
+    return f.Read(head, 12) == 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
+}
+
+}  // namespace
+
+TWaveTagChunks FindWaveTagChunks(TByteFile& f) {
+    TWaveTagChunks found;
+    const std::int64_t keep = f.Position();
+    if (!IsRiffWave(f)) {
+        f.Seek(keep);
+        return found;
+    }
+    const std::int64_t end = f.Size();
+    std::int64_t at = 12;
+    // Real files have a handful of chunks; a damaged one may claim millions.
+    for (int n = 0; n < 4096 && at + 8 <= end; ++n) {
+        std::uint8_t head[12];
+        f.Seek(at);
+        const std::size_t got = f.Read(head, 12);
+        if (got < 8) break;
+        const std::uint32_t size = GetLe32(head + 4);
+        if (std::memcmp(head, "id3 ", 4) == 0 || std::memcmp(head, "ID3 ", 4) == 0) {
+            if (found.Id3.empty()) found.Id3 = ReadAt(f, at + 8, size);
+            const std::uint64_t tag = Id3v2Size(found.Id3.data(), found.Id3.size());
+            if (tag == 0 || tag > found.Id3.size()) found.Id3.clear();
+        } else if (std::memcmp(head, "LIST", 4) == 0 && got == 12 && std::memcmp(head + 8, "INFO", 4) == 0) {
+            if (found.Info.empty()) found.Info = ReadAt(f, at + 8, size);
+        }
+        at += 8 + static_cast<std::int64_t>(size) + (size & 1);
+    }
+    f.Seek(keep);
+    // A damaged INFO list keeps what can still be read of it.
+    if (!found.Info.empty() && !InfoIsSound(found.Info)) found.Info = RenderInfo(InfoFields(found.Info));
+    return found;
+}
+
+TId3Fields WaveFileFields(const TWaveTagChunks& chunks) {
+    TId3Fields f = Id3v2Fields(chunks.Id3);
+    return NoFields(f) ? InfoFields(chunks.Info) : f;
+}
+
+TId3Fields Mp3FileFields(TByteFile& source) {
+    const std::int64_t keep = source.Position();
+    if (IsRiffWave(source)) {
+        const TId3Fields f = WaveFileFields(FindWaveTagChunks(source));
+        source.Seek(keep);
+        return f;
+    }
+    TId3Fields fields;
+    // Leading zero bytes, then the tag, as the frame search skips them.
+    std::vector<std::uint8_t> start(64 * 1024);
+    source.Seek(0);
+    start.resize(source.Read(start.data(), start.size()));
+    std::size_t zeros = 0;
+    while (zeros < start.size() && start[zeros] == 0) ++zeros;
+    const std::uint64_t size = zeros < start.size() ? Id3v2Size(start.data() + zeros, start.size() - zeros) : 0;
+    if (size > 0) fields = Id3v2Fields(ReadAt(source, static_cast<std::int64_t>(zeros), size));
+    if (NoFields(fields)) {
+        TTagRecord record{};
+        const std::int64_t length = source.Size();
+        source.Seek(length - 128);
+        if (length >= 128 && source.Read(record.data(), 128) == 128 && std::memcmp(record.data(), "TAG", 3) == 0)
+            fields = FieldsFromRecord(record);
+        // A genre byte outside the list is "no genre", not a name.
+        if (record[127] >= kGenreCount) fields.Genre.clear();
+    }
+    source.Seek(keep);
+    return fields;
+}
+
+std::vector<std::uint8_t> WaveTagTail(const TId3Fields& fields) {
+    std::vector<std::uint8_t> out;
+    AppendChunk(out, "LIST", RenderInfo(fields));
+    AppendChunk(out, "id3 ", RenderId3v2(fields, 3));
+    return out;
+}
+
+std::vector<std::uint8_t> WaveTagTail(const TWaveTagChunks& chunks) {
+    std::vector<std::uint8_t> out;
+    AppendChunk(out, "LIST", chunks.Info);
+    AppendChunk(out, "id3 ", chunks.Id3);
+    return out;
+}
+
+}  // namespace sondrel
