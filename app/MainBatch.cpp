@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 
 #include "app/MainUnit.h"
 #include "jobs/Naming.h"
@@ -53,17 +54,26 @@ void TMainForm::input2edAfterDialog(const QString& name, bool) {
 
 void TMainForm::OpenFiles(const QStringList& files) {
     // As a file manager's "Open with" passes them: files that exist, MP3
-    // and WAV by their ending, anything else passed over.
-    QStringList mp3, wav, accepted;
+    // and WAV by their ending.
+    QStringList mp3, wav, accepted, refused;
     for (const QString& file : files) {
         const QFileInfo info(file);
-        if (!info.isFile()) continue;
         const QString name = QDir::toNativeSeparators(info.absoluteFilePath());
         const QString suffix = info.suffix().toLower();
-        if (suffix == QLatin1String("mp3")) mp3 << name;
-        else if (suffix == QLatin1String("wav")) wav << name;
-        else continue;
+        if (info.isFile() && suffix == QLatin1String("mp3")) mp3 << name;
+        else if (info.isFile() && suffix == QLatin1String("wav")) wav << name;
+        else {
+            refused << QDir::toNativeSeparators(file);
+            continue;
+        }
         accepted << name;
+    }
+    // The others go in; what was left out is said once, by name.
+    if (!refused.isEmpty()) {
+        QMessageBox box(QMessageBox::Warning, windowTitle(),
+                        QStringLiteral("Folgende Dateien wurden nicht übernommen: ") + refused.join(QStringLiteral(", ")),
+                        QMessageBox::Ok, this);
+        box.exec();
     }
     if (accepted.isEmpty()) return;
     const bool firstIsMp3 = mp3.contains(accepted.first());

@@ -170,6 +170,8 @@ void TMainForm::RestoreStore() {
             const int v = parts[i].trimmed().toInt(&ok);
             if (ok) edge[i] = v;
         }
+        // The window's size is fixed; of a stored rectangle only its place
+        // takes effect.
         if (edge[2] > edge[0] && edge[3] > edge[1]) setGeometry(edge[0], edge[1], edge[2] - edge[0], edge[3] - edge[1]);
     }
     switch (store->value("ShowCmd", "0").toString().toInt()) {

@@ -42,10 +42,15 @@ void TProgressPanel::paintEvent(QPaintEvent* event) {
 TMainForm::TMainForm(const QString& programFolder, QWidget* parent)
     : QMainWindow(parent), ProgramFolder(programFolder), ui(new Ui::TMainForm), core_(*this) {
     ui->setupUi(this);
+    // The pages are laid out to the pixel: the window has one size, and the
+    // window manager offers no resizing (openbox then also leaves off the
+    // handle it would draw beneath the status bar).
+    setFixedSize(size());
     setWindowIcon(art::ProgramIcon());
     BuildDecoration();
     MakeImageButtons();
     BuildStatusBar();
+    NameControls();
     FormCreate();
     ConnectHandlers();
     statusForm_ = new TStatusForm(*this, this);
@@ -179,6 +184,35 @@ void TMainForm::MakeImageButtons() {
         GoButtons[i] = new TImageButton(GoPictures()[i].first, GoPictures()[i].second, this);
     AboutButton = new TImageButton(ui->ueberbtn, ui->ueberBtn2, this);
     ExitButton = new TImageButton(ui->EndeBtn, ui->EndeBtnDown, this);
+}
+
+void TMainForm::NameControls() {
+    // What a screen reader says for each control: the caption its picture
+    // shows, or the label beside it (which also becomes its buddy, so that
+    // the label's mnemonic reaches it).
+    for (const auto& [picture, pressed] : GoPictures()) picture->setAccessibleName(QStringLiteral("Go!"));
+    ui->ueberbtn->setAccessibleName(QStringLiteral("Info"));
+    ui->EndeBtn->setAccessibleName(QStringLiteral("Ende"));
+    const std::pair<QLabel*, QWidget*> labelled[] = {
+        {ui->Label1, ui->InputFileEd},   {ui->Label2, ui->OutputFileEd},     {ui->DirLabel1, ui->OutDirectoryEd},
+        {ui->Label3, ui->input2ed},      {ui->Label4, ui->output2ed},        {ui->Label5, ui->mp3format},
+        {ui->DirLabel2, ui->OutDirectory2Ed}, {ui->Label9, ui->mp3format2}, {ui->Label6, ui->input3ed},
+        {ui->Label7, ui->output3ed},     {ui->Label8, ui->WAVFormats},       {ui->TagLabel1, ui->edTitle},
+        {ui->TagLabel2, ui->edArtist},   {ui->TagLabel3, ui->edAlbum},       {ui->TagLabel4, ui->edYear},
+        {ui->TagLabel5, ui->edGenre},    {ui->TagLabel6, ui->edComment},     {ui->TagLabel7, ui->edLiedNr}};
+    for (const auto& [label, control] : labelled) {
+        QString name = label->text();
+        name.remove(QLatin1Char('&'));
+        if (name.endsWith(QLatin1Char(':'))) name.chop(1);
+        label->setBuddy(control);
+        control->setAccessibleName(name);
+        if (auto* field = qobject_cast<TFileEdit*>(control)) field->lineEdit()->setAccessibleName(name);
+    }
+    for (QListWidget* list : {ui->FileList, ui->FileList2}) list->setAccessibleName(QStringLiteral("Dateiliste"));
+    for (TFileEdit* field : findChildren<TFileEdit*>())
+        field->browseButton()->setAccessibleName(QStringLiteral("Durchsuchen"));
+    ProgressPanel->setAccessibleName(QStringLiteral("Fortschritt"));
+    StatusText->setAccessibleName(QStringLiteral("Status"));
 }
 
 void TMainForm::BuildStatusBar() {

@@ -134,6 +134,7 @@ private:
     std::array<std::pair<TImagePicture*, QLabel*>, 5> GoPictures() const;
     void MakeImageButtons();
     void BuildStatusBar();
+    void NameControls();
     void ConnectHandlers();
     void FillFormatLists();
     void FillGenreList();

@@ -32,6 +32,8 @@ TStatusForm::TStatusForm(TJobOwner& owner, QWidget* parent) : QDialog(parent), o
     ProgressBar2 = new QProgressBar(this);
     ProgressBar2->setObjectName("ProgressBar2");
     ProgressBar2->setGeometry(96, 64, 265, 17);
+    ProgressBar1->setAccessibleName(label1->text().chopped(1));
+    ProgressBar2->setAccessibleName(label2->text().chopped(1));
     for (QProgressBar* bar : {ProgressBar1, ProgressBar2}) {
         bar->setRange(0, 100);
         bar->setValue(0);

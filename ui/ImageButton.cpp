@@ -1,5 +1,6 @@
 #include "ui/ImageButton.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -8,6 +9,9 @@ namespace sondrel {
 TImagePicture::TImagePicture(QWidget* parent) : QWidget(parent) {
     setCursor(Qt::PointingHandCursor);
     setAttribute(Qt::WA_NoSystemBackground);
+    // Reached by Tab, not by a mouse press: the mouse behaves as it always
+    // did.
+    setFocusPolicy(Qt::TabFocus);
 }
 
 void TImagePicture::setPicture(const QPixmap& picture) {
@@ -25,6 +29,52 @@ void TImagePicture::paintEvent(QPaintEvent*) {
     if (!shown_ || picture_.isNull()) return;
     QPainter p(this);
     p.drawPixmap(rect(), picture_);
+    if (!hasFocus()) return;
+    // The focus frame: a dotted line inside the button's rounded face, in
+    // the light colour of its lettering.
+    QPen pen(QColor(255, 240, 220));
+    pen.setStyle(Qt::DotLine);
+    p.setPen(pen);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.drawRoundedRect(QRectF(rect()).adjusted(4.5, 4.5, -5.5, -6.5), 3, 3);
+}
+
+void TImagePicture::keyPressEvent(QKeyEvent* event) {
+    const QPoint centre = rect().center();
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
+        spaceDown_ = true;
+        emit mouseDown(Qt::LeftButton, centre);
+    } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !spaceDown_) {
+        if (event->isAutoRepeat()) return;
+        emit mouseDown(Qt::LeftButton, centre);
+        emit clicked();
+        emit mouseUp(Qt::LeftButton, centre);
+    } else if (event->key() != Qt::Key_Space) {
+        QWidget::keyPressEvent(event);
+    }
+}
+
+void TImagePicture::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Space || event->isAutoRepeat()) return QWidget::keyReleaseEvent(event);
+    if (!spaceDown_) return;
+    spaceDown_ = false;
+    emit clicked();
+    emit mouseUp(Qt::LeftButton, rect().center());
+}
+
+void TImagePicture::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TImagePicture::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    // Tabbing away with Space held lets the button go, as a drag off does.
+    if (spaceDown_) {
+        spaceDown_ = false;
+        emit mouseUp(Qt::LeftButton, QPoint(-1, -1));
+    }
+    update();
 }
 
 void TImagePicture::mousePressEvent(QMouseEvent* event) {

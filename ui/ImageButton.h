@@ -30,6 +30,12 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // Space presses the button while held and clicks on release, Return
+    // and Enter click at once: the same signals a mouse click sends.
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -39,6 +45,7 @@ private:
     QPixmap picture_;
     bool shown_ = true;
     bool leftDown_ = false;
+    bool spaceDown_ = false;
 };
 
 // The behaviour of one pair: press, drag off and back, release, click.

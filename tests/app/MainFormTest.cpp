@@ -1,6 +1,8 @@
 // The main window as a user meets it: Go buttons and the progress window,
 // image buttons, batch lists, format lists and what is remembered.
+#include <QAccessible>
 #include <QApplication>
+#include <QTabBar>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -451,7 +453,8 @@ private slots:
         }
         Fresh();
         form_->show();
-        QCOMPARE(form_->geometry(), QRect(10, 20, 700, 500));
+        // The window has one size: the position is taken, the size not.
+        QCOMPARE(form_->geometry(), QRect(10, 20, 675, 470));
     }
 
     void batchListsAddDeleteAndEscape() {
@@ -548,11 +551,14 @@ private slots:
 
     // What "Open with" passes: one MP3 or WAV into its page's source field
     // (target named as after the dialog), several into their batch lists;
-    // the first file's page is shown; other files and folders are passed over.
+    // the first file's page is shown; other files, folders and missing
+    // files are named in one message.
     void filesFromTheCommandLine() {
         for (const char* name : {"o1.mp3", "o2.MP3", "o3.wav", "notes.txt"})
             testing_support::WriteFile(P(name).toStdString(), {1, 2, 3});
+        BoxAnswerer answerer;
         form_->OpenFiles({P("o3.wav")});
+        QVERIFY(answerer.texts.isEmpty());
         QCOMPARE(ui_->PageControl1->currentWidget(), ui_->TabSheet2);
         QCOMPARE(ui_->input2ed->fileName(), QDir::toNativeSeparators(P("o3.wav")));
         QCOMPARE(ui_->output2ed->fileName(), QDir::toNativeSeparators(P("o3.mp3")));
@@ -566,6 +572,8 @@ private slots:
 
         Fresh();
         form_->OpenFiles({P("o3.wav"), P("o1.mp3"), folder_, P("missing.mp3"), P("o2.MP3")});
+        QCOMPARE(answerer.texts.last(), "Folgende Dateien wurden nicht übernommen: " + QDir::toNativeSeparators(folder_) +
+                                            ", " + QDir::toNativeSeparators(P("missing.mp3")));
         QCOMPARE(ui_->PageControl1->currentWidget(), ui_->TabSheet2);
         QCOMPARE(ui_->PageControl3->currentWidget(), ui_->BatchSheet2);
         QCOMPARE(ui_->FileList->count(), 2);
@@ -575,6 +583,7 @@ private slots:
 
         Fresh();
         form_->OpenFiles({P("notes.txt")});
+        QCOMPARE(answerer.texts.size(), 3);  // one message per start
         QCOMPARE(ui_->PageControl1->currentIndex(), 0);
         QCOMPARE(ui_->FileList->count(), 0);
     }
@@ -715,6 +724,69 @@ private slots:
         QVERIFY(host.calls > 100);
         QCOMPARE(host.dirtyInConversion, 0);
         qInfo("%d of %d returns from the window left the upper vector state in use", host.dirtyOnReturn, host.calls);
+    }
+
+    // The Go buttons, Info and Ende by keyboard: Tab reaches them after the
+    // last control of their page, Space and Return press them as a click
+    // does (same handler: one message for empty names per press), and
+    // every control that takes focus has a name a screen reader can say.
+    void theImageButtonsByKeyboard() {
+        form_->show();
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        struct Row {
+            int page;
+            QTabWidget* inner;
+            int innerPage;
+            QWidget* before;
+            QWidget* go;
+        } rows[] = {{0, ui_->PageControl2, 0, ui_->cdqualcheck, ui_->GoBtn1},
+                    {0, ui_->PageControl2, 1, ui_->cdqual2check, ui_->Gobtn2},
+                    {1, ui_->PageControl3, 0, ui_->mp3format, ui_->GoBtn3},
+                    {1, ui_->PageControl3, 1, ui_->mp3format2, ui_->GoBtn4},
+                    {2, ui_->PageControl4, 0, ui_->WAVFormats, ui_->GoBtn5}};
+        for (const Row& r : rows) {
+            form_->activateWindow();  // back from the last message box
+            QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+            ui_->PageControl1->setCurrentIndex(r.page);
+            r.inner->setCurrentIndex(r.innerPage);
+            r.before->setFocus();
+            QTest::keyClick(r.before, Qt::Key_Tab);
+            QCOMPARE(QApplication::focusWidget(), r.go);
+            BoxAnswerer answerer;
+            QTest::keyClick(r.go, Qt::Key_Space);
+            QCOMPARE(answerer.texts.size(), 1);
+            QTest::keyClick(r.go, Qt::Key_Return);
+            QCOMPARE(answerer.texts.size(), 2);
+            QVERIFY(!form_->GoButtons[0]->Pressed());
+        }
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        ui_->GoBtn5->setFocus();
+        QTest::keyClick(ui_->GoBtn5, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), ui_->wwwBtn);
+        QTest::keyClick(ui_->wwwBtn, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), ui_->ueberbtn);
+        QTest::keyClick(ui_->ueberbtn, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), ui_->EndeBtn);
+        {
+            BoxAnswerer cancel(QMessageBox::Cancel);
+            QTest::keyClick(ui_->EndeBtn, Qt::Key_Space);
+            QCOMPARE(cancel.titles, QStringList{"Programm beenden"});
+        }
+        QVERIFY(form_->isVisible());
+
+        QStringList unnamed;
+        for (QWidget* w : form_->findChildren<QWidget*>()) {
+            // Popups (a list's drop-down) and tab bars are named by what
+            // they show.
+            if (w->focusPolicy() == Qt::NoFocus || w->focusProxy() || w->window() != form_.get() ||
+                qobject_cast<QTabBar*>(w))
+                continue;
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            if (!a || a->text(QAccessible::Name).isEmpty()) unnamed << w->objectName() + ":" + w->metaObject()->className();
+        }
+        QCOMPARE(unnamed, QStringList{});
     }
 
     void targetNameAfterTheSourceDialog() {

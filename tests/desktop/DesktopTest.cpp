@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -133,6 +134,59 @@ private slots:
             QCOMPARE(decorations & 0x61u, 0u);
             dialog->hide();
         }
+    }
+
+    // The window has one size, so the window manager offers no resizing
+    // and draws no handle under the status bar, whose panels show whole.
+    void theStatusBarShowsWhole() {
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QTest::qWait(200);
+        const QString actions = Property(form.winId(), "_NET_WM_ALLOWED_ACTIONS");
+        QVERIFY2(!actions.contains("_NET_WM_ACTION_RESIZE"), qPrintable(actions));
+        QStatusBar* bar = form.Form()->StatusBar1;
+        QCOMPARE(bar->mapTo(&form, QPoint(0, bar->height())).y(), form.height());
+        for (QWidget* panel : {static_cast<QWidget*>(form.StatusText), static_cast<QWidget*>(form.ProgressPanel)})
+            QVERIFY2(bar->rect().contains(panel->geometry()), qPrintable(panel->objectName()));
+    }
+
+    // Tab to the Go button and Space, as a keyboard user does on a real
+    // display: the job runs once.
+    void aJobByKeyboard() {
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Ui::TMainForm* ui = form.Form();
+        testing_support::WriteFile(P("k.wav").toStdString(),
+                                   testing_support::MakeWav(testing_support::MakeMusic(22050, 2, 1.0), 22050, 2));
+        QFile::remove(P("k8.wav"));
+        ui->PageControl1->setCurrentIndex(2);
+        ui->input3ed->setFileName(P("k.wav"));
+        ui->output3ed->setFileName(P("k8.wav"));
+        ui->WAVFormats->setCurrentIndex(ui->WAVFormats->findText("8.000 Hz, 8 Bit, Mono"));
+        int runs = 0;
+        struct Counter : QObject {
+            int& runs;
+            explicit Counter(int& r) : runs(r) {}
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::Show) ++runs;
+                return false;
+            }
+        } counter(runs);
+        form.StatusForm()->installEventFilter(&counter);
+        const QString id = QString::number(form.winId());
+        Xdotool({"windowactivate", "--sync", id});
+        QTRY_VERIFY(form.isActiveWindow());
+        ui->WAVFormats->setFocus();
+        Xdotool({"key", "--window", id, "Tab"});
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ui->GoBtn5));
+        Xdotool({"key", "--window", id, "space"});
+        QTRY_VERIFY(QFileInfo::exists(P("k8.wav")));
+        QTRY_VERIFY(!form.StatusForm()->isVisible());
+        QTest::qWait(300);
+        QCOMPARE(runs, 1);
+        QCOMPARE(QFileInfo(P("k8.wav")).size(), qint64(44 + 8000));
     }
 
     // The window manager minimises and restores the progress window while
