@@ -1,9 +1,16 @@
 #include "cli/TagCommand.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
 #include <iostream>
 #include <map>
 
 #include "cli/Options.h"
+#include "codec/FrameAnalysis.h"
+#include "jobs/Messages.h"
+#include "tags/Cp1252.h"
+#include "tags/Genres.h"
 #include "tags/Id3Tag.h"
 #include "tags/TagUpdate.h"
 
@@ -13,6 +20,54 @@ namespace {
 int Message(const std::string& text) {
     std::cerr << text << '\n';
     return 1;
+}
+
+int Refuse(const std::string& option, const std::string& wanted) {
+    std::cerr << option << ": nicht speicherbar, erwartet wird " << wanted << ".\n";
+    return 2;
+}
+
+struct TextField {
+    std::string option;
+    std::string* value;
+    std::size_t length;  // characters the ID3v1.1 tag holds
+};
+
+bool Cp1252CanHold(const std::string& text) {
+    const std::string stored = Utf8ToCp1252(text, text.size());
+    return Cp1252ToUtf8(reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()) == text;
+}
+
+// A genre number 0 to 255 stays; a name from the list, in any letter case,
+// becomes the list's own spelling. False for anything else.
+bool CanonicalGenre(std::string& genre) {
+    long long n = 0;
+    if (ReadWholeNumber(genre, n)) return n >= 0 && n <= 255;
+    const auto lower = [](std::string s) {
+        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    for (const char* name : kGenres)
+        if (lower(name) == lower(genre)) {
+            genre = name;
+            return true;
+        }
+    return false;
+}
+
+// An MP3 file to tag: no RIFF WAVE file, and an MPEG audio frame in it.
+TTagResult IsMp3Audio(const std::string& file) {
+    TByteFile f;
+    if (!f.OpenRead(file)) return TTagResult::CannotOpen;
+    std::uint8_t head[12] = {};
+    if (f.Read(head, 12) == 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0)
+        return TTagResult::NoTag;
+    f.Seek(0);
+    try {
+        return LocateAudio(f).Found ? TTagResult::Ok : TTagResult::NoTag;
+    } catch (const EInOutError&) {
+        return TTagResult::NoTag;
+    }
 }
 
 }  // namespace
@@ -41,10 +96,11 @@ int RunTagCommand(const std::vector<std::string>& args) {
 
     TId3Fields f;
     if (read == TTagResult::Ok) f = FieldsFromRecord(record);
-    std::map<std::string, std::string*> options = {{"--title", &f.Title},   {"--artist", &f.Artist},
-                                                   {"--album", &f.Album},   {"--year", &f.Year},
-                                                   {"--comment", &f.Comment}, {"--track", &f.Track},
-                                                   {"--genre", &f.Genre}};
+    const std::vector<TextField> texts = {{"--title", &f.Title, 30}, {"--artist", &f.Artist, 30},
+                                          {"--album", &f.Album, 30}, {"--comment", &f.Comment, 30}};
+    std::map<std::string, std::string*> options = {{"--year", &f.Year}, {"--track", &f.Track}, {"--genre", &f.Genre}};
+    for (const TextField& t : texts) options[t.option] = t.value;
+    std::vector<std::string> given;
     for (std::size_t i = 3; i < args.size(); i += 2) {
         const auto it = options.find(args[i]);
         if (it == options.end() || i + 1 >= args.size()) {
@@ -52,12 +108,41 @@ int RunTagCommand(const std::vector<std::string>& args) {
             return 2;
         }
         *it->second = args[i + 1];
+        given.push_back(args[i]);
     }
-    if (CommentHidesTrack(f.Comment) && !f.Track.empty()) std::cerr << kTrackWarning << '\n';
+    const auto isGiven = [&](const std::string& o) { return std::find(given.begin(), given.end(), o) != given.end(); };
+    // What cannot be stored as given is refused before anything is written.
+    if (isGiven("--year") && Utf8Length(f.Year) > 4) return Refuse("--year", "höchstens vier Zeichen");
+    long long number = 0;
+    if (isGiven("--track") && !f.Track.empty() && !(ReadWholeNumber(f.Track, number) && number >= 1 && number <= 255))
+        return Refuse("--track", "eine Zahl von 1 bis 255");
+    if (isGiven("--genre") && !f.Genre.empty() && !CanonicalGenre(f.Genre))
+        return Refuse("--genre", "eine Zahl von 0 bis 255 oder ein Name aus der Genre-Liste");
+    const TTagResult audio = IsMp3Audio(file);
+    if (audio == TTagResult::CannotOpen) return Message(kTagCannotOpen);
+    if (audio != TTagResult::Ok) return Message(msg::NoValidMp3);
+
+    // What the tag page would cut or replace is stored so, and said.
+    bool warned = false;
+    for (const TextField& t : texts) {
+        if (!isGiven(t.option)) continue;
+        if (Utf8Length(*t.value) > t.length) {
+            std::cerr << t.option << ": länger als " << t.length << " Zeichen, gekürzt gespeichert\n";
+            warned = true;
+        }
+        if (!Cp1252CanHold(*t.value)) {
+            std::cerr << t.option << ": Zeichen, die das ID3v1.1-Tag nicht kennt, als \"?\" gespeichert\n";
+            warned = true;
+        }
+    }
+    if (CommentHidesTrack(f.Comment) && !f.Track.empty()) {
+        std::cerr << kTrackWarning << '\n';
+        warned = true;
+    }
     switch (SaveTagFields(file, f)) {
     case TTagResult::CannotOpen: return Message(kTagCannotOpen);
     case TTagResult::NotSaved: return Message(kTagNotSaved);
-    default: return 0;
+    default: return warned ? 1 : 0;
     }
 }
 

@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "codec/LittleEndian.h"
@@ -107,14 +108,16 @@ TEST(Cli, ConversionsAndTheirMessages) {
 TEST(Cli, TagShowAndSet) {
     TempDir dir;
     const std::string f = (dir / "t.mp3").string();
-    WriteFile(dir / "t.mp3", std::vector<std::uint8_t>(3000, 0x55));
+    WriteFile(dir / "t.wav", MakeWav(MakeMusic(22050, 1, 0.5), 22050, 1));
+    ASSERT_EQ(Cli("wav-to-mp3 " + (dir / "t.wav").string() + " " + f).status, 0);
+    const auto size = std::filesystem::file_size(dir / "t.mp3");
     const Outcome none = Cli("tag show " + f);
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "Die Datei enthält keine ID3-Tag Informationen!\n");
     EXPECT_EQ(Cli("tag set " + f + " --title 'Schöne Grüße' --genre Rock --track 3 --year 2026").status, 0);
-    EXPECT_EQ(std::filesystem::file_size(dir / "t.mp3"), 3128u);
+    EXPECT_EQ(std::filesystem::file_size(dir / "t.mp3"), size + 128);
     EXPECT_EQ(Cli("tag set " + f + " --artist Band").status, 0);  // keeps the rest, replaces in place
-    EXPECT_EQ(std::filesystem::file_size(dir / "t.mp3"), 3128u);
+    EXPECT_EQ(std::filesystem::file_size(dir / "t.mp3"), size + 128);
     const Outcome shown = Cli("tag show " + f);
     EXPECT_EQ(shown.status, 0);
     EXPECT_EQ(shown.out, "title=Schöne Grüße\nartist=Band\nalbum=\nyear=2026\ncomment=\ntrack=3\ngenre=Rock\n");
@@ -122,6 +125,51 @@ TEST(Cli, TagShowAndSet) {
     EXPECT_FALSE(std::filesystem::exists(dir / "none.mp3"));
     EXPECT_EQ(Cli("tag set " + f + " --colour blau").status, 2);
     EXPECT_EQ(Cli("tag").status, 2);
+
+    // What cannot be stored as given is refused (2) and nothing written;
+    // what the tag page would cut or replace is stored so and said (1).
+    const auto before = ReadFile(dir / "t.mp3");
+    struct Row {
+        const char* options;
+        int status;
+        const char* said;  // the start of the first line
+        const char* shown;  // the field as tag show then gives it; empty: unchanged file
+    } rows[] = {
+        {"--year 12345", 2, "--year:", ""},
+        {"--track 300", 2, "--track:", ""},
+        {"--track 0", 2, "--track:", ""},
+        {"--track drei", 2, "--track:", ""},
+        {"--genre Schlager", 2, "--genre:", ""},
+        {"--genre 256", 2, "--genre:", ""},
+        {"--genre rock --artist ''", 0, "", "genre=Rock"},
+        {"--genre 'CLASSIC ROCK'", 0, "", "genre=Classic Rock"},
+        {"--genre 200", 0, "", "genre=200"},
+        {"--artist 'Ein Künstlername mit über dreißig Zeichen'", 1, "--artist:", "artist=Ein Künstlername mit über drei"},
+        {"--album 'Ελληνικά'", 1, "--album:", "album=????????"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.options);
+        WriteFile(dir / "t.mp3", before);
+        const Outcome o = Cli("tag set " + f + " " + r.options);
+        EXPECT_EQ(o.status, r.status);
+        EXPECT_EQ(o.out.substr(0, std::strlen(r.said)), r.said);
+        if (!*r.shown) {
+            EXPECT_EQ(ReadFile(dir / "t.mp3"), before);
+            continue;
+        }
+        const std::string shown = Cli("tag show " + f).out;
+        EXPECT_NE(shown.find(std::string(r.shown) + "\n"), std::string::npos) << shown;
+        EXPECT_NE(shown.find("title=Schöne Grüße\n"), std::string::npos) << shown;  // neighbours kept
+    }
+    // No MP3 to tag: a WAV file and bytes without a frame stay as they were.
+    WriteFile(dir / "x.mp3", std::vector<std::uint8_t>(3000, 0x55));
+    for (const char* name : {"t.wav", "x.mp3"}) {
+        const auto bytes = ReadFile(dir / name);
+        const Outcome o = Cli("tag set " + (dir / name).string() + " --title x");
+        EXPECT_EQ(o.out, "Keine gültige MP3-Datei!!!!\n") << name;
+        EXPECT_EQ(o.status, 1);
+        EXPECT_EQ(ReadFile(dir / name), bytes) << name;
+    }
 }
 
 TEST(Cli, CtrlCStopsWithACompleteTarget) {
