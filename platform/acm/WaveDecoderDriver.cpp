@@ -80,8 +80,13 @@ std::int64_t SampleAt(const AvLibrary& av, const AVFrame* fr, int channels, int 
 }
 
 void PutSample(std::int64_t v, int bits, std::uint8_t*& out) {
+    // To the nearest step, ties to the even one, as the PCM converter
+    // rounds: adding a half and flooring would push every tie upwards.
     const int shift = 32 - bits;
-    std::int64_t q = (v + (std::int64_t{1} << (shift - 1))) >> shift;
+    const std::int64_t half = std::int64_t{1} << (shift - 1);
+    std::int64_t q = v >> shift;
+    const std::int64_t rest = v - (q << shift);
+    if (rest > half || (rest == half && (q & 1))) ++q;
     const std::int64_t hi = (std::int64_t{1} << (bits - 1)) - 1;
     q = std::clamp(q, -hi - 1, hi);
     if (bits == 8) {

@@ -2,6 +2,7 @@
 // decoder against sox's own decoding of the files sox makes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -71,6 +72,57 @@ TEST(PcmConverter, SampleSizeAndChannels) {
     const auto wide = Convert(bytes, 11025, 1, 8, 11025, 2, 24, 1000);
     ASSERT_EQ(wide.size(), bytes.size() * 6);
     EXPECT_EQ(Convert(wide, 11025, 2, 24, 11025, 1, 8, 999), bytes);
+}
+
+// Samples that fall between the target's steps: every one lands on the
+// nearest step (ties to even), not on the one below, and full scale clips.
+// 16-bit sources would hide the difference, so 24-bit, float and 16-bit
+// into 8 bits, each value against its correctly rounded result.
+TEST(PcmConverter, SamplesBetweenStepsRoundToTheNearest) {
+    struct Row {
+        const char* name;
+        WORD tag, inBits, outBits;
+    } rows[] = {{"24 to 16 bit", WAVE_FORMAT_PCM, 24, 16},
+                {"24 to 8 bit", WAVE_FORMAT_PCM, 24, 8},
+                {"16 to 8 bit", WAVE_FORMAT_PCM, 16, 8},
+                {"float to 16 bit", WAVE_FORMAT_IEEE_FLOAT, 32, 16}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.name);
+        // Values across the range, with every remainder below one output
+        // step and the halfway points among them.
+        std::vector<double> values;  // as fractions of full scale
+        const double inScale = r.tag == WAVE_FORMAT_IEEE_FLOAT ? 8388608.0 : std::ldexp(1.0, r.inBits - 1);
+        for (long k = -3000; k <= 3000; ++k) values.push_back((k * 2796.0 + (k % 300)) / 8388608.0);
+        for (double v : {-1.0, 1.0 - 1 / inScale, 0.5 / 32768, 1.5 / 32768, -0.5 / 32768, 127.5 / 128, -128.5 / 128})
+            values.push_back(v);
+        std::vector<std::uint8_t> data;
+        for (double v : values) {
+            if (r.tag == WAVE_FORMAT_IEEE_FLOAT) {
+                const float f = static_cast<float>(v);
+                std::uint8_t b[4];
+                std::memcpy(b, &f, 4);
+                data.insert(data.end(), b, b + 4);
+                continue;
+            }
+            const long q = std::lround(std::clamp(v * inScale, -inScale, inScale - 1));
+            for (int i = 0; i < r.inBits / 8; ++i) data.push_back(static_cast<std::uint8_t>(q >> (8 * i)));
+        }
+        TACMConvertor c;
+        c.FormatIn.Wfx() = WAVEFORMATEX{r.tag, 1, 8000, 8000u * r.inBits / 8, static_cast<WORD>(r.inBits / 8), r.inBits, 0};
+        SetPcm(c.FormatOut, 8000, 1, r.outBits);
+        const auto out = RunProtocol(c, data, 999).output;
+        ASSERT_EQ(out.size(), values.size() * r.outBits / 8);
+        const double outScale = std::ldexp(1.0, r.outBits - 1);
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            // What the source file holds, brought to the target's steps.
+            const double held = r.tag == WAVE_FORMAT_IEEE_FLOAT
+                                    ? static_cast<float>(values[i])
+                                    : std::lround(std::clamp(values[i] * inScale, -inScale, inScale - 1)) / inScale;
+            const long want = std::lrint(std::clamp(std::nearbyint(held * outScale), -outScale, outScale - 1));
+            const long got = r.outBits == 8 ? out[i] - 128 : static_cast<std::int16_t>(out[2 * i] | (out[2 * i + 1] << 8));
+            ASSERT_EQ(got, want) << "value " << values[i] << " at " << i;
+        }
+    }
 }
 
 TEST(PcmConverter, ChunkSizeDoesNotChangeTheBytes) {

@@ -241,4 +241,50 @@ WaveParts SplitWave(const std::vector<std::uint8_t>& file) {
     return parts;
 }
 
+namespace {
+
+// The samples of a PCM WAV as 16-bit values (8-bit ones scaled up).
+std::vector<std::int16_t> Samples16(const WaveParts& w, int bits) {
+    if (bits == 16) return AsSamples(w.data);
+    std::vector<std::int16_t> out;
+    if (bits == 8)
+        for (std::uint8_t b : w.data) out.push_back(static_cast<std::int16_t>((b - 128) * 256));
+    return out;
+}
+
+}  // namespace
+
+std::string TargetProblem(const std::filesystem::path& reference, const std::filesystem::path& target,
+                          const TargetCheck& want) {
+    const auto bytes = ReadFile(target);
+    const bool mp3 = bytes.size() >= 4 && std::memcmp(bytes.data(), "RIFF", 4) != 0;
+    const std::filesystem::path decoded = target.string() + ".decoded.wav";
+    const std::filesystem::path ref = target.string() + ".ref.wav";
+    if (mp3 && !Shell("mpg123 -q -w '" + decoded.string() + "' '" + target.string() + "'")) return "mpg123 cannot decode it";
+    const WaveParts got = SplitWave(mp3 ? ReadFile(decoded) : bytes);
+    if (got.format.size() < 16) return "no format";
+    const unsigned rate = sondrel::GetLe32(&got.format[4]);
+    const int channels = got.format[2], bits = got.format[14];
+    std::string problem;
+    if (rate != want.rate || channels != want.channels || bits != want.bits)
+        return "format " + std::to_string(rate) + " Hz, " + std::to_string(channels) + " ch, " + std::to_string(bits) +
+               " bit";
+    if (!Shell("sox -D '" + reference.string() + "' -b 16 -r " + std::to_string(rate) + " -c " +
+               std::to_string(channels) + " '" + ref.string() + "'"))
+        return "sox cannot make the reference";
+    const auto expected = AsSamples(SplitWave(ReadFile(ref)).data);
+    const auto actual = Samples16(got, bits);
+    const long frames = static_cast<long>(actual.size()) / channels;
+    const long expectedFrames = static_cast<long>(expected.size()) / channels;
+    if (std::labs(frames - expectedFrames) > want.frameSlack)
+        return std::to_string(frames) + " frames, not " + std::to_string(expectedFrames);
+    const int lag = BestLag(expected, actual, channels, 64);
+    if (want.frameSlack == 0 && lag != 0) return "shifted by " + std::to_string(lag) + " frames";
+    const double snr = SnrDb(expected, actual, channels, lag);
+    if (snr < want.minSnrDb) return "SNR " + std::to_string(snr) + " dB";
+    std::filesystem::remove(decoded);
+    std::filesystem::remove(ref);
+    return "";
+}
+
 }  // namespace testing_support

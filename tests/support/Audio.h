@@ -77,4 +77,21 @@ struct WaveParts {
 };
 WaveParts SplitWave(const std::vector<std::uint8_t>& file);
 
+// What a conversion's target must be: its format, and the audio of its
+// reference in it.
+struct TargetCheck {
+    unsigned rate;
+    int channels;
+    int bits;           // 16 for an MP3 target (as decoded)
+    long frameSlack;    // sample frames the length may differ by; 0: exact
+    double minSnrDb;    // against the reference, at the best lag
+};
+
+// Empty when target (a WAV, or an MP3 as mpg123 decodes it) holds the
+// reference WAV's audio in the expected format; otherwise what is wrong.
+// The reference is brought to the target's rate, channels and 16 bits by
+// sox, the outside reference for the PCM steps.
+std::string TargetProblem(const std::filesystem::path& reference, const std::filesystem::path& target,
+                          const TargetCheck& want);
+
 }  // namespace testing_support
