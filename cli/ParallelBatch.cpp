@@ -63,14 +63,15 @@ public:
     }
 
 private:
-    // "Datei 3 von 8 fertig, gesamt 45 %": files done and the whole batch.
+    // "3 von 8 Dateien fertig, gesamt 45 %": files done and the whole
+    // batch (a count, so it starts at 0, not a file's number).
     void DrawLine() {
         if (!progress_) return;
         const long overall = sum_ / static_cast<long>(std::max<std::size_t>(1, percents_.size()));
         if (overall == drawn_ && done_ == drawnDone_ && dirty_) return;
         drawn_ = overall;
         drawnDone_ = done_;
-        std::fprintf(stderr, "\rDatei %zu von %zu fertig, gesamt %3ld %%", done_, percents_.size(), overall);
+        std::fprintf(stderr, "\r%zu von %zu Dateien fertig, gesamt %3ld %%", done_, percents_.size(), overall);
         std::fflush(stderr);
         dirty_ = true;
     }

@@ -23,10 +23,10 @@ struct Outcome {
     std::string out;
 };
 
-// Runs the tool with a shell command line of arguments; stderr joins stdout.
-Outcome Cli(const std::string& args) {
+// Runs a shell command; stderr joins stdout.
+Outcome Command(const std::string& command) {
     Outcome o;
-    FILE* p = popen((std::string(SONDREL_CLI) + " " + args + " 2>&1").c_str(), "r");
+    FILE* p = popen((command + " 2>&1").c_str(), "r");
     if (!p) return o;
     std::array<char, 4096> buf{};
     std::size_t n = 0;
@@ -35,6 +35,9 @@ Outcome Cli(const std::string& args) {
     o.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return o;
 }
+
+// Runs the tool with a shell command line of arguments.
+Outcome Cli(const std::string& args) { return Command(std::string(SONDREL_CLI) + " " + args); }
 
 // Starts the tool with args, waits until watched has grown past minBytes,
 // interrupts it as Ctrl-C does and returns its exit status (-1 when it did
@@ -141,9 +144,13 @@ TEST(Cli, TagShowAndSet) {
         {"--track drei", 2, "--track:", ""},
         {"--genre Schlager", 2, "--genre:", ""},
         {"--genre 256", 2, "--genre:", ""},
-        {"--genre rock --artist ''", 0, "", "genre=Rock"},
+        {"--genre rock", 0, "", "genre=Rock"},
         {"--genre 'CLASSIC ROCK'", 0, "", "genre=Classic Rock"},
         {"--genre 200", 0, "", "genre=200"},
+        // Each text on its own, its neighbours left as they are.
+        {"--album Platte", 0, "", "album=Platte"},
+        {"--comment Notiz", 0, "", "comment=Notiz"},
+        {"--title Neu", 0, "", "title=Neu"},
         {"--artist 'Ein Künstlername mit über dreißig Zeichen'", 1, "--artist:", "artist=Ein Künstlername mit über drei"},
         {"--album 'Ελληνικά'", 1, "--album:", "album=????????"},
     };
@@ -159,7 +166,10 @@ TEST(Cli, TagShowAndSet) {
         }
         const std::string shown = Cli("tag show " + f).out;
         EXPECT_NE(shown.find(std::string(r.shown) + "\n"), std::string::npos) << shown;
-        EXPECT_NE(shown.find("title=Schöne Grüße\n"), std::string::npos) << shown;  // neighbours kept
+        // The neighbours keep what they held.
+        for (const char* kept : {"title=Schöne Grüße\n", "artist=Band\n", "album=\n", "comment=\n", "year=2026\n"})
+            if (std::string(kept).rfind(std::string(r.shown).substr(0, 4), 0) != 0)
+                EXPECT_NE(shown.find(kept), std::string::npos) << kept << " in " << shown;
     }
     // No MP3 to tag: a WAV file and bytes without a frame stay as they were.
     WriteFile(dir / "x.mp3", std::vector<std::uint8_t>(3000, 0x55));
@@ -372,6 +382,83 @@ TEST(Cli, TagsComeAlongUnlessTurnedOff) {
     EXPECT_EQ(Cli("tag show " + d + "/tagged.mp3").out.substr(0, 11), "title=Lied\n");
     ASSERT_EQ(Cli("batch-wav-to-mp3 --no-tags --jobs 1 " + d + "/tagged.wav").status, 0);
     EXPECT_EQ(ReadFile(dir / "tagged.mp3"), ReadFile(dir / "bare.mp3"));
+}
+
+}  // namespace
+
+namespace {
+
+// The progress line as a terminal shows it (a pseudo-terminal through
+// script(1)): counts from 0 to the number of files, never past it, and an
+// overall share that only rises and never passes 100 %.
+TEST(Cli, TheProgressLineOnATerminal) {
+    if (!HaveTool("script")) GTEST_SKIP() << "script not installed";
+    TempDir dir;
+    std::string files;
+    for (int i = 0; i < 3; ++i) {
+        const auto name = dir / ("p" + std::to_string(i) + ".wav");
+        WriteFile(name, MakeWav(MakeMusic(44100, 2, 3.0, static_cast<unsigned>(i + 1)), 44100, 2));
+        files += " " + name.string();
+    }
+    for (const char* jobs : {"1", "2"}) {
+        SCOPED_TRACE(std::string("--jobs ") + jobs);
+        const Outcome o = Command("script -qec \"" + std::string(SONDREL_CLI) + " batch-wav-to-mp3 --jobs " + jobs +
+                                  files + "\" /dev/null");
+        std::size_t done = 0, lines = 0;
+        long overall = 0;
+        for (std::size_t at = 0; (at = o.out.find('\r', at)) != std::string::npos; ++at) {
+            std::size_t n = 0, total = 0;
+            long percent = 0;
+            if (std::sscanf(o.out.c_str() + at + 1, "%zu von %zu Dateien fertig, gesamt %ld %%", &n, &total, &percent) != 3)
+                continue;
+            ++lines;
+            EXPECT_EQ(total, 3u);
+            EXPECT_GE(n, done);
+            EXPECT_GE(percent, overall);
+            EXPECT_LE(percent, 100);
+            EXPECT_LE(n * 100 / 3, static_cast<std::size_t>(percent) + 1);  // the files done are in the share
+            done = n;
+            overall = percent;
+        }
+        EXPECT_GT(lines, 3u) << o.out;
+        EXPECT_EQ(done, 3u);
+        EXPECT_EQ(overall, 100);
+    }
+}
+
+// A parallel batch whose writes fail (a file-size limit standing in for a
+// full disk) says so, starts no further file, and leaves no more cut-off
+// targets than it has workers; every target there is a whole file.
+TEST(Cli, AParallelBatchStopsWhenWritesFail) {
+    TempDir dir;
+    std::string files;
+    for (int i = 0; i < 8; ++i) {
+        const auto name = dir / ("f" + std::to_string(i) + ".wav");
+        WriteFile(name, MakeWav(MakeMusic(22050, 2, 4.0, static_cast<unsigned>(i + 1)), 22050, 2));
+        files += " " + name.string();
+    }
+    ASSERT_EQ(Cli("batch-wav-to-mp3 --jobs 2" + files).status, 0);
+    std::string mp3s;
+    for (int i = 0; i < 8; ++i) mp3s += " " + (dir / ("f" + std::to_string(i) + ".mp3")).string();
+    std::filesystem::create_directory(dir / "out");
+    // 600 kB: the WAV targets (705 kB each) are all cut there.
+    const Outcome o = Command("bash -c \"trap '' XFSZ; ulimit -f 600; " + std::string(SONDREL_CLI) +
+                              " batch-mp3-to-wav --jobs 2 --out-dir " + (dir / "out").string() + mp3s + "\"");
+    EXPECT_EQ(o.status, 1) << o.out;
+    const std::string& out = o.out;
+    EXPECT_NE(out.find("Konnte Ausgabedatei nicht schreiben!"), std::string::npos) << out;
+    int made = 0, cut = 0;
+    for (int i = 0; i < 8; ++i) {
+        const auto target = dir / "out" / ("f" + std::to_string(i) + ".wav");
+        if (!std::filesystem::exists(target)) continue;
+        ++made;
+        const auto wav = ReadFile(target);
+        EXPECT_EQ(WaveHeaderProblem(wav), "") << target;
+        if (wav.size() < 44 + 4 * 44100 * 4) ++cut;
+    }
+    EXPECT_EQ(cut, made);
+    EXPECT_GE(made, 1);
+    EXPECT_LE(made, 2);  // the files in work when the first write failed
 }
 
 }  // namespace

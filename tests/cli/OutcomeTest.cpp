@@ -127,4 +127,35 @@ TEST_F(Outcome, EveryPathMakesItsSourcesAudioInTheChosenFormat) {
     }
 }
 
+// A format given by number, at both ends of each list: the target is in
+// exactly the format that entry describes.
+TEST_F(Outcome, FormatNumbersAtTheEdgesOfTheLists) {
+    RecordingHost host;
+    TConverterCore core(host);
+    core.Catalogue.Build();
+    const int lastMp3 = core.Catalogue.MP3FormatCount() - 1, lastWav = core.Catalogue.WAVFormatCount() - 1;
+    struct Row {
+        bool mp3;
+        int index;
+    } rows[] = {{true, 0}, {true, lastMp3}, {false, 0}, {false, lastWav}};
+    for (const Row& r : rows) {
+        TFormatArea slot;
+        ASSERT_TRUE(TFormatCatalogue::CopySlot(r.mp3 ? core.Catalogue.MP3FormatTable : core.Catalogue.WAVFormatTable,
+                                               r.index, slot));
+        const WAVEFORMATEX& f = slot.Wfx();
+        SCOPED_TRACE((r.mp3 ? "mp3 " : "wav ") + std::to_string(r.index));
+        const auto target = *dir / (r.mp3 ? "edge.mp3" : "edge.wav");
+        const std::string command = std::string(SONDREL_CLI) + (r.mp3 ? " wav-to-mp3" : " wav-to-wav") + " --format " +
+                                    std::to_string(r.index) + " " + (*dir / "s44.wav").string() + " " + target.string();
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        const TargetCheck want{f.nSamplesPerSec, f.nChannels, r.mp3 ? 16 : f.wBitsPerSample, 2, r.mp3 ? 12.0 : 30.0};
+        EXPECT_EQ(TargetProblem(*dir / "s44.wav", target, want), "");
+        if (r.mp3) {
+            // Two seconds at the entry's bitrate, give or take the info frame.
+            const double rate = static_cast<double>(std::filesystem::file_size(target)) / 2.0;
+            EXPECT_NEAR(rate, f.nAvgBytesPerSec, f.nAvgBytesPerSec * 0.06);
+        }
+    }
+}
+
 }  // namespace

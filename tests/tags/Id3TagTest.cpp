@@ -266,6 +266,26 @@ TEST(Id3Tag, AWriteThatCannotGoOutWholeIsUndone) {
     EXPECT_EQ(ReadFile(dir / "full.mp3"), before);
 }
 
+// An over-long field, its neighbours empty: it is cut at its own end and
+// never spills into the next field.
+TEST(Id3Tag, AnOverlongFieldStaysInItsPlace) {
+    struct Row {
+        std::string TId3Fields::*field;
+        std::size_t offset, length;
+    } rows[] = {{&TId3Fields::Title, 3, 30},  {&TId3Fields::Artist, 33, 30}, {&TId3Fields::Album, 63, 30},
+                {&TId3Fields::Year, 93, 4},   {&TId3Fields::Comment, 97, 30}};
+    for (const Row& r : rows) {
+        TId3Fields f;
+        f.*r.field = std::string(45, 'x');
+        const TTagRecord record = RecordFromFields(f);
+        for (std::size_t i = 3; i < 127; ++i) {
+            const bool inside = i >= r.offset && i < r.offset + r.length;
+            EXPECT_EQ(record[i], inside ? 'x' : 0) << "byte " << i << " with field at " << r.offset;
+        }
+        EXPECT_EQ(record[127], 255);
+    }
+}
+
 // The tag page's save reaches an ID3v2 tag too, but only with the fields
 // the user changed (those that differ from the ID3v1.1 tag), and never
 // creates one; a save that cannot go out whole leaves the file as it was.
