@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QRadioButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -320,50 +321,56 @@ private slots:
     // the values of a confirmed close (not again when the window is
     // destroyed). Every remembered control, set away from its default,
     // comes back in a fresh window.
+    // Twice, with the two pages' settings set differently each way round,
+    // so that a setting stored under its neighbour's name shows.
     void everyRememberedSettingSurvivesAConfirmedClose() {
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        ui_->cdqualcheck->setChecked(true);
-        ui_->cdqual2check->setChecked(true);
-        ui_->OwnfolderCheck->setChecked(true);
-        ui_->OwnFolderCheck2->setChecked(true);
-        ui_->OutDirectoryEd->setFileName("/musik/wav aus");
-        ui_->OutDirectory2Ed->setFileName("/musik/mp3 aus");
-        ui_->mp3format2->setCurrentIndex(5);
-        emit ui_->mp3format2->activated(5);
-        ui_->WAVFormats->setCurrentIndex(7);
-        emit ui_->WAVFormats->activated(7);
-        form_->move(33, 44);
-        const QRect placed = form_->geometry();
-        QVERIFY(placed.topLeft() != QPoint(0, 0));
+        for (const bool flip : {false, true}) {
+            Fresh();
+            form_->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+            ui_->cdqualcheck->setChecked(!flip);
+            ui_->cdqual2check->setChecked(flip);
+            (flip ? static_cast<QRadioButton*>(ui_->QuellCheck) : ui_->OwnfolderCheck)->setChecked(true);
+            (flip ? static_cast<QRadioButton*>(ui_->OwnFolderCheck2) : ui_->QuellCheck2)->setChecked(true);
+            ui_->OutDirectoryEd->setFileName(flip ? "/musik/b" : "/musik/wav aus");
+            ui_->OutDirectory2Ed->setFileName(flip ? "/musik/c" : "/musik/mp3 aus");
+            const int mp3 = flip ? 9 : 5, wav = flip ? 3 : 7;
+            ui_->mp3format2->setCurrentIndex(mp3);
+            emit ui_->mp3format2->activated(mp3);
+            ui_->WAVFormats->setCurrentIndex(wav);
+            emit ui_->WAVFormats->activated(wav);
+            form_->move(flip ? 55 : 33, 44);
+            const QRect placed = form_->geometry();
+            QVERIFY(placed.topLeft() != QPoint(0, 0));
 
-        BoxAnswerer ok(QMessageBox::Ok);
-        QVERIFY(form_->close());
-        QCOMPARE(ok.titles, QStringList{"Programm beenden"});
-        QVERIFY(!form_->isVisible());
-        auto visibleInStore = [] {
-            auto store = TMainForm::OpenStore();
-            return store->value("TMainForm/Visible").toString();
-        };
-        QCOMPARE(visibleInStore(), QString("0"));
-        form_.reset();
-        QCOMPARE(visibleInStore(), QString("0"));  // not written again by the destructor
+            BoxAnswerer ok(QMessageBox::Ok);
+            QVERIFY(form_->close());
+            QCOMPARE(ok.titles, QStringList{"Programm beenden"});
+            QVERIFY(!form_->isVisible());
+            auto visibleInStore = [] {
+                auto store = TMainForm::OpenStore();
+                return store->value("TMainForm/Visible").toString();
+            };
+            QCOMPARE(visibleInStore(), QString("0"));
+            form_.reset();
+            QCOMPARE(visibleInStore(), QString("0"));  // not written again by the destructor
 
-        Fresh();
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
-        QVERIFY(ui_->cdqualcheck->isChecked());
-        QVERIFY(ui_->cdqual2check->isChecked());
-        QVERIFY(ui_->OwnfolderCheck->isChecked());
-        QVERIFY(!ui_->QuellCheck->isChecked());
-        QVERIFY(ui_->OwnFolderCheck2->isChecked());
-        QVERIFY(!ui_->QuellCheck2->isChecked());
-        QCOMPARE(ui_->OutDirectoryEd->fileName(), QString("/musik/wav aus"));
-        QCOMPARE(ui_->OutDirectory2Ed->fileName(), QString("/musik/mp3 aus"));
-        QCOMPARE(ui_->mp3format->currentIndex(), 5);
-        QCOMPARE(ui_->mp3format2->currentIndex(), 5);
-        QCOMPARE(ui_->WAVFormats->currentIndex(), 7);
-        QCOMPARE(form_->geometry(), placed);
+            Fresh();
+            form_->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+            QCOMPARE(ui_->cdqualcheck->isChecked(), !flip);
+            QCOMPARE(ui_->cdqual2check->isChecked(), flip);
+            QCOMPARE(ui_->OwnfolderCheck->isChecked(), !flip);
+            QCOMPARE(ui_->QuellCheck->isChecked(), flip);
+            QCOMPARE(ui_->OwnFolderCheck2->isChecked(), flip);
+            QCOMPARE(ui_->QuellCheck2->isChecked(), !flip);
+            QCOMPARE(ui_->OutDirectoryEd->fileName(), QString(flip ? "/musik/b" : "/musik/wav aus"));
+            QCOMPARE(ui_->OutDirectory2Ed->fileName(), QString(flip ? "/musik/c" : "/musik/mp3 aus"));
+            QCOMPARE(ui_->mp3format->currentIndex(), mp3);
+            QCOMPARE(ui_->mp3format2->currentIndex(), mp3);
+            QCOMPARE(ui_->WAVFormats->currentIndex(), wav);
+            QCOMPARE(form_->geometry(), placed);
+        }
     }
 
     void formatBoxesFollowEachOtherAndSettingsDatHoldsTwelveBytes() {
@@ -787,6 +794,94 @@ private slots:
             if (!a || a->text(QAccessible::Name).isEmpty()) unnamed << w->objectName() + ":" + w->metaObject()->className();
         }
         QCOMPARE(unnamed, QStringList{});
+    }
+
+    // The window's four conversion paths against their sources, each page
+    // with its own CD box and batch options set unlike its neighbour's,
+    // both ways round; and, during a batch, what the user watches: "Datei
+    // 1 von 3" first, an overall bar that is the batch's share and never
+    // passes 100 %.
+    void eachPageConvertsWithItsOwnControls() {
+        for (const char* tool : {"lame", "mpg123", "sox"})
+            if (!testing_support::HaveTool(tool)) QSKIP("lame, mpg123 or sox not installed");
+        QDir().mkpath(P("src"));
+        QStringList mp3s, wavs;
+        for (int i = 1; i <= 3; ++i) {
+            const QString wav = P(QString("src/w%1.wav").arg(i)), mp3 = P(QString("src/m%1.mp3").arg(i));
+            testing_support::WriteFile(wav.toStdString(),
+                                       testing_support::MakeWav(testing_support::MakeMusic(22050, 1, 1.0 + i * 0.3, i), 22050, 1));
+            QVERIFY(testing_support::Shell("lame --quiet -b 64 " + wav.toStdString() + " " + mp3.toStdString()));
+            QVERIFY(testing_support::Shell("mpg123 -q -w " + mp3.toStdString() + ".ref.wav " + mp3.toStdString()));
+            mp3s << mp3;
+            wavs << wav;
+        }
+        const testing_support::TargetCheck cd{44100, 2, 16, 2, 60}, own{22050, 1, 16, 0, 60}, mp3{44100, 2, 16, 2, 18};
+        const auto check = [&](const QString& reference, const QString& target, const testing_support::TargetCheck& want) {
+            const std::string problem = testing_support::TargetProblem(reference.toStdString(), target.toStdString(), want);
+            QVERIFY2(problem.empty(), qPrintable(target + ": " + QString::fromStdString(problem)));
+        };
+        form_->AddFiles(ui_->FileList, mp3s);
+        form_->AddFiles(ui_->FileList2, wavs);
+        for (const bool flip : {false, true}) {
+            const QString out = P(flip ? "b" : "a");
+            QDir().mkpath(out);
+            ui_->cdqualcheck->setChecked(!flip);
+            ui_->cdqual2check->setChecked(flip);
+            // Page 1's batch into a folder and page 2's beside its sources,
+            // then the other way round.
+            (flip ? static_cast<QRadioButton*>(ui_->QuellCheck) : ui_->OwnfolderCheck)->setChecked(true);
+            (flip ? static_cast<QRadioButton*>(ui_->OwnFolderCheck2) : ui_->QuellCheck2)->setChecked(true);
+            ui_->OutDirectoryEd->setFileName(flip ? P("unused") : out);
+            ui_->OutDirectory2Ed->setFileName(flip ? out : P("unused"));
+            ui_->InputFileEd->setFileName(mp3s[0]);
+            ui_->OutputFileEd->setFileName(out + "/single.wav");
+            ui_->input2ed->setFileName(wavs[1]);
+            ui_->output2ed->setFileName(out + "/single.mp3");
+
+            BoxAnswerer answerer;
+            form_->GoClick(1);
+            QStringList texts;
+            struct Seen {
+                QString text;
+                int fileBar, overall;
+            };
+            QList<Seen> bars;
+            const auto watch = connect(form_->StatusForm()->ProgressBar2, &QProgressBar::valueChanged, this, [&](int v) {
+                bars << Seen{form_->StatusText->text(), form_->StatusForm()->ProgressBar1->value(), v};
+                if (texts.isEmpty() || texts.last() != form_->StatusText->text()) texts << form_->StatusText->text();
+            });
+            form_->GoClick(2);
+            disconnect(watch);
+            form_->GoClick(3);
+            form_->GoClick(4);
+            QCOMPARE(answerer.texts, QStringList{});
+
+            check(mp3s[0] + ".ref.wav", out + "/single.wav", flip ? own : cd);
+            for (int i = 0; i < 3; ++i) {
+                const QString batchWav = flip ? QString(mp3s[i]).replace(".mp3", ".wav") : out + QString("/m%1.wav").arg(i + 1);
+                check(mp3s[i] + ".ref.wav", batchWav, flip ? cd : own);
+                const QString batchMp3 = flip ? out + QString("/w%1.mp3").arg(i + 1) : QString(wavs[i]).replace(".wav", ".mp3");
+                check(wavs[i], batchMp3, mp3);
+            }
+            check(wavs[1], out + "/single.mp3", mp3);
+            QVERIFY(!QDir(P("unused")).exists());
+
+            // During the batch: files numbered from 1, the overall bar the
+            // batch's share of the file bar, never past 100 %.
+            QCOMPARE(texts.mid(texts.indexOf("Verarbeite Datei 1 von 3")),
+                     QStringList({"Verarbeite Datei 1 von 3", "Verarbeite Datei 2 von 3", "Verarbeite Datei 3 von 3"}));
+            int highest = 0;
+            for (const Seen& seen : bars) {
+                const int file = seen.text.section(' ', 2, 2).toInt() - 1;  // "Verarbeite Datei N von 3"
+                if (file < 0) continue;                                      // before the first file
+                QVERIFY2(seen.overall == (file * 100 + seen.fileBar) / 3,
+                         qPrintable(QString("%1: %2 %3").arg(seen.text).arg(seen.fileBar).arg(seen.overall)));
+                highest = std::max(highest, seen.overall);
+            }
+            QCOMPARE(highest, 100);
+            QFile::remove(out + "/single.wav");
+            QFile::remove(out + "/single.mp3");
+        }
     }
 
     void targetNameAfterTheSourceDialog() {
