@@ -86,6 +86,26 @@ def main():
                 print(f"  {name:11s} time {t1:6.2f} s vs {t2:6.2f} s  ratio {t1 / t2:4.2f}   "
                       f"peak {m1 / 1024:6.1f} MB vs {m2 / 1024:6.1f} MB  ratio {m1 / m2:4.2f}   ({peer[0]})")
     batch_on_all_cores(cli, args.runs)
+    long_file_on_all_cores(cli, args.runs, max(args.minutes))
+
+
+def long_file_on_all_cores(cli, runs, minutes):
+    """One long WAV to MP3: sondrel-cli on one worker and on every core,
+    each against lame on the same file; the bytes must not differ."""
+    cores = os.cpu_count() or 1
+    with tempfile.TemporaryDirectory() as d:
+        wav = os.path.join(d, "long.wav")
+        make_music(wav, minutes)
+        lame, lm = best_of(["lame", "--quiet", "-b", "128", wav, os.path.join(d, "lame.mp3")], runs)
+        print(f"{minutes} min WAV to MP3, one file:")
+        made = []
+        for jobs in (1, cores):
+            target = os.path.join(d, f"j{jobs}.mp3")
+            t, m = best_of([cli, "wav-to-mp3", "--jobs", str(jobs), wav, target], runs)
+            made.append(open(target, "rb").read())
+            print(f"  --jobs {jobs:<3d} time {t:6.2f} s vs lame {lame:6.2f} s  ratio {t / lame:4.2f}   "
+                  f"peak {m / 1024:6.1f} MB vs {lm / 1024:6.1f} MB")
+        print("  same bytes on one worker and on all: " + ("yes" if made[0] == made[-1] else "NO"))
 
 
 def batch_on_all_cores(cli, runs):

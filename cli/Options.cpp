@@ -26,7 +26,7 @@ std::string Usage() {
     return "Aufruf:\n"
            "  sondrel-cli formats\n"
            "  sondrel-cli mp3-to-wav [--cd] [--no-tags] QUELLE ZIEL\n"
-           "  sondrel-cli wav-to-mp3 [--format F] [--no-tags] QUELLE ZIEL\n"
+           "  sondrel-cli wav-to-mp3 [--format F] [--jobs N] [--no-tags] QUELLE ZIEL\n"
            "  sondrel-cli wav-to-wav [--format F] [--no-tags] QUELLE ZIEL\n"
            "  sondrel-cli batch-mp3-to-wav [--cd] [--out-dir ORDNER] [--jobs N] [--no-tags] DATEI...\n"
            "  sondrel-cli batch-wav-to-mp3 [--format F] [--out-dir ORDNER] [--jobs N]\n"
@@ -39,9 +39,10 @@ std::string Usage() {
            "'sondrel-cli formats' (ohne --format: Eintrag 0). --cd rechnet auf\n"
            "CD-Qualität hoch (44.100 Hz, 16 Bit, Stereo). Ohne --out-dir entstehen die\n"
            "Zieldateien im Verzeichnis der Quelldatei. --jobs N konvertiert N Dateien\n"
-           "zugleich (ohne --jobs: eine je Prozessorkern). Strg+C bricht nach dem\n"
-           "laufenden Abschnitt ab; die Zieldatei enthält dann das bis dahin\n"
-           "Konvertierte. Die Tags der Quelle (ID3, LIST/INFO) gehen in die Zieldatei\n"
+           "zugleich (ohne --jobs: eine je Prozessorkern); eine einzelne lange WAV-Datei\n"
+           "wird auf N Kernen nach MP3 umgewandelt, mit denselben Bytes wie auf einem.\n"
+           "Strg+C bricht nach dem laufenden Abschnitt ab; die Zieldatei enthält dann\n"
+           "das bis dahin Konvertierte. Die Tags der Quelle (ID3, LIST/INFO) gehen in die Zieldatei\n"
            "über; --no-tags lässt sie weg.\n";
 }
 
@@ -73,7 +74,7 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
         } else if (a == "--no-tags" && o.command != "formats") {
             o.noTags = true;
         } else if (a == "--jobs" && i + 1 < args.size()) {
-            if (!IsBatch(o.command)) {
+            if (o.command == "formats") {
                 error = "Die Option --jobs gilt nicht für " + o.command + ".";
                 return false;
             }

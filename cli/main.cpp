@@ -17,6 +17,7 @@
 #include "cli/TagCommand.h"
 #include "jobs/ConverterCore.h"
 #include "jobs/Messages.h"
+#include "platform/acm/Mp3BlockEncoder.h"
 
 namespace {
 
@@ -117,6 +118,9 @@ int main(int argc, char* argv[]) {
     std::signal(SIGINT, OnInterrupt);
     const bool batch = options.command.rfind("batch-", 0) == 0;
     const int jobs = options.jobs > 0 ? options.jobs : sondrel::cli::DefaultJobs();
+    // A long WAV file is encoded on several cores; in a batch the files
+    // share them instead. The bytes are the same either way.
+    acm::SetMp3EncoderWorkers(batch ? std::max(1, sondrel::cli::DefaultJobs() / jobs) : jobs);
     // Batches always go through the workers, one or many, so that messages
     // name their file either way.
     if (batch) {

@@ -130,7 +130,7 @@ MMRESULT Mp3DecodeStream::Convert(const std::uint8_t* src, std::size_t len, std:
 }
 
 Mp3EncodeStream::Mp3EncodeStream(unsigned rate, int channels, int kbps)
-    : rate_(rate), channels_(channels), kbps_(kbps) {
+    : rate_(rate), channels_(channels), kbps_(kbps), workers_(Mp3EncoderWorkers()) {
     Start();
 }
 
@@ -162,6 +162,9 @@ bool Mp3EncodeStream::Start() {
     carried_ = 0;
     bytesOut_ = 0;
     placeholderSent_ = false;
+    held_.clear();
+    blocks_.reset();
+    blockInfo_.reset();
     ownInfo_.reset();
     if (!EncoderWritesInfoFrame(rate_, channels_, kbps_)) ownInfo_ = std::make_unique<OwnInfoFrame>(rate_, channels_);
     return true;
@@ -169,9 +172,14 @@ bool Mp3EncodeStream::Start() {
 
 std::size_t Mp3EncodeStream::OutputBound(std::size_t srcBytes) const {
     const std::size_t samples = srcBytes / (2 * channels_) + 1;
+    // What the stream may hold back and give out in one call: the start
+    // of the signal, then the blocks in work and the one being joined.
+    const std::size_t heldFrames = Mp3BlockEncoder::kThresholdFrames +
+        static_cast<std::size_t>(workers_ + 1) * (Mp3BlockEncoder::kBlockFrames + Mp3BlockEncoder::kSeamFrames);
+    const std::size_t held = heldFrames * static_cast<std::size_t>(FrameBytes(kbps_, rate_) + 1);
     // The encoder's own worst case, the flush, and our info frame's
     // placeholder.
-    return samples * 5 / 4 + 7200 + 7200 + kLargestFrame;
+    return samples * 5 / 4 + 7200 + 7200 + kLargestFrame + held;
 }
 
 std::size_t Mp3EncodeStream::InputFor(std::size_t dstBytes) const {
@@ -228,6 +236,31 @@ void Mp3EncodeStream::Encode(const std::uint8_t* frames, std::size_t count, Byte
     }
 }
 
+void Mp3EncodeStream::Feed(const std::uint8_t* frames, std::size_t count, ByteSink& out) {
+    const std::size_t block = 2 * static_cast<std::size_t>(channels_);
+    if (!blocks_) {
+        held_.insert(held_.end(), frames, frames + count * block);
+        const std::size_t threshold = static_cast<std::size_t>(Mp3BlockEncoder::kThresholdFrames) *
+                                      static_cast<std::size_t>(SamplesPerFrame(rate_));
+        if (held_.size() / block < threshold) return;
+        blocks_ = std::make_unique<Mp3BlockEncoder>(Mp3Settings{rate_, channels_, kbps_}, workers_);
+        // Frames from several encoders: the info frame is ours.
+        blockInfo_ = std::make_unique<OwnInfoFrame>(rate_, channels_);
+        const std::vector<std::uint8_t> placeholder = blockInfo_->Placeholder();
+        out.Write(placeholder.data(), placeholder.size());
+        bytesOut_ += placeholder.size();
+        frames = held_.data();
+        count = held_.size() / block;
+    }
+    std::vector<std::int16_t> samples(count * static_cast<std::size_t>(channels_));
+    std::memcpy(samples.data(), frames, count * block);
+    if (!held_.empty() && frames == held_.data()) {
+        held_.clear();
+        held_.shrink_to_fit();
+    }
+    blocks_->Add(samples.data(), count, out);
+}
+
 MMRESULT Mp3EncodeStream::Convert(const std::uint8_t* src, std::size_t len, std::size_t& used,
                                   ByteSink& out, bool end, bool blockAlignOnly) {
     if (!lame_) return ACMERR_NOTPOSSIBLE;
@@ -246,15 +279,26 @@ MMRESULT Mp3EncodeStream::Convert(const std::uint8_t* src, std::size_t len, std:
         if (carried_ == block) {
             alignas(short) std::uint8_t frame[4];
             std::memcpy(frame, carry_, block);
-            Encode(frame, 1, out);
+            Feed(frame, 1, out);
             carried_ = 0;
         }
     }
     const std::size_t whole = len / block;
-    Encode(src, whole, out);
+    Feed(src, whole, out);
     carried_ = len - whole * block;
     if (carried_ > 0) std::memcpy(carry_, src + whole * block, carried_);
+    if (end && blocks_) {
+        InfoFrameValues v;
+        blocks_->Finish(out, v);
+        v.bytes = static_cast<std::uint32_t>(bytesOut_ + blocks_->BytesOut());
+        infoFrame_ = blockInfo_->Filled(v);
+        Start();
+        return MMSYSERR_NOERROR;
+    }
     if (end) {
+        // A signal shorter than a block: one encoder, as it always was.
+        Encode(held_.data(), held_.size() / block, out);
+        held_.clear();
         SendPlaceholder(out);
         std::uint8_t* mp3 = out.Grab(7200);
         const int r = lame_encode_flush(lame_, mp3, 7200);

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/acm/Driver.h"
+#include "platform/acm/Mp3BlockEncoder.h"
 #include "platform/acm/Mp3InfoFrame.h"
 
 struct mpg123_handle_struct;
@@ -59,6 +60,10 @@ public:
 private:
     bool Start();
     void Encode(const std::uint8_t* frames, std::size_t count, ByteSink& out);
+    // Takes sample frames: held until the signal is known to be longer
+    // than a block, then encoded in blocks on every core; a shorter one
+    // is encoded at its end by one encoder, as it always was.
+    void Feed(const std::uint8_t* frames, std::size_t count, ByteSink& out);
     void SendPlaceholder(ByteSink& out);
     // The filled-in info frame of the stream that the last END finished.
     std::vector<std::uint8_t> infoFrame_;
@@ -74,6 +79,10 @@ private:
     lame_global_struct* lame_ = nullptr;
     std::uint8_t carry_[4] = {};
     std::size_t carried_ = 0;
+    std::vector<std::uint8_t> held_;  // the start of the signal, until it is long
+    std::unique_ptr<Mp3BlockEncoder> blocks_;
+    std::unique_ptr<OwnInfoFrame> blockInfo_;
+    int workers_;
 };
 
 }  // namespace acm

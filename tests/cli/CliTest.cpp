@@ -260,7 +260,7 @@ TEST(Cli, BatchOnSeveralWorkers) {
         EXPECT_EQ(ReadFile(dir / "three" / name), a) << name;
     }
     EXPECT_EQ(Cli("batch-wav-to-mp3 --jobs 0" + wavs).status, 2);
-    EXPECT_EQ(Cli("wav-to-mp3 --jobs 2 a b").status, 2);
+    EXPECT_EQ(Cli("formats --jobs 2").status, 2);
 }
 
 // Ctrl-C stops every worker after its current chunk: every target there is

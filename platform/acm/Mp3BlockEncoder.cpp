@@ -1,0 +1,210 @@
+#include "platform/acm/Mp3BlockEncoder.h"
+
+#include <lame/lame.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "platform/acm/MpegTables.h"
+
+namespace acm {
+namespace {
+
+std::atomic<int> g_workers{0};
+
+}  // namespace
+
+void SetMp3EncoderWorkers(int workers) { g_workers = std::max(0, workers); }
+
+int Mp3EncoderWorkers() {
+    const int set = g_workers;
+    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return std::clamp(set > 0 ? set : cores, 1, 16);
+}
+
+Mp3BlockEncoder::Mp3BlockEncoder(const Mp3Settings& settings, int workers)
+    : settings_(settings), workers_(std::max(1, workers)), spf_(SamplesPerFrame(settings.rate)),
+      // Four frames of MPEG-1, eight of the half-length MPEG-2 frames:
+      // the same stretch of signal before every block.
+      preroll_(IsMpeg1Rate(settings.rate) ? 4 : 8), joiner_(IsMpeg1Rate(settings.rate)) {}
+
+Mp3BlockEncoder::~Mp3BlockEncoder() {
+    // Workers still encoding stop at their next step; their futures wait.
+    stop_ = true;
+    jobs_.clear();
+}
+
+Mp3BlockEncoder::Result Mp3BlockEncoder::Encode(const Mp3Settings& s, const Block& b, bool reservoir,
+                                                const std::atomic<bool>& stop) {
+    Result r;
+    r.fed = b.fed;
+    lame_global_flags* lame = lame_init();
+    if (!lame) return r;
+    lame_set_in_samplerate(lame, static_cast<int>(s.rate));
+    lame_set_out_samplerate(lame, static_cast<int>(s.rate));
+    lame_set_num_channels(lame, s.channels);
+    lame_set_mode(lame, s.channels == 1 ? MONO : JOINT_STEREO);
+    lame_set_VBR(lame, vbr_off);
+    lame_set_brate(lame, s.kbps);
+    lame_set_quality(lame, 3);
+    lame_set_bWriteVbrTag(lame, 0);
+    lame_set_write_id3tag_automatic(lame, 0);
+    if (!reservoir) lame_set_disable_reservoir(lame, 1);
+    if (lame_init_params(lame) < 0) {
+        lame_close(lame);
+        return r;
+    }
+    std::vector<std::uint8_t> stream;
+    const std::vector<std::int16_t>& samples = *b.samples;
+    const std::size_t total = samples.size() / static_cast<std::size_t>(s.channels);
+    constexpr std::size_t kStep = 8192;
+    std::vector<std::uint8_t> buffer(kStep * 5 / 4 + 7200);
+    for (std::size_t at = 0; at < total && !stop; at += kStep) {
+        const std::size_t n = std::min(kStep, total - at);
+        short* pcm = const_cast<short*>(samples.data() + at * static_cast<std::size_t>(s.channels));
+        const int made = s.channels == 2
+            ? lame_encode_buffer_interleaved(lame, pcm, static_cast<int>(n), buffer.data(), static_cast<int>(buffer.size()))
+            : lame_encode_buffer(lame, pcm, pcm, static_cast<int>(n), buffer.data(), static_cast<int>(buffer.size()));
+        if (made > 0) stream.insert(stream.end(), buffer.begin(), buffer.begin() + made);
+    }
+    const int made = lame_encode_flush(lame, buffer.data(), static_cast<int>(buffer.size()));
+    if (made > 0) stream.insert(stream.end(), buffer.begin(), buffer.begin() + made);
+    r.delay = lame_get_encoder_delay(lame);
+    r.lowpass = lame_get_lowpassfreq(lame);
+    lame_close(lame);
+    if (!CutFrames(stream, r.frames)) r.frames.clear();
+    return r;
+}
+
+void Mp3BlockEncoder::Dispatch(bool last) {
+    Block b;
+    b.first = nextBlock_;
+    b.end = last ? -1 : nextBlock_ + kBlockFrames;
+    b.last = last;
+    b.fed = std::max(0L, b.first - preroll_);
+    const std::size_t perFrame = static_cast<std::size_t>(spf_) * static_cast<std::size_t>(settings_.channels);
+    const auto from = static_cast<std::size_t>(b.fed - pendingFrom_) * perFrame;
+    const std::size_t to =
+        last ? pending_.size() : static_cast<std::size_t>(b.end + kSeamFrames + kLookahead - pendingFrom_) * perFrame;
+    b.samples = std::make_shared<const std::vector<std::int16_t>>(pending_.begin() + static_cast<long>(from),
+                                                                  pending_.begin() + static_cast<long>(to));
+    if (!last) {
+        // The next block's encoder starts a pre-roll before its first frame.
+        nextBlock_ = b.end;
+        const long keepFrom = nextBlock_ - preroll_;
+        const auto drop = static_cast<std::size_t>(keepFrom - pendingFrom_) * perFrame;
+        pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(drop));
+        pendingFrom_ = keepFrom;
+    }
+    Job job;
+    job.block = b;
+    const Mp3Settings s = settings_;
+    job.result = std::async(std::launch::async, [s, b, this] { return Encode(s, b, true, stop_); });
+    jobs_.push_back(std::move(job));
+}
+
+void Mp3BlockEncoder::Emit(const std::vector<std::uint8_t>& bytes, ByteSink& out) {
+    if (bytes.empty()) return;
+    out.Write(bytes.data(), bytes.size());
+    bytesOut_ += bytes.size();
+}
+
+void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
+    if (delay_ == 0) {
+        delay_ = r.delay;
+        lowpass_ = r.lowpass;
+    }
+    const auto frameAt = [](const Result& res, long index) -> const L3Frame* {
+        const long i = index - res.fed;
+        return i >= 0 && i < static_cast<long>(res.frames.size()) ? &res.frames[static_cast<std::size_t>(i)] : nullptr;
+    };
+    const auto tailAt = [this](long index) -> const L3Frame* {
+        const long i = index - tailFrom_;
+        return i >= 0 && i < static_cast<long>(tail_.size()) ? &tail_[static_cast<std::size_t>(i)] : nullptr;
+    };
+    long seam = block.first;
+    if (block.first > 0) {
+        // The first candidate where both encoders shaped the frame before
+        // it alike and this block's frames fit what the joined stream left.
+        bool found = false;
+        for (long s = block.first; s < block.first + kSeamFrames && !found; ++s) {
+            const L3Frame* mine = frameAt(r, s - 1);
+            const L3Frame* theirs = tailAt(s - 1);
+            if (!mine || !theirs || !frameAt(r, s)) break;
+            if (mine->lastWindows != theirs->lastWindows) continue;
+            // This block's encoder may have saved more reservoir than the
+            // last one left: the last block's frame before the seam then
+            // goes out at a higher bitrate, its extra bytes the room.
+            L3Frame before = *theirs;
+            do {
+                FrameJoiner trial = joiner_;
+                for (long k = block.first; k < s; ++k) trial.Append(k == s - 1 ? before : *tailAt(k));
+                if (trial.Fits(r.frames, static_cast<std::size_t>(s - r.fed))) {
+                    joiner_ = std::move(trial);
+                    seam = s;
+                    found = true;
+                }
+            } while (!found && s > block.first && RaiseBitrate(before));
+        }
+        if (!found) {
+            // No seam fits the reservoir: this block again without one, so
+            // that every frame holds its own main data.
+            r = Encode(settings_, block, false, stop_);
+        }
+    }
+    const long stop = block.last ? r.fed + static_cast<long>(r.frames.size()) : block.end;
+    for (long k = seam; k < stop; ++k)
+        if (const L3Frame* f = frameAt(r, k)) joiner_.Append(*f);
+    tail_.clear();
+    if (!block.last) {
+        tailFrom_ = block.end - 1;
+        for (long k = tailFrom_; k < block.end + kSeamFrames; ++k)
+            if (const L3Frame* f = frameAt(r, k)) tail_.push_back(*f);
+    }
+    Emit(joiner_.TakeFinished(), out);
+}
+
+void Mp3BlockEncoder::Add(const std::int16_t* samples, std::size_t frames, ByteSink& out) {
+    pending_.insert(pending_.end(), samples, samples + frames * static_cast<std::size_t>(settings_.channels));
+    const auto have = [&] {
+        return pendingFrom_ + static_cast<long>(pending_.size() / static_cast<std::size_t>(settings_.channels * spf_));
+    };
+    while (have() >= nextBlock_ + kThresholdFrames) {
+        // Bounded memory: no more blocks in work than workers.
+        while (static_cast<int>(jobs_.size()) >= workers_) {
+            Job job = std::move(jobs_.front());
+            jobs_.pop_front();
+            Join(job.block, job.result.get(), out);
+        }
+        Dispatch(false);
+    }
+    // Whatever is done already goes out, in order.
+    while (!jobs_.empty() && jobs_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        Join(job.block, job.result.get(), out);
+    }
+}
+
+void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
+    const std::uint64_t samples =
+        static_cast<std::uint64_t>(pendingFrom_) * static_cast<std::uint64_t>(spf_) +
+        pending_.size() / static_cast<std::size_t>(settings_.channels);
+    Dispatch(true);
+    while (!jobs_.empty()) {
+        Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        Join(job.block, job.result.get(), out);
+    }
+    Emit(joiner_.TakeAll(), out);
+    v.frames = static_cast<std::uint32_t>(joiner_.Frames());
+    v.delay = delay_;
+    const std::uint64_t coded = joiner_.Frames() * static_cast<std::uint64_t>(spf_);
+    v.padding = static_cast<int>(coded > samples + static_cast<std::uint64_t>(delay_) ? coded - samples - delay_ : 0);
+    v.lowpass = lowpass_;
+    v.kbps = settings_.kbps;
+    v.encoder = std::string("LAME") + get_lame_short_version();
+}
+
+}  // namespace acm

@@ -1,0 +1,101 @@
+// One long signal encoded on several cores: cut into blocks of frames,
+// each block encoded by an encoder of its own on a worker thread, the
+// frames joined back into one stream in order (platform/acm/Mp3Frames.h).
+//
+// Each block after the first starts its encoder a few frames early
+// (thrown away), so that its psychoacoustic model, MDCT overlap and delay
+// are those of one long encode at the seam; each block before the last
+// goes on a few frames past its end, and the seam is put at the first of
+// those frames where the window shapes of both encoders agree and the
+// next block's frames fit the reservoir the joined stream has left. Where
+// none does, that block is encoded again without a reservoir.
+//
+// The blocks are the same whatever the number of workers, so the bytes
+// are too.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <future>
+#include <memory>
+#include <vector>
+
+#include "platform/acm/Driver.h"
+#include "platform/acm/Mp3Frames.h"
+#include "platform/acm/Mp3InfoFrame.h"
+
+namespace acm {
+
+struct Mp3Settings {
+    unsigned rate;
+    int channels;
+    int kbps;
+};
+
+// Workers for one stream; 0 (the default) for one a processor core.
+void SetMp3EncoderWorkers(int workers);
+int Mp3EncoderWorkers();
+
+class Mp3BlockEncoder {
+public:
+    // Frames of one block, and the frames before and after it that its
+    // encoder also sees.
+    static constexpr int kBlockFrames = 384;
+    static constexpr int kSeamFrames = 6;  // candidate seams past the end
+    static constexpr int kLookahead = 2;   // frames fed past the last candidate
+    // A signal longer than this many frames is encoded in blocks.
+    static constexpr int kThresholdFrames = kBlockFrames + kSeamFrames + kLookahead;
+
+    Mp3BlockEncoder(const Mp3Settings& settings, int workers);
+    ~Mp3BlockEncoder();
+    Mp3BlockEncoder(const Mp3BlockEncoder&) = delete;
+    Mp3BlockEncoder& operator=(const Mp3BlockEncoder&) = delete;
+
+    // Interleaved 16-bit samples, continuing the signal.
+    void Add(const std::int16_t* samples, std::size_t frames, ByteSink& out);
+    // The rest of the signal, encoded and joined; v gets the stream's values.
+    void Finish(ByteSink& out, InfoFrameValues& v);
+    std::uint64_t BytesOut() const { return bytesOut_; }
+
+private:
+    struct Block {
+        long first;   // frame index where the block's own frames begin
+        long end;     // and end (exclusive); the last block runs to its flush
+        long fed;     // frame index of the encoder's first frame
+        bool last;
+        // Kept until the block is joined: a block may be encoded again.
+        std::shared_ptr<const std::vector<std::int16_t>> samples;
+    };
+    struct Result {
+        long fed;
+        std::vector<L3Frame> frames;
+        int delay = 0, lowpass = 0;
+    };
+    static Result Encode(const Mp3Settings& s, const Block& b, bool reservoir, const std::atomic<bool>& stop);
+    void Dispatch(bool last);
+    void Join(const Block& block, Result r, ByteSink& out);
+    void Emit(const std::vector<std::uint8_t>& bytes, ByteSink& out);
+
+    Mp3Settings settings_;
+    int workers_;
+    int spf_;       // samples per frame
+    int preroll_;   // frames the encoder sees before a block
+    std::vector<std::int16_t> pending_;  // samples from frame pendingFrom_ on
+    long pendingFrom_ = 0;
+    long nextBlock_ = 0;
+    struct Job {
+        Block block;
+        std::future<Result> result;
+    };
+    std::deque<Job> jobs_;
+    FrameJoiner joiner_;
+    // The last block's final frame and its frames past its end.
+    std::vector<L3Frame> tail_;
+    long tailFrom_ = 0;
+    int delay_ = 0, lowpass_ = 0;
+    std::uint64_t bytesOut_ = 0;
+    std::atomic<bool> stop_{false};
+};
+
+}  // namespace acm
