@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Full conversions of every kind, and a tag save, under valgrind's memcheck:
+# Full conversions of every kind (with tags, and one in blocks on two
+# workers) and tag saves, under valgrind's memcheck:
 # any invalid access, use of uninitialised memory or leaked block fails.
 #   valgrind.sh SONDREL_CLI
 set -euo pipefail
@@ -9,6 +10,9 @@ trap 'rm -rf "$dir"' EXIT
 cd "$dir"
 sox -n -r 44100 -c 2 cd.wav synth 2 sine 440 sine 660
 sox cd.wav -e ms-adpcm adpcm.wav
+# Long enough to be encoded in blocks on two workers.
+sox -n -r 16000 -c 1 long.wav synth 16 sine 300
+ffmpeg -v error -i cd.wav -metadata title=Prüfung -metadata artist=Chor tagged.wav
 vg=(valgrind -q --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite,indirect
     --show-leak-kinds=definite,indirect)
 run() {
@@ -22,6 +26,10 @@ run mp3-to-wav --cd mono.mp3 cd-again.wav
 run wav-to-wav --format "22.050 Hz, 8 Bit, Mono" cd.wav small.wav
 run wav-to-mp3 adpcm.wav adpcm.mp3
 run batch-mp3-to-wav --out-dir . cd.mp3 mono.mp3
+run wav-to-mp3 --jobs 2 --format "32 kBit/s, 16.000 Hz, Mono" long.wav long.mp3
+run wav-to-mp3 tagged.wav tagged.mp3
+run mp3-to-wav tagged.mp3 tagged-back.wav
+run tag set tagged.mp3 --title "Neu"
 run tag set cd.mp3 --title "Prüfung" --genre Jazz --track 3
 run tag show cd.mp3
 echo "no errors, nothing leaked"
