@@ -237,6 +237,7 @@ void Mp3EncodeStream::Encode(const std::uint8_t* frames, std::size_t count, Byte
 }
 
 void Mp3EncodeStream::Feed(const std::uint8_t* frames, std::size_t count, ByteSink& out) {
+    if (count == 0) return;  // an END call brings no samples
     const std::size_t block = 2 * static_cast<std::size_t>(channels_);
     if (!blocks_) {
         held_.insert(held_.end(), frames, frames + count * block);
