@@ -32,8 +32,7 @@ bool TMainForm::MayReplaceTarget(int mode) {
     // file there (the original WAV of an MP3, say) was often never chosen
     // by the user. Asked once, before anything starts; a name confirmed in
     // the field's own save dialog has been asked about there.
-    TFileEdit* const targets[] = {ui->OutputFileEd, nullptr, ui->output2ed, nullptr, ui->output3ed};
-    TFileEdit* field = mode >= 1 && mode <= 5 ? targets[mode - 1] : nullptr;
+    TFileEdit* field = JobFields(mode).second;
     if (!field || field->replaceConfirmed()) return true;
     std::string source, target;
     JobFileNames(mode, source, target);
@@ -105,12 +104,18 @@ void TMainForm::ShowError(const std::string& text) {
 
 void TMainForm::ShowStatusText(const std::string& text) { StatusText->setText(QString::fromStdString(text)); }
 
+std::pair<TFileEdit*, TFileEdit*> TMainForm::JobFields(int mode) const {
+    const std::pair<TFileEdit*, TFileEdit*> fields[] = {{ui->InputFileEd, ui->OutputFileEd}, {nullptr, nullptr},
+                                                        {ui->input2ed, ui->output2ed},       {nullptr, nullptr},
+                                                        {ui->input3ed, ui->output3ed}};
+    return mode >= 1 && mode <= 5 ? fields[mode - 1] : std::pair<TFileEdit*, TFileEdit*>{};
+}
+
 void TMainForm::JobFileNames(int mode, std::string& source, std::string& target) {
-    TFileEdit* fields[][2] = {{ui->InputFileEd, ui->OutputFileEd}, {nullptr, nullptr}, {ui->input2ed, ui->output2ed},
-                              {nullptr, nullptr}, {ui->input3ed, ui->output3ed}};
-    if (mode < 1 || mode > 5 || !fields[mode - 1][0]) return;
-    source = fields[mode - 1][0]->fileName().toStdString();
-    target = fields[mode - 1][1]->fileName().toStdString();
+    const auto [from, to] = JobFields(mode);
+    if (!from) return;
+    source = from->fileName().toStdString();
+    target = to->fileName().toStdString();
 }
 
 bool TMainForm::CdQualityChecked() { return ui->cdqualcheck->isChecked(); }

@@ -27,6 +27,8 @@ class TMainForm;
 
 namespace sondrel {
 
+class TFileEdit;
+
 // The status bar's owner-drawn last panel: a navy bar of the drawn percentage.
 class TProgressPanel : public QFrame {
     Q_OBJECT
@@ -63,6 +65,8 @@ public:
     void GoClick(int mode);
     // A single-file job whose target exists asks first; false for "Nein".
     bool MayReplaceTarget(int mode);
+    // The source and target fields of a single-file job mode; null for a batch.
+    std::pair<TFileEdit*, TFileEdit*> JobFields(int mode) const;
     void SetProStatus(int value) { core_.SetProStatus(value); }
     void SBarPaintMore();
     int DrawnPercent = 0;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstring>
 #include <iostream>
 #include <map>
 
@@ -10,6 +9,7 @@
 #include "codec/FrameAnalysis.h"
 #include "jobs/Messages.h"
 #include "tags/Cp1252.h"
+#include "tags/FileTags.h"
 #include "tags/Genres.h"
 #include "tags/Id3Tag.h"
 #include "tags/TagUpdate.h"
@@ -59,9 +59,7 @@ bool CanonicalGenre(std::string& genre) {
 TTagResult IsMp3Audio(const std::string& file) {
     TByteFile f;
     if (!f.OpenRead(file)) return TTagResult::CannotOpen;
-    std::uint8_t head[12] = {};
-    if (f.Read(head, 12) == 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0)
-        return TTagResult::NoTag;
+    if (IsRiffWave(f)) return TTagResult::NoTag;
     f.Seek(0);
     try {
         return LocateAudio(f).Found ? TTagResult::Ok : TTagResult::NoTag;

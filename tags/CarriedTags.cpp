@@ -66,13 +66,48 @@ std::uint64_t Id3v2Size(const std::uint8_t* b, std::size_t available) {
     return 10 + size + (footer ? 10 : 0);
 }
 
+namespace {
+
+// An ID3v2 tag in memory, parsed; Tag() is null where it cannot be read.
+class ParsedId3v2 {
+public:
+    explicit ParsedId3v2(const std::vector<std::uint8_t>& tag)
+        : bytes_(reinterpret_cast<const char*>(tag.data()), static_cast<unsigned>(tag.size())), stream_(bytes_),
+          file_(&stream_, TagLib::ID3v2::FrameFactory::instance(), false) {}
+    TagLib::ID3v2::Tag* Tag() { return file_.isValid() && file_.hasID3v2Tag() ? file_.ID3v2Tag() : nullptr; }
+
+private:
+    TagLib::ByteVector bytes_;
+    TagLib::ByteVectorStream stream_;
+    TagLib::MPEG::File file_;
+};
+
+bool Readable(const std::vector<std::uint8_t>& tag) {
+    return tag.size() <= kLargestCarriedTag && Id3v2Size(tag.data(), tag.size()) != 0;
+}
+
+}  // namespace
+
 TId3Fields Id3v2Fields(const std::vector<std::uint8_t>& tag) {
-    if (tag.size() > kLargestCarriedTag || Id3v2Size(tag.data(), tag.size()) == 0) return {};
-    TagLib::ByteVector bytes(reinterpret_cast<const char*>(tag.data()), static_cast<unsigned>(tag.size()));
-    TagLib::ByteVectorStream stream(bytes);
-    TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
-    if (!file.isValid() || !file.hasID3v2Tag()) return {};
-    return FieldsOf(*file.ID3v2Tag());
+    if (!Readable(tag)) return {};
+    ParsedId3v2 parsed(tag);
+    return parsed.Tag() ? FieldsOf(*parsed.Tag()) : TId3Fields{};
+}
+
+std::vector<std::uint8_t> UpdatedId3v2(const std::vector<std::uint8_t>& tag, const TId3Fields& was,
+                                       const TId3Fields& now) {
+    if (!Readable(tag)) return {};
+    ParsedId3v2 parsed(tag);
+    TagLib::ID3v2::Tag* t = parsed.Tag();
+    if (!t) return {};
+    if (now.Title != was.Title) t->setTitle(FromUtf8(now.Title));
+    if (now.Artist != was.Artist) t->setArtist(FromUtf8(now.Artist));
+    if (now.Album != was.Album) t->setAlbum(FromUtf8(now.Album));
+    if (now.Comment != was.Comment) t->setComment(FromUtf8(now.Comment));
+    if (now.Genre != was.Genre) t->setGenre(FromUtf8(now.Genre));
+    if (now.Year != was.Year) t->setYear(Number(now.Year));
+    if (now.Track != was.Track) t->setTrack(Number(now.Track));
+    return Bytes(t->render(t->header()->majorVersion() == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3));
 }
 
 TId3Fields InfoFields(const std::vector<std::uint8_t>& body) {

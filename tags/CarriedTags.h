@@ -23,6 +23,11 @@ bool NoFields(const TId3Fields& fields);
 
 // A whole ID3v2 tag (version 2.2, 2.3 or 2.4), header included.
 TId3Fields Id3v2Fields(const std::vector<std::uint8_t>& tag);
+// The tag with the fields that differ between was and now set to now's
+// texts, in its own version (2.2 is written as 2.3); the others keep what
+// they hold. Empty where the tag cannot be read.
+std::vector<std::uint8_t> UpdatedId3v2(const std::vector<std::uint8_t>& tag, const TId3Fields& was,
+                                       const TId3Fields& now);
 // The body of a LIST chunk: "INFO" and its sub-chunks.
 TId3Fields InfoFields(const std::vector<std::uint8_t>& listBody);
 // What ID3v1.1 can hold of the fields, as the tag page would store it.

@@ -38,13 +38,13 @@ bool InfoIsSound(const std::vector<std::uint8_t>& body) {
     return at >= body.size();
 }
 
+}  // namespace
+
 bool IsRiffWave(TByteFile& f) {
     std::uint8_t head[12];
     f.Seek(0);
     return f.Read(head, 12) == 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
 }
-
-}  // namespace
 
 TWaveTagChunks FindWaveTagChunks(TByteFile& f) {
     TWaveTagChunks found;

@@ -11,6 +11,9 @@
 
 namespace sondrel {
 
+// The file begins "RIFF....WAVE" (read from position 0, left after it).
+bool IsRiffWave(TByteFile& file);
+
 // The tag chunks of a RIFF WAVE file, as found (bodies without their
 // chunk headers); empty where there is none or it runs past the file.
 struct TWaveTagChunks {

@@ -1,9 +1,5 @@
 #include "tags/TagUpdate.h"
 
-#include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
-#include <taglib/tbytevectorstream.h>
-
 #include <cstring>
 #include <vector>
 
@@ -12,32 +8,6 @@
 
 namespace sondrel {
 namespace {
-
-unsigned Number(const std::string& text) {
-    long long n = 0;
-    return ReadWholeNumber(text, n) && n > 0 ? static_cast<unsigned>(n) : 0;
-}
-
-// The ID3v2 tag with the changed fields set, in its own version (2.2 is
-// written as 2.3); empty when it cannot be read.
-std::vector<std::uint8_t> Updated(const std::vector<std::uint8_t>& tag, const TId3Fields& was, const TId3Fields& now) {
-    TagLib::ByteVector bytes(reinterpret_cast<const char*>(tag.data()), static_cast<unsigned>(tag.size()));
-    TagLib::ByteVectorStream stream(bytes);
-    TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
-    if (!file.isValid() || !file.hasID3v2Tag()) return {};
-    TagLib::ID3v2::Tag& t = *file.ID3v2Tag();
-    const auto text = [](const std::string& s) { return TagLib::String(s, TagLib::String::UTF8); };
-    if (now.Title != was.Title) t.setTitle(text(now.Title));
-    if (now.Artist != was.Artist) t.setArtist(text(now.Artist));
-    if (now.Album != was.Album) t.setAlbum(text(now.Album));
-    if (now.Comment != was.Comment) t.setComment(text(now.Comment));
-    if (now.Genre != was.Genre) t.setGenre(text(now.Genre));
-    if (now.Year != was.Year) t.setYear(Number(now.Year));
-    if (now.Track != was.Track) t.setTrack(Number(now.Track));
-    const TagLib::ByteVector out = t.render(t.header()->majorVersion() == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3);
-    return std::vector<std::uint8_t>(reinterpret_cast<const std::uint8_t*>(out.data()),
-                                     reinterpret_cast<const std::uint8_t*>(out.data()) + out.size());
-}
 
 // Copies n bytes of from, at its position, to to.
 bool Copy(TByteFile& from, TByteFile& to, std::int64_t n) {
@@ -70,7 +40,7 @@ TTagResult SaveTagFields(const std::filesystem::path& file, const TId3Fields& fi
     std::vector<std::uint8_t> tag(tagSize);
     source.Seek(0);
     if (source.Read(tag.data(), tag.size()) != tag.size()) return WriteTagRecord(file, record);
-    const std::vector<std::uint8_t> fresh = Updated(tag, was, fields);
+    const std::vector<std::uint8_t> fresh = UpdatedId3v2(tag, was, fields);
     if (fresh.empty()) return WriteTagRecord(file, record);
 
     // The new file: new ID3v2 tag, the audio as it was, the new ID3v1 tag.

@@ -15,6 +15,37 @@ std::atomic<int> g_workers{0};
 
 }  // namespace
 
+lame_global_struct* NewLameEncoder(const Mp3Settings& s, bool infoFrame, bool reservoir) {
+    lame_global_flags* lame = lame_init();
+    if (!lame) return nullptr;
+    lame_set_in_samplerate(lame, static_cast<int>(s.rate));
+    lame_set_out_samplerate(lame, static_cast<int>(s.rate));
+    lame_set_num_channels(lame, s.channels);
+    lame_set_mode(lame, s.channels == 1 ? MONO : JOINT_STEREO);
+    lame_set_VBR(lame, vbr_off);
+    lame_set_brate(lame, s.kbps);
+    lame_set_quality(lame, 3);
+    lame_set_bWriteVbrTag(lame, infoFrame ? 1 : 0);
+    lame_set_write_id3tag_automatic(lame, 0);
+    if (!reservoir) lame_set_disable_reservoir(lame, 1);
+    if (lame_init_params(lame) < 0) {
+        lame_close(lame);
+        return nullptr;
+    }
+    return lame;
+}
+
+std::size_t LameEncode(lame_global_struct* lame, int channels, const std::uint8_t* pcm, std::size_t frames,
+                       std::uint8_t* mp3, std::size_t room) {
+    // The samples are little-endian 16-bit, which is what the encoder reads
+    // on the machines we build for.
+    auto* samples = const_cast<short*>(reinterpret_cast<const short*>(pcm));
+    const int made = channels == 2
+        ? lame_encode_buffer_interleaved(lame, samples, static_cast<int>(frames), mp3, static_cast<int>(room))
+        : lame_encode_buffer(lame, samples, samples, static_cast<int>(frames), mp3, static_cast<int>(room));
+    return made > 0 ? static_cast<std::size_t>(made) : 0;
+}
+
 void SetMp3EncoderWorkers(int workers) { g_workers = std::max(0, workers); }
 
 int Mp3EncoderWorkers() {
@@ -39,34 +70,18 @@ Mp3BlockEncoder::Result Mp3BlockEncoder::Encode(const Mp3Settings& s, const Bloc
                                                 const std::atomic<bool>& stop) {
     Result r;
     r.fed = b.fed;
-    lame_global_flags* lame = lame_init();
+    lame_global_flags* lame = NewLameEncoder(s, false, reservoir);
     if (!lame) return r;
-    lame_set_in_samplerate(lame, static_cast<int>(s.rate));
-    lame_set_out_samplerate(lame, static_cast<int>(s.rate));
-    lame_set_num_channels(lame, s.channels);
-    lame_set_mode(lame, s.channels == 1 ? MONO : JOINT_STEREO);
-    lame_set_VBR(lame, vbr_off);
-    lame_set_brate(lame, s.kbps);
-    lame_set_quality(lame, 3);
-    lame_set_bWriteVbrTag(lame, 0);
-    lame_set_write_id3tag_automatic(lame, 0);
-    if (!reservoir) lame_set_disable_reservoir(lame, 1);
-    if (lame_init_params(lame) < 0) {
-        lame_close(lame);
-        return r;
-    }
     std::vector<std::uint8_t> stream;
-    const std::vector<std::int16_t>& samples = *b.samples;
-    const std::size_t total = samples.size() / static_cast<std::size_t>(s.channels);
+    const std::vector<std::uint8_t>& pcm = *b.samples;
+    const std::size_t block = 2 * static_cast<std::size_t>(s.channels);
+    const std::size_t total = pcm.size() / block;
     constexpr std::size_t kStep = 8192;
     std::vector<std::uint8_t> buffer(kStep * 5 / 4 + 7200);
     for (std::size_t at = 0; at < total && !stop; at += kStep) {
-        const std::size_t n = std::min(kStep, total - at);
-        short* pcm = const_cast<short*>(samples.data() + at * static_cast<std::size_t>(s.channels));
-        const int made = s.channels == 2
-            ? lame_encode_buffer_interleaved(lame, pcm, static_cast<int>(n), buffer.data(), static_cast<int>(buffer.size()))
-            : lame_encode_buffer(lame, pcm, pcm, static_cast<int>(n), buffer.data(), static_cast<int>(buffer.size()));
-        if (made > 0) stream.insert(stream.end(), buffer.begin(), buffer.begin() + made);
+        const std::size_t made =
+            LameEncode(lame, s.channels, pcm.data() + at * block, std::min(kStep, total - at), buffer.data(), buffer.size());
+        stream.insert(stream.end(), buffer.begin(), buffer.begin() + static_cast<long>(made));
     }
     const int made = lame_encode_flush(lame, buffer.data(), static_cast<int>(buffer.size()));
     if (made > 0) stream.insert(stream.end(), buffer.begin(), buffer.begin() + made);
@@ -83,11 +98,11 @@ void Mp3BlockEncoder::Dispatch(bool last) {
     b.end = last ? -1 : nextBlock_ + kBlockFrames;
     b.last = last;
     b.fed = std::max(0L, b.first - preroll_);
-    const std::size_t perFrame = static_cast<std::size_t>(spf_) * static_cast<std::size_t>(settings_.channels);
+    const std::size_t perFrame = static_cast<std::size_t>(spf_) * 2 * static_cast<std::size_t>(settings_.channels);
     const auto from = static_cast<std::size_t>(b.fed - pendingFrom_) * perFrame;
     const std::size_t to =
         last ? pending_.size() : static_cast<std::size_t>(b.end + kSeamFrames + kLookahead - pendingFrom_) * perFrame;
-    b.samples = std::make_shared<const std::vector<std::int16_t>>(pending_.begin() + static_cast<long>(from),
+    b.samples = std::make_shared<const std::vector<std::uint8_t>>(pending_.begin() + static_cast<long>(from),
                                                                   pending_.begin() + static_cast<long>(to));
     if (!last) {
         // The next block's encoder starts a pre-roll before its first frame.
@@ -165,11 +180,10 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
     Emit(joiner_.TakeFinished(), out);
 }
 
-void Mp3BlockEncoder::Add(const std::int16_t* samples, std::size_t frames, ByteSink& out) {
-    pending_.insert(pending_.end(), samples, samples + frames * static_cast<std::size_t>(settings_.channels));
-    const auto have = [&] {
-        return pendingFrom_ + static_cast<long>(pending_.size() / static_cast<std::size_t>(settings_.channels * spf_));
-    };
+void Mp3BlockEncoder::Add(const std::uint8_t* pcm, std::size_t frames, ByteSink& out) {
+    const std::size_t block = 2 * static_cast<std::size_t>(settings_.channels);
+    pending_.insert(pending_.end(), pcm, pcm + frames * block);
+    const auto have = [&] { return pendingFrom_ + static_cast<long>(pending_.size() / (block * spf_)); };
     while (have() >= nextBlock_ + kThresholdFrames) {
         // Bounded memory: no more blocks in work than workers.
         while (static_cast<int>(jobs_.size()) >= workers_) {
@@ -190,7 +204,7 @@ void Mp3BlockEncoder::Add(const std::int16_t* samples, std::size_t frames, ByteS
 void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
     const std::uint64_t samples =
         static_cast<std::uint64_t>(pendingFrom_) * static_cast<std::uint64_t>(spf_) +
-        pending_.size() / static_cast<std::size_t>(settings_.channels);
+        pending_.size() / (2 * static_cast<std::size_t>(settings_.channels));
     Dispatch(true);
     while (!jobs_.empty()) {
         Job job = std::move(jobs_.front());

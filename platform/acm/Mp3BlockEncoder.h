@@ -25,6 +25,8 @@
 #include "platform/acm/Mp3Frames.h"
 #include "platform/acm/Mp3InfoFrame.h"
 
+struct lame_global_struct;
+
 namespace acm {
 
 struct Mp3Settings {
@@ -32,6 +34,15 @@ struct Mp3Settings {
     int channels;
     int kbps;
 };
+
+// An encoder library instance in our settings: CBR, joint stereo,
+// quality 3, no tag; with the library's info frame in front where asked,
+// and without a bit reservoir where asked. Null where it cannot start.
+lame_global_struct* NewLameEncoder(const Mp3Settings& s, bool infoFrame, bool reservoir = true);
+// Encodes frames sample frames of interleaved little-endian 16-bit PCM;
+// the bytes made (never more than room), 0 on an error.
+std::size_t LameEncode(lame_global_struct* lame, int channels, const std::uint8_t* pcm, std::size_t frames,
+                       std::uint8_t* mp3, std::size_t room);
 
 // Workers for one stream; 0 (the default) for one a processor core.
 void SetMp3EncoderWorkers(int workers);
@@ -52,8 +63,8 @@ public:
     Mp3BlockEncoder(const Mp3BlockEncoder&) = delete;
     Mp3BlockEncoder& operator=(const Mp3BlockEncoder&) = delete;
 
-    // Interleaved 16-bit samples, continuing the signal.
-    void Add(const std::int16_t* samples, std::size_t frames, ByteSink& out);
+    // Interleaved little-endian 16-bit samples, continuing the signal.
+    void Add(const std::uint8_t* pcm, std::size_t frames, ByteSink& out);
     // The rest of the signal, encoded and joined; v gets the stream's values.
     void Finish(ByteSink& out, InfoFrameValues& v);
     std::uint64_t BytesOut() const { return bytesOut_; }
@@ -65,7 +76,7 @@ private:
         long fed;     // frame index of the encoder's first frame
         bool last;
         // Kept until the block is joined: a block may be encoded again.
-        std::shared_ptr<const std::vector<std::int16_t>> samples;
+        std::shared_ptr<const std::vector<std::uint8_t>> samples;  // 16-bit PCM
     };
     struct Result {
         long fed;
@@ -81,7 +92,7 @@ private:
     int workers_;
     int spf_;       // samples per frame
     int preroll_;   // frames the encoder sees before a block
-    std::vector<std::int16_t> pending_;  // samples from frame pendingFrom_ on
+    std::vector<std::uint8_t> pending_;  // 16-bit PCM from frame pendingFrom_ on
     long pendingFrom_ = 0;
     long nextBlock_ = 0;
     struct Job {

@@ -34,6 +34,7 @@ struct Header {
     int channels = 2;
     std::size_t size = 0;  // whole frame
     std::size_t head = 0;  // header, CRC, side information
+    std::size_t side = 0;  // the side information alone
 };
 
 bool ReadHeader(const std::uint8_t* h, std::size_t available, Header& out) {
@@ -46,8 +47,8 @@ bool ReadHeader(const std::uint8_t* h, std::size_t available, Header& out) {
     out.channels = (h[3] >> 6) == 3 ? 1 : 2;
     const int kbps = kBitrateKbps[out.mpeg1 ? 1 : 0][1][bitrateIndex];
     out.size = static_cast<std::size_t>(FrameBytes(kbps, rate)) + ((h[2] >> 1) & 1);
-    const std::size_t side = out.mpeg1 ? (out.channels == 1 ? 17 : 32) : (out.channels == 1 ? 9 : 17);
-    out.head = 4 + ((h[1] & 1) ? 0 : 2) + side;
+    out.side = out.mpeg1 ? (out.channels == 1 ? 17 : 32) : (out.channels == 1 ? 9 : 17);
+    out.head = 4 + ((h[1] & 1) ? 0 : 2) + out.side;
     return out.size > out.head;
 }
 
@@ -72,10 +73,9 @@ bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& fr
     frames.clear();
     frames.reserve(places.size());
     for (const Place& p : places) {
-        const std::uint8_t* side = stream.data() + p.at + (p.header.head - (p.header.mpeg1 ? (p.header.channels == 1 ? 17 : 32)
-                                                                                           : (p.header.channels == 1 ? 9 : 17)));
-        BitReader r(side, stream.size() - static_cast<std::size_t>(side - stream.data()));
         L3Frame f;
+        f.side = p.header.head - p.header.side;
+        BitReader r(stream.data() + p.at + f.side, p.header.side);
         const int granules = p.header.mpeg1 ? 2 : 1, channels = p.header.channels;
         f.reservoir = r.Read(p.header.mpeg1 ? 9 : 8);
         r.Skip(p.header.mpeg1 ? (channels == 1 ? 5 : 3) + 4 * channels : (channels == 1 ? 1 : 2));
@@ -101,7 +101,6 @@ bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& fr
         f.main.assign(data.begin() + static_cast<long>(from), data.begin() + static_cast<long>(from + bytes));
         f.head.assign(stream.begin() + static_cast<long>(p.at), stream.begin() + static_cast<long>(p.at + p.header.head));
         f.size = p.header.size;
-        f.side = static_cast<std::size_t>(side - (stream.data() + p.at));
         frames.push_back(std::move(f));
     }
     return true;

@@ -140,25 +140,11 @@ Mp3EncodeStream::~Mp3EncodeStream() {
 
 bool Mp3EncodeStream::Start() {
     if (lame_) lame_close(lame_);
-    lame_ = lame_init();
-    if (!lame_) return false;
-    lame_set_in_samplerate(lame_, static_cast<int>(rate_));
-    lame_set_out_samplerate(lame_, static_cast<int>(rate_));
-    lame_set_num_channels(lame_, channels_);
-    lame_set_mode(lame_, channels_ == 1 ? MONO : JOINT_STEREO);
-    lame_set_VBR(lame_, vbr_off);
-    lame_set_brate(lame_, kbps_);
-    lame_set_quality(lame_, 3);
     // An info frame in front (its values filled in at the end, see
     // ACMDM_MP3_INFOFRAME), so that decoders give back exactly the source's
     // samples; no tag behind.
-    lame_set_bWriteVbrTag(lame_, 1);
-    lame_set_write_id3tag_automatic(lame_, 0);
-    if (lame_init_params(lame_) < 0) {
-        lame_close(lame_);
-        lame_ = nullptr;
-        return false;
-    }
+    lame_ = NewLameEncoder(Mp3Settings{rate_, channels_, kbps_}, true);
+    if (!lame_) return false;
     carried_ = 0;
     bytesOut_ = 0;
     placeholderSent_ = false;
@@ -221,16 +207,9 @@ void Mp3EncodeStream::Encode(const std::uint8_t* frames, std::size_t count, Byte
     while (count > 0) {
         const std::size_t n = std::min(count, kStep);
         const std::size_t room = n * 5 / 4 + 7200;
-        std::uint8_t* mp3 = out.Grab(room);
-        // The samples are little-endian 16-bit, which is what the encoder
-        // reads on the machines we build for.
-        const auto* pcm = reinterpret_cast<const short*>(frames);
-        const int r = channels_ == 2
-            ? lame_encode_buffer_interleaved(lame_, const_cast<short*>(pcm), static_cast<int>(n), mp3,
-                                             static_cast<int>(room))
-            : lame_encode_buffer(lame_, pcm, pcm, static_cast<int>(n), mp3, static_cast<int>(room));
-        out.Commit(r > 0 ? static_cast<std::size_t>(r) : 0);
-        bytesOut_ += r > 0 ? static_cast<std::size_t>(r) : 0;
+        const std::size_t made = LameEncode(lame_, channels_, frames, n, out.Grab(room), room);
+        out.Commit(made);
+        bytesOut_ += made;
         frames += n * 2 * channels_;
         count -= n;
     }
@@ -253,13 +232,11 @@ void Mp3EncodeStream::Feed(const std::uint8_t* frames, std::size_t count, ByteSi
         frames = held_.data();
         count = held_.size() / block;
     }
-    std::vector<std::int16_t> samples(count * static_cast<std::size_t>(channels_));
-    std::memcpy(samples.data(), frames, count * block);
+    blocks_->Add(frames, count, out);
     if (!held_.empty() && frames == held_.data()) {
         held_.clear();
         held_.shrink_to_fit();
     }
-    blocks_->Add(samples.data(), count, out);
 }
 
 MMRESULT Mp3EncodeStream::Convert(const std::uint8_t* src, std::size_t len, std::size_t& used,

@@ -388,18 +388,25 @@ TEST(Cli, TagsComeAlongUnlessTurnedOff) {
 
 namespace {
 
+// count stereo WAVs of music, prefix0.wav onwards; their names, each
+// after a blank, for a command line.
+std::string StereoWavs(const TempDir& dir, const std::string& prefix, int count, unsigned rate, double seconds) {
+    std::string files;
+    for (int i = 0; i < count; ++i) {
+        const auto name = dir / (prefix + std::to_string(i) + ".wav");
+        WriteFile(name, MakeWav(MakeMusic(rate, 2, seconds, static_cast<unsigned>(i + 1)), rate, 2));
+        files += " " + name.string();
+    }
+    return files;
+}
+
 // The progress line as a terminal shows it (a pseudo-terminal through
 // script(1)): counts from 0 to the number of files, never past it, and an
 // overall share that only rises and never passes 100 %.
 TEST(Cli, TheProgressLineOnATerminal) {
     if (!HaveTool("script")) GTEST_SKIP() << "script not installed";
     TempDir dir;
-    std::string files;
-    for (int i = 0; i < 3; ++i) {
-        const auto name = dir / ("p" + std::to_string(i) + ".wav");
-        WriteFile(name, MakeWav(MakeMusic(44100, 2, 3.0, static_cast<unsigned>(i + 1)), 44100, 2));
-        files += " " + name.string();
-    }
+    const std::string files = StereoWavs(dir, "p", 3, 44100, 3.0);
     for (const char* jobs : {"1", "2"}) {
         SCOPED_TRACE(std::string("--jobs ") + jobs);
         const Outcome o = Command("script -qec \"" + std::string(SONDREL_CLI) + " batch-wav-to-mp3 --jobs " + jobs +
@@ -431,12 +438,7 @@ TEST(Cli, TheProgressLineOnATerminal) {
 // targets than it has workers; every target there is a whole file.
 TEST(Cli, AParallelBatchStopsWhenWritesFail) {
     TempDir dir;
-    std::string files;
-    for (int i = 0; i < 8; ++i) {
-        const auto name = dir / ("f" + std::to_string(i) + ".wav");
-        WriteFile(name, MakeWav(MakeMusic(22050, 2, 4.0, static_cast<unsigned>(i + 1)), 22050, 2));
-        files += " " + name.string();
-    }
+    const std::string files = StereoWavs(dir, "f", 8, 22050, 4.0);
     ASSERT_EQ(Cli("batch-wav-to-mp3 --jobs 2" + files).status, 0);
     std::string mp3s;
     for (int i = 0; i < 8; ++i) mp3s += " " + (dir / ("f" + std::to_string(i) + ".mp3")).string();
