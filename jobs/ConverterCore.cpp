@@ -231,19 +231,25 @@ void TConverterCore::WriteInfoFrame(TByteFile& target, std::int64_t at) {
     target.Seek(end);
 }
 
+// The front end calls in from its own code (painting, say), which may have
+// left the vector state in use; the conversion starts with it clear.
 void TConverterCore::ConvertMP3WAV(const std::string& source, const std::string& target) {
+    ClearUpperVectorState();
     if (!Running()) MP3ToWav(source, target, false);
 }
 
 void TConverterCore::ConvertMP3CDWAV(const std::string& source, const std::string& target) {
+    ClearUpperVectorState();
     if (!Running()) MP3ToWav(source, target, true);
 }
 
 void TConverterCore::ConvertWAVMP3(const std::string& source, const std::string& target) {
+    ClearUpperVectorState();
     if (!Running()) WavToMp3(source, target);
 }
 
 void TConverterCore::ConvertWAV2WAV(const std::string& source, const std::string& target) {
+    ClearUpperVectorState();
     if (!Running()) WavToWav(source, target);
 }
 
@@ -397,6 +403,7 @@ void TConverterCore::RunBatch(const TBatchSettings& batch, const std::string& ex
         State.ItemTotal = n;
         if (State.Cancel || writeFailed_) break;
         host_.ShowStatusText(msg::BatchStatus(i + 1, n));
+        ClearUpperVectorState();
         const auto at = static_cast<std::size_t>(i);
         convert(batch.Files[at], targets[at]);
     }
