@@ -8,6 +8,7 @@
 
 #include "app/MainUnit.h"
 #include "jobs/Messages.h"
+#include "jobs/Naming.h"
 #include "ui_MainForm.h"
 
 namespace sondrel {
@@ -16,6 +17,7 @@ void TMainForm::GoClick(int mode) {
     GoButtons[static_cast<std::size_t>(mode - 1)]->Release();
     if (core_.Running()) return;
     if (!MayReplaceTarget(mode)) return;
+    replaceInBatch_ = (mode == 2 || mode == 4) && MayReplaceBatchTargets(mode);
     core_.State.Cancel = false;
     statusForm_->ProgressBar1->setValue(0);
     statusForm_->ProgressBar2->setValue(0);
@@ -45,6 +47,29 @@ bool TMainForm::MayReplaceTarget(int mode) {
                     QStringLiteral("Die Datei „%1“ existiert bereits. Soll sie überschrieben werden?")
                         .arg(QString::fromStdString(target)),
                     QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool TMainForm::MayReplaceBatchTargets(int mode) {
+    // A folder of MP3s converted back to WAV is where the original WAVs
+    // sit: a batch keeps what was there unless the user says otherwise,
+    // asked once for the whole list.
+    TBatchSettings batch = JobBatch(mode);
+    if (batch.Files.empty()) return false;
+    const int existing = ExistingFiles(
+        BatchTargets(batch.Files, mode == 2 ? ".wav" : ".mp3", batch.NextToSource, batch.OutputFolder, true));
+    if (existing == 0) return false;
+    const QString text =
+        existing == 1
+            ? QStringLiteral("Eine der Zieldateien existiert bereits. Soll sie überschrieben werden?")
+            : QStringLiteral("%1 der Zieldateien existieren bereits. Sollen sie überschrieben werden?").arg(existing);
+    QMessageBox box(QMessageBox::Question, windowTitle(), text, QMessageBox::Yes | QMessageBox::No, this);
+    box.setInformativeText(QStringLiteral("Bei „Nein“ erhalten die neuen Dateien freie Namen wie „Name (2)%1“.")
+                               .arg(mode == 2 ? QStringLiteral(".wav") : QStringLiteral(".mp3")));
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
     box.setDefaultButton(QMessageBox::No);
@@ -127,6 +152,7 @@ TBatchSettings TMainForm::JobBatch(int mode) {
     batch.NextToSource = mode == 2 ? ui->QuellCheck->isChecked() : ui->QuellCheck2->isChecked();
     batch.OutputFolder = (mode == 2 ? ui->OutDirectoryEd : ui->OutDirectory2Ed)->fileName().toStdString();
     batch.CdQuality = ui->cdqual2check->isChecked();
+    batch.ReplaceExisting = replaceInBatch_;
     return batch;
 }
 

@@ -65,6 +65,9 @@ public:
     void GoClick(int mode);
     // A single-file job whose target exists asks first; false for "Nein".
     bool MayReplaceTarget(int mode);
+    // A batch some of whose targets exist asks once whether they may be
+    // replaced; false for "Nein" (they get numbered names instead).
+    bool MayReplaceBatchTargets(int mode);
     // The source and target fields of a single-file job mode; null for a batch.
     std::pair<TFileEdit*, TFileEdit*> JobFields(int mode) const;
     void SetProStatus(int value) { core_.SetProStatus(value); }
@@ -159,6 +162,7 @@ private:
     bool shownOnce_ = false;
     QString settingsFolder_;
     QString lastTagFile_;
+    bool replaceInBatch_ = false;  // the answer for the batch in hand
 };
 
 }  // namespace sondrel

@@ -28,9 +28,10 @@ std::string Usage() {
            "  sondrel-cli mp3-to-wav [--cd] [--no-tags] QUELLE ZIEL\n"
            "  sondrel-cli wav-to-mp3 [--format F] [--jobs N] [--no-tags] QUELLE ZIEL\n"
            "  sondrel-cli wav-to-wav [--format F] [--no-tags] QUELLE ZIEL\n"
-           "  sondrel-cli batch-mp3-to-wav [--cd] [--out-dir ORDNER] [--jobs N] [--no-tags] DATEI...\n"
+           "  sondrel-cli batch-mp3-to-wav [--cd] [--out-dir ORDNER] [--jobs N] [--no-tags]\n"
+           "                               [--overwrite] DATEI...\n"
            "  sondrel-cli batch-wav-to-mp3 [--format F] [--out-dir ORDNER] [--jobs N]\n"
-           "                               [--no-tags] DATEI...\n"
+           "                               [--no-tags] [--overwrite] DATEI...\n"
            "  sondrel-cli tag show DATEI\n"
            "  sondrel-cli tag set DATEI [--title T] [--artist A] [--album B] [--year J] [--comment K]\n"
            "                            [--track N] [--genre G]\n"
@@ -41,9 +42,12 @@ std::string Usage() {
            "Zieldateien im Verzeichnis der Quelldatei. --jobs N konvertiert N Dateien\n"
            "zugleich (ohne --jobs: eine je Prozessorkern); eine einzelne lange WAV-Datei\n"
            "wird auf N Kernen nach MP3 umgewandelt, mit denselben Bytes wie auf einem.\n"
+           "Eine Stapel-Zieldatei, die es schon gibt, bleibt erhalten; die neue Datei\n"
+           "heißt dann \"Name (2).ext\" (--overwrite ersetzt sie stattdessen).\n"
            "Strg+C bricht nach dem laufenden Abschnitt ab; die Zieldatei enthält dann\n"
-           "das bis dahin Konvertierte. Die Tags der Quelle (ID3, LIST/INFO) gehen in die Zieldatei\n"
-           "über; --no-tags lässt sie weg.\n";
+           "das bis dahin Konvertierte; eine Datei, die ersetzt werden sollte, bleibt\n"
+           "dann, wie sie war. Die Tags der Quelle (ID3, LIST/INFO) gehen in die\n"
+           "Zieldatei über; --no-tags lässt sie weg.\n";
 }
 
 bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error) {
@@ -73,6 +77,8 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
             o.cd = true;
         } else if (a == "--no-tags" && o.command != "formats") {
             o.noTags = true;
+        } else if (a == "--overwrite" && IsBatch(o.command)) {
+            o.overwrite = true;
         } else if (a == "--jobs" && i + 1 < args.size()) {
             if (o.command == "formats") {
                 error = "Die Option --jobs gilt nicht für " + o.command + ".";
@@ -135,6 +141,7 @@ TBatchSettings BatchOf(const TOptions& o) {
     batch.NextToSource = !o.outDirGiven;
     batch.OutputFolder = o.outDir;
     batch.CdQuality = o.cd;
+    batch.ReplaceExisting = o.overwrite;
     return batch;
 }
 

@@ -11,6 +11,7 @@ struct TOptions {
     std::string command;
     bool cd = false;
     bool noTags = false;  // targets without the source's tags
+    bool overwrite = false;  // a batch may replace files that were there before it
     std::string format;  // an index or an exact description; empty for entry 0
     std::string outDir;
     bool outDirGiven = false;

@@ -22,7 +22,8 @@ class Shared {
 public:
     Shared(const TOptions& o, const std::atomic<bool>& interrupted)
         : options(o), interrupted(interrupted), batch(BatchOf(o)), toWav(o.command == "batch-mp3-to-wav"),
-          targets(BatchTargets(batch.Files, toWav ? ".wav" : ".mp3", batch.NextToSource, batch.OutputFolder)),
+          targets(BatchTargets(batch.Files, toWav ? ".wav" : ".mp3", batch.NextToSource, batch.OutputFolder,
+                               batch.ReplaceExisting)),
           percents_(o.files.size(), 0), progress_(isatty(STDERR_FILENO) != 0) {}
 
     const TOptions& options;

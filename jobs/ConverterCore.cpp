@@ -11,6 +11,7 @@
 #include "codec/WaveFile.h"
 #include "jobs/Messages.h"
 #include "jobs/Naming.h"
+#include "jobs/TargetFile.h"
 #include "platform/cpu/VectorState.h"
 #include "tags/FileTags.h"
 
@@ -60,11 +61,19 @@ public:
         if (waveTarget_ && target_.IsOpen()) FinishWaveTarget();
         target_.Close();
         source_.Close();
+        // A replaced file goes only for a complete result.
+        if (!place_.Finish(complete_ && !core_.State.Cancel)) core_.ReportUnfinishedReplacement();
         core_.SetProStatus(0);
         core_.State.Busy = false;
     }
     RunGuard(const RunGuard&) = delete;
     RunGuard& operator=(const RunGuard&) = delete;
+
+    // Where the target is written (an existing file is replaced only by a
+    // complete result).
+    TTargetFile& Place() { return place_; }
+    // The conversion ran to its end and everything was written.
+    void Completed() { complete_ = true; }
 
     // The target is a WAV file of this format, its provisional header
     // written; tags are the chunks that follow its data.
@@ -92,6 +101,8 @@ private:
     std::vector<TACMConvertor*> convertors_;
     TByteFile& target_;
     TByteFile& source_;
+    TTargetFile place_;
+    bool complete_ = false;
     bool waveTarget_ = false;
     std::array<std::uint8_t, 16> format_{};
     std::vector<std::uint8_t> tags_;
@@ -154,7 +165,12 @@ bool TConverterCore::OpenSource(TByteFile& file, const std::string& name, const 
     return false;
 }
 
-bool TConverterCore::CreateTarget(TByteFile& target, TByteFile& source, const std::string& name) {
+void TConverterCore::ReportUnfinishedReplacement() {
+    writeFailed_ = true;
+    host_.ShowError(msg::CannotWrite);
+}
+
+bool TConverterCore::CreateTarget(TTargetFile& place, TByteFile& target, TByteFile& source, const std::string& name) {
     // Creating the target empties it; were it the source, nothing would be
     // left to convert.
     std::uint64_t dev = 0, ino = 0, tdev = 0, tino = 0;
@@ -165,7 +181,7 @@ bool TConverterCore::CreateTarget(TByteFile& target, TByteFile& source, const st
         return false;
     }
     probe.Close();
-    if (target.Create(name)) return true;
+    if (place.Create(target, name)) return true;
     host_.ShowError(msg::CannotCreate);
     return false;
 }
@@ -185,8 +201,8 @@ bool TConverterCore::FormatChosen(int count, int index) {
     return true;
 }
 
-bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& sourceName, TByteFile& target,
-                                    const std::string& targetName, TWaveChunks& wave, std::int64_t& length) {
+bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& sourceName, TTargetFile& place,
+                                    TByteFile& target, const std::string& targetName, TWaveChunks& wave, std::int64_t& length) {
     if (!OpenSource(source, sourceName, msg::CannotOpenNamed(sourceName))) return false;
     try {
         WalkChunks(source, wave);
@@ -199,20 +215,21 @@ bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& source
     }
     // A data chunk claiming more than the file holds ends with the file.
     length = std::min<std::int64_t>(wave.DataSize, std::max<std::int64_t>(0, source.Size() - wave.DataOffset));
-    if (!CreateTarget(target, source, targetName)) return false;
+    if (!CreateTarget(place, target, source, targetName)) return false;
     source.Seek(wave.DataOffset);
     return true;
 }
 
-void TConverterCore::RunChunks(Chain& ch) {
+bool TConverterCore::RunChunks(Chain& ch) {
     const TChunkRun run = RunChunkLoop(*ch.first, ch.second, ch.length, ch);
     if (run.written && ch.silenceIsFailure && run.read > 0 && run.firstOutput == 0)
         throw EACMConvertor("acmStreamConvert: the codec made no audio of the data");
-    if (run.written) return;
+    if (run.written) return true;
     // Never a success: the target keeps what fitted, with a header that
     // says so.
     writeFailed_ = true;
     host_.ShowError(msg::CannotWrite);
+    return false;
 }
 
 void TConverterCore::WriteInfoFrame(TByteFile& target, std::int64_t at) {
@@ -276,7 +293,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
         return;
     }
     DeriveFormats(analysis, source, mp3wav, Catalogue.MP3FormatTable);
-    if (!CreateTarget(target, source, targetName)) return;
+    if (!CreateTarget(guard.Place(), target, source, targetName)) return;
     std::vector<std::uint8_t> tags;
     if (CarryTags) tags = WaveTagTail(Mp3FileFields(source));
     // The CD-quality target's format is wavcd's stored one; when the MP3 is
@@ -296,9 +313,10 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
         wavcd.SetActive(true);
     }
     Chain chain(*this, source, target, &mp3wav, secondStage ? &wavcd : nullptr, size, size - analysis.AudioStart);
-    RunChunks(chain);
+    const bool whole = RunChunks(chain);
     Finish(mp3wav);
     if (secondStage) Finish(wavcd);
+    if (whole) guard.Completed();
 }
 
 void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& targetName) {
@@ -309,7 +327,7 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     RunGuard guard(*this, {&wavmp3, &wavtowav}, target, source);
     TWaveChunks wave;
     std::int64_t length = 0;
-    if (!OpenWaveSource(source, sourceName, target, targetName, wave, length)) return;
+    if (!OpenWaveSource(source, sourceName, guard.Place(), target, targetName, wave, length)) return;
     // The source's tags: an ID3v2 tag in front of the stream, so that
     // players show them at once, and an ID3v1.1 tag at its end.
     TId3Fields tags;
@@ -346,14 +364,15 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     }
     wavmp3.SetActive(true);
     Chain chain(*this, source, target, first, direct ? nullptr : &wavmp3, length, length, true);
-    RunChunks(chain);
+    bool whole = RunChunks(chain);
     WriteInfoFrame(target, static_cast<std::int64_t>(front.size()));
     if (!NoFields(tags)) {
         const TTagRecord record = RecordFromFields(tags);
-        target.Write(record.data(), record.size());
+        whole = target.Write(record.data(), record.size()) == record.size() && whole;
     }
     if (!direct) Finish(wavtowav);
     Finish(wavmp3);
+    if (whole) guard.Completed();
 }
 
 void TConverterCore::WavToWav(const std::string& sourceName, const std::string& targetName) {
@@ -364,7 +383,7 @@ void TConverterCore::WavToWav(const std::string& sourceName, const std::string& 
     RunGuard guard(*this, {&wavtowav}, target, source);
     TWaveChunks wave;
     std::int64_t length = 0;
-    if (!OpenWaveSource(source, sourceName, target, targetName, wave, length)) return;
+    if (!OpenWaveSource(source, sourceName, guard.Place(), target, targetName, wave, length)) return;
 
     wavtowav.FormatIn.Bytes.fill(0);
     std::memcpy(wavtowav.FormatIn.Bytes.data(), wave.Format.data(), wave.Format.size());
@@ -378,8 +397,9 @@ void TConverterCore::WavToWav(const std::string& sourceName, const std::string& 
     WriteProvisionalHeader(target, format16);
     guard.WaveTarget(format16, CarryTags ? WaveTagTail(FindWaveTagChunks(source)) : std::vector<std::uint8_t>{});
     Chain chain(*this, source, target, &wavtowav, nullptr, length, length, true);
-    RunChunks(chain);
+    const bool whole = RunChunks(chain);
     Finish(wavtowav);
+    if (whole) guard.Completed();
 }
 
 void TConverterCore::RunBatch(const TBatchSettings& batch, const std::string& extension,
@@ -396,7 +416,7 @@ void TConverterCore::RunBatch(const TBatchSettings& batch, const std::string& ex
     } end{*this};
     const int n = static_cast<int>(batch.Files.size());
     const std::vector<std::string> targets =
-        BatchTargets(batch.Files, extension, batch.NextToSource, batch.OutputFolder);
+        BatchTargets(batch.Files, extension, batch.NextToSource, batch.OutputFolder, batch.ReplaceExisting);
     writeFailed_ = false;
     for (int i = 0; i < n; ++i) {
         State.ItemIndex = i;

@@ -13,6 +13,7 @@
 #include "codec/FormatCatalogue.h"
 #include "codec/WaveFile.h"
 #include "jobs/JobState.h"
+#include "jobs/TargetFile.h"
 
 namespace sondrel {
 
@@ -21,6 +22,9 @@ struct TBatchSettings {
     bool NextToSource = true;
     std::string OutputFolder;
     bool CdQuality = false;  // MP3 to WAV only
+    // Targets may replace files that were there before the batch (the user
+    // said so); otherwise those get the next free name.
+    bool ReplaceExisting = false;
 };
 
 class TConverterCore {
@@ -43,6 +47,9 @@ public:
     // start while it is: a second job inside a running one would reopen, and
     // empty, targets the first has finished or is writing.
     bool Running() const { return State.Busy || batchRunning_; }
+    // A complete result could not take the earlier file's place: said as a
+    // failed write, which also ends a batch.
+    void ReportUnfinishedReplacement();
 
     TACMConvertor mp3wav, wavcd, wavtowav, wavmp3;
     TFormatCatalogue Catalogue;
@@ -61,19 +68,23 @@ private:
     void WavToMp3(const std::string& source, const std::string& target);
     void WavToWav(const std::string& source, const std::string& target);
     bool OpenSource(TByteFile& file, const std::string& name, const std::string& failure);
-    bool CreateTarget(TByteFile& target, TByteFile& source, const std::string& name);
+    // Creates the target (beside an existing one, which a complete result
+    // replaces); false after a message.
+    bool CreateTarget(TTargetFile& place, TByteFile& target, TByteFile& source, const std::string& name);
+
     // The target format list has entries and index names one of them;
     // otherwise says why not.
     bool FormatChosen(int count, int index);
     // Opens a WAV source, finds its format and data, creates the target and
     // positions the source at its audio; false after a message.
-    bool OpenWaveSource(TByteFile& source, const std::string& sourceName, TByteFile& target,
+    bool OpenWaveSource(TByteFile& source, const std::string& sourceName, TTargetFile& place, TByteFile& target,
                         const std::string& targetName, TWaveChunks& wave, std::int64_t& length);
     // Writes the MP3 encoder's finished info frame over its placeholder,
     // which begins at at (behind the ID3v2 tag, where there is one).
     void WriteInfoFrame(TByteFile& target, std::int64_t at);
     // Stops early, and says so, when a write to the target comes back short.
-    void RunChunks(Chain& chain);
+    // False then.
+    bool RunChunks(Chain& chain);
     // Converts each listed file in turn, keeping the batch counters, until
     // the list ends or the user cancels.
     void RunBatch(const TBatchSettings& batch, const std::string& extension,

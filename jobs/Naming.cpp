@@ -42,23 +42,36 @@ std::string SameFileKey(const std::string& path) {
     return (ec ? p : resolved).lexically_normal().string();
 }
 
+bool Exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
 }  // namespace
 
 std::vector<std::string> BatchTargets(const std::vector<std::string>& sources, const std::string& extension,
-                                      bool nextToSource, const std::string& outputFolder) {
+                                      bool nextToSource, const std::string& outputFolder, bool replaceExisting) {
     std::set<std::string> taken;
     for (const std::string& source : sources) taken.insert(SameFileKey(source));
+    const auto free = [&](const std::string& name) {
+        return (replaceExisting || !Exists(name)) && taken.insert(SameFileKey(name)).second;
+    };
     std::vector<std::string> targets;
     targets.reserve(sources.size());
     for (const std::string& source : sources) {
         const std::string first = BatchTarget(source, extension, nextToSource, outputFolder);
         std::string name = first;
         const std::string stem = first.substr(0, first.size() - extension.size());
-        for (int n = 2; !taken.insert(SameFileKey(name)).second; ++n)
-            name = stem + " (" + std::to_string(n) + ")" + extension;
+        for (int n = 2; !free(name); ++n) name = stem + " (" + std::to_string(n) + ")" + extension;
         targets.push_back(name);
     }
     return targets;
+}
+
+int ExistingFiles(const std::vector<std::string>& names) {
+    int n = 0;
+    for (const std::string& name : names) n += Exists(name) ? 1 : 0;
+    return n;
 }
 
 }  // namespace sondrel

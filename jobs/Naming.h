@@ -30,14 +30,20 @@ std::string BatchTarget(const std::string& source, const std::string& extension,
                         char folderSeparator = kFolderSeparator);
 
 // The targets of a whole batch, decided before its first file starts, in
-// list order. A name that an earlier file of the list was given, or that
-// names one of the list's own sources, is taken: that file gets the first
-// free "Name (2).ext", "Name (3).ext", ... instead. So no two files of a
-// batch write one target, no target replaces a source still to be read,
-// and every front end (one worker or many) makes the same names. Files
-// outside the batch are not looked at: re-running a batch replaces its
-// results. Names are compared as the paths they resolve to.
+// list order. A name is taken when an earlier file of the list was given
+// it, when it names one of the list's own sources, or, unless
+// replaceExisting, when a file of that name was there before the batch:
+// that file gets the first free "Name (2).ext", "Name (3).ext", ...
+// instead. So no two files of a batch write one target, no target replaces
+// a source still to be read or (unless the user agreed) a file the user
+// already had, and every front end (one worker or many) makes the same
+// names. Names are compared as the paths they resolve to.
 std::vector<std::string> BatchTargets(const std::vector<std::string>& sources, const std::string& extension,
-                                      bool nextToSource, const std::string& outputFolder);
+                                      bool nextToSource, const std::string& outputFolder,
+                                      bool replaceExisting = false);
+
+// How many of the names exist already (what a batch allowed to replace
+// files would replace).
+int ExistingFiles(const std::vector<std::string>& names);
 
 }  // namespace sondrel

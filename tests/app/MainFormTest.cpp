@@ -668,9 +668,11 @@ private slots:
         form_->AddFiles(ui_->FileList2, files);
         ui_->OwnFolderCheck2->setChecked(true);
         ui_->OutDirectory2Ed->setFileName(P("out"));
-        BoxAnswerer answerer;
-        form_->GoClick(4);
-        QVERIFY(answerer.texts.isEmpty());
+        {
+            BoxAnswerer answerer;
+            form_->GoClick(4);
+            QVERIFY(answerer.texts.isEmpty());
+        }
         testing_support::RecordingHost host;
         TConverterCore decoder(host);
         decoder.Catalogue.Build();
@@ -681,6 +683,26 @@ private slots:
             QCOMPARE(QFileInfo(P("check.wav")).size(), qint64(44 + 4 * 44100 * (1.0 + i * 0.5)));
         }
         QCOMPARE(QDir(P("out")).entryList(QDir::Files).size(), 3);
+
+        // Again: the three results of before are files the user has now.
+        // Asked once; Nein keeps them and numbers the new ones on, Ja
+        // replaces them.
+        testing_support::WriteFile(P("out/Lied.mp3").toStdString(), {'m', 'i', 'n', 'e'});
+        {
+            BoxAnswerer no(QMessageBox::No);
+            form_->GoClick(4);
+            QCOMPARE(no.texts, QStringList{"3 der Zieldateien existieren bereits. Sollen sie überschrieben werden?"});
+        }
+        QCOMPARE(testing_support::ReadFile(P("out/Lied.mp3").toStdString()), (std::vector<std::uint8_t>{'m', 'i', 'n', 'e'}));
+        QCOMPARE(QDir(P("out")).entryList(QDir::Files).size(), 6);
+        QVERIFY(QFileInfo(P("out/Lied (6).mp3")).size() > 1000);
+        {
+            BoxAnswerer yes(QMessageBox::Yes);
+            form_->GoClick(4);
+            QCOMPARE(yes.texts.size(), 1);
+        }
+        QCOMPARE(QDir(P("out")).entryList(QDir::Files).size(), 6);
+        QVERIFY(QFileInfo(P("out/Lied.mp3")).size() > 1000);
     }
 
     // An installed program writes nothing into its own folder, also where

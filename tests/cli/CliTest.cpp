@@ -349,16 +349,23 @@ TEST(Cli, BatchTargetsNeverCollideWithEachOtherOrTheSources) {
     std::filesystem::copy_file(d + "/out1/Lied.mp3", dir / "rw" / "x.mp3");
     ASSERT_TRUE(Shell("ffmpeg -v error -i " + d + "/c/Lied.wav -c:a libmp3lame -b:a 128k -f wav " + d + "/rw/x.wav"));
     const auto wrapped = ReadFile(dir / "rw" / "x.wav");
-    for (const char* jobs : {"1", "2"}) {
-        SCOPED_TRACE(std::string("--jobs ") + jobs);
-        const Outcome run = Cli(std::string("batch-mp3-to-wav --jobs ") + jobs + " " + d + "/rw/x.mp3 " + d + "/rw/x.wav");
+    // The second run finds the first one's results: --overwrite replaces
+    // them; without it they stay and the new ones are numbered on.
+    const char* runs[] = {"--jobs 1", "--jobs 2 --overwrite", "--jobs 2"};
+    for (int r = 0; r < 3; ++r) {
+        SCOPED_TRACE(runs[r]);
+        const auto earlier = ReadFile(dir / "rw" / "x (2).wav");
+        const Outcome run = Cli(std::string("batch-mp3-to-wav ") + runs[r] + " " + d + "/rw/x.mp3 " + d + "/rw/x.wav");
         EXPECT_EQ(run.status, 0) << run.out;
         EXPECT_EQ(ReadFile(dir / "rw" / "x.wav"), wrapped);
-        EXPECT_EQ(WaveHeaderProblem(ReadFile(dir / "rw" / "x (2).wav")), "");
-        EXPECT_EQ(StereoFrames(dir / "rw" / "x (2).wav"), 44100L);
+        const std::string a = r < 2 ? "x (2).wav" : "x (4).wav", b = r < 2 ? "x (3).wav" : "x (5).wav";
+        EXPECT_EQ(WaveHeaderProblem(ReadFile(dir / "rw" / a)), "");
+        EXPECT_EQ(StereoFrames(dir / "rw" / a), 44100L);
         // The wrapped stream has no info frame: its decoder delay and
         // padding come with it.
-        EXPECT_NEAR(static_cast<double>(StereoFrames(dir / "rw" / "x (3).wav")), 2.0 * 44100, 2 * 1152 + 1105);
+        EXPECT_NEAR(static_cast<double>(StereoFrames(dir / "rw" / b)), 2.0 * 44100, 2 * 1152 + 1105);
+        if (r == 2) EXPECT_EQ(ReadFile(dir / "rw" / "x (2).wav"), earlier);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "rw"), {}), r < 2 ? 4 : 6);
     }
 }
 
@@ -377,10 +384,10 @@ TEST(Cli, TagsComeAlongUnlessTurnedOff) {
     ASSERT_EQ(Cli("wav-to-mp3 " + d + "/plain.wav " + d + "/plain.mp3").status, 0);
     ASSERT_EQ(Cli("wav-to-mp3 --no-tags " + d + "/tagged.wav " + d + "/bare.mp3").status, 0);
     EXPECT_EQ(ReadFile(dir / "bare.mp3"), ReadFile(dir / "plain.mp3"));
-    ASSERT_EQ(Cli("batch-wav-to-mp3 --jobs 2 " + d + "/tagged.wav " + d + "/plain.wav").status, 0);
+    ASSERT_EQ(Cli("batch-wav-to-mp3 --overwrite --jobs 2 " + d + "/tagged.wav " + d + "/plain.wav").status, 0);
     EXPECT_EQ(ReadFile(dir / "plain.mp3"), ReadFile(dir / "bare.mp3"));
     EXPECT_EQ(Cli("tag show " + d + "/tagged.mp3").out.substr(0, 11), "title=Lied\n");
-    ASSERT_EQ(Cli("batch-wav-to-mp3 --no-tags --jobs 1 " + d + "/tagged.wav").status, 0);
+    ASSERT_EQ(Cli("batch-wav-to-mp3 --no-tags --overwrite --jobs 1 " + d + "/tagged.wav").status, 0);
     EXPECT_EQ(ReadFile(dir / "tagged.mp3"), ReadFile(dir / "bare.mp3"));
 }
 

@@ -65,6 +65,8 @@ protected:
         std::filesystem::create_directories(out);
         const std::string source = (d / c.source).string();
         const std::filesystem::path target = out / (std::filesystem::path(c.source).stem().string() + ext);
+        // An earlier case's target would make a batch choose another name.
+        std::filesystem::remove(target);
         if (p == Path::CoreSingle || p == Path::CoreBatch) {
             RecordingHost host;
             TConverterCore core(host);

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -96,7 +97,7 @@ TEST_F(NoLostData, CancelAnywhereKeepsTheSourceAndLeavesAWholeTarget) {
             };
             core.State.Cancel = false;
             core.WavFormatIndex = cancelAt % 2 ? 0 : mono8;  // odd-sized frames, too
-            const std::string target = P(std::string("part-") + routine);
+            const std::string target = P(std::string("part-") + routine + std::to_string(cancelAt));
             Run(routine, target);
             const Bytes out = ReadFile(target);
             if (std::string(routine) == "wavmp3")
@@ -109,6 +110,55 @@ TEST_F(NoLostData, CancelAnywhereKeepsTheSourceAndLeavesAWholeTarget) {
         }
     }
     EXPECT_TRUE(host.errors.empty());
+}
+
+// A file that is replaced stays as it was until its replacement is
+// complete: a cancel or a full disk part way leave it whole and nothing
+// beside it; a complete result takes its place, its name, permissions and
+// (where we may give it) owner.
+TEST_F(NoLostData, AReplacedFileStaysUntilItsReplacementIsComplete) {
+    const Bytes mine = {'m', 'i', 'n', 'e'};
+    const bool root = geteuid() == 0;
+    for (const char* routine : kRoutines) {
+        SCOPED_TRACE(routine);
+        const std::string target = P(std::string("old-") + routine);
+        WriteFile(target, mine);
+        ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+        if (root) ASSERT_EQ(chown(target.c_str(), 1234, 1235), 0);
+        const auto entries = [&] { return std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()); };
+        const auto before = entries();
+        host.pumps = 0;
+        host.onPump = [&](int n) {
+            if (n == 3) core.State.Cancel = true;
+        };
+        core.State.Cancel = false;
+        Run(routine, target);
+        EXPECT_EQ(ReadFile(target), mine);
+        EXPECT_EQ(entries(), before);
+        const std::string problem = Isolated([&]() -> std::string {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{30000, 30000};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return "no limit";
+            core.State.Cancel = false;
+            host.onPump = nullptr;
+            Run(routine, target);
+            return host.errors == std::vector<std::string>{msg::CannotWrite} ? "" : "no message";
+        });
+        EXPECT_EQ(problem, "");
+        EXPECT_EQ(ReadFile(target), mine);
+        EXPECT_EQ(entries(), before);
+        host.onPump = nullptr;
+        core.State.Cancel = false;
+        Run(routine, target);
+        EXPECT_TRUE(host.errors.empty());
+        EXPECT_GT(ReadFile(target).size(), 1000u);
+        EXPECT_EQ(entries(), before);
+        struct stat st {};
+        ASSERT_EQ(stat(target.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0640u);
+        if (root) EXPECT_EQ(st.st_uid, 1234u);
+        if (root) EXPECT_EQ(st.st_gid, 1235u);
+    }
 }
 
 TEST_F(NoLostData, AFullDiskIsReportedAndEndsTheBatch) {

@@ -85,6 +85,19 @@ TEST(Naming, ABatchNeverGivesOneNameTwiceNorASourcesName) {
         const std::string folder = *r.folder ? d + r.folder : "";
         EXPECT_EQ(BatchTargets(sources, r.extension, folder.empty(), folder), expected) << r.sources[0];
     }
+
+    // Files the user had before the batch: kept, unless the batch may
+    // replace them; a name the batch gives itself is still never given
+    // twice.
+    std::filesystem::create_directory(dir / "e");
+    for (const char* had : {"e/Lied.wav", "e/Lied (3).wav", "e/Solo.wav"}) testing_support::WriteFile(dir / had, {'x'});
+    const std::vector<std::string> sources = {d + "e/Lied.mp3", d + "e/Solo.mp3", d + "f/Lied.mp3", d + "e/Neu.mp3"};
+    EXPECT_EQ(BatchTargets(sources, ".wav", false, d + "e"),
+              (std::vector<std::string>{d + "e/Lied (2).wav", d + "e/Solo (2).wav", d + "e/Lied (4).wav", d + "e/Neu.wav"}));
+    const std::vector<std::string> replacing = BatchTargets(sources, ".wav", false, d + "e", true);
+    EXPECT_EQ(replacing,
+              (std::vector<std::string>{d + "e/Lied.wav", d + "e/Solo.wav", d + "e/Lied (2).wav", d + "e/Neu.wav"}));
+    EXPECT_EQ(ExistingFiles(replacing), 2);
 }
 
 }  // namespace
