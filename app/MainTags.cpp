@@ -22,8 +22,12 @@ void TMainForm::FillGenreList() {
 QString TMainForm::PickTagFile(bool save) {
     QFileDialog dialog(this);
     dialog.setObjectName(save ? "MP3SaveDialog" : "Mp3SelectDialog");
-    if (save)
+    if (save) {
         dialog.setAcceptMode(QFileDialog::AcceptSave);
+        // Only the tag of the chosen file is written, never the file
+        // replaced: nothing to ask.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    }
     else
         dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilter(TFileEdit::QtFilter("MP3|*.mp3"));
@@ -39,14 +43,13 @@ void TMainForm::OpenBtnClick() {
 }
 
 void TMainForm::FillID3TagInformation(const QString& fileName) {
-    TTagRecord record{};
-    switch (ReadTagRecord(fileName.toStdString(), record)) {
+    TId3Fields f;
+    switch (ReadPageFields(fileName.toStdString(), f)) {
     case TTagResult::CannotOpen: return ShowError(kTagCannotOpen);
     case TTagResult::NoTag: return ShowError(kTagMissing);
     default: break;
     }
     lastTagFile_ = fileName;
-    const TId3Fields f = FieldsFromRecord(record);
     ui->edTitle->setText(QString::fromStdString(f.Title));
     ui->edArtist->setText(QString::fromStdString(f.Artist));
     ui->edAlbum->setText(QString::fromStdString(f.Album));

@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
+#include <QTimer>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QMimeData>
@@ -245,6 +246,10 @@ void TMainForm::ConnectHandlers() {
     connect(ui->InputFileEd, &TFileEdit::fileDropped, this, [this](const QString& n) { InputFileEdAfterDialog(n, true); });
     connect(ui->input2ed, &TFileEdit::fileDropped, this, [this](const QString& n) { input2edAfterDialog(n, true); });
     for (QListWidget* list : {ui->FileList, ui->FileList2}) list->viewport()->installEventFilter(this);
+    // Anything dropped on the tag page, its fields included, is a file to
+    // open, never text for a field.
+    ui->TabSheet4->setAcceptDrops(true);
+    for (QWidget* w : TagDropTargets()) w->installEventFilter(this);
     // The delete buttons are only usable when there is something to delete.
     const std::pair<QListWidget*, std::pair<TBitBtnXP*, TBitBtnXP*>> lists[] = {
         {ui->FileList, {ui->Delbtn, ui->DelAllBtn}}, {ui->FileList2, {ui->DelBtn2, ui->DelAllBtn2}}};
@@ -279,7 +284,31 @@ void TMainForm::ConnectHandlers() {
     });
 }
 
+QList<QWidget*> TMainForm::TagDropTargets() const {
+    return {ui->TabSheet4, ui->edTitle,   ui->edArtist,  ui->edAlbum,           ui->edYear,
+            ui->edComment, ui->edLiedNr,  ui->edGenre,   ui->edGenre->lineEdit()};
+}
+
+bool TMainForm::TagPageDrop(QObject* watched, QEvent* event) {
+    if (!TagDropTargets().contains(qobject_cast<QWidget*>(watched))) return false;
+    const auto type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
+    auto* drop = static_cast<QDropEvent*>(event);
+    QString file;
+    for (const QUrl& url : drop->mimeData()->urls())
+        if (file.isEmpty() && url.isLocalFile()) file = QDir::toNativeSeparators(url.toLocalFile());
+    if (file.isEmpty()) {
+        drop->ignore();
+        return true;
+    }
+    drop->acceptProposedAction();
+    // Opened once the drag is over, as the open button's dialog would.
+    if (type == QEvent::Drop) QTimer::singleShot(0, this, [this, file] { FillID3TagInformation(file); });
+    return true;
+}
+
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (TagPageDrop(watched, event)) return true;
     // Files dropped from a file manager onto a batch list join it.
     QListWidget* list = watched == ui->FileList->viewport()    ? ui->FileList
                         : watched == ui->FileList2->viewport() ? ui->FileList2

@@ -145,6 +145,10 @@ private:
     void ConnectHandlers();
     void FillFormatLists();
     void FillGenreList();
+    // The tag page and its fields, where a dropped file opens; true for a
+    // drag or drop there, which it has handled.
+    QList<QWidget*> TagDropTargets() const;
+    bool TagPageDrop(QObject* watched, QEvent* event);
     // The tag page's open or save dialog; empty when cancelled.
     QString PickTagFile(bool save);
     void AddFilesFromDialog(QListWidget* list, bool mp3);

@@ -23,7 +23,7 @@ int Message(const std::string& text) {
 }
 
 int Refuse(const std::string& option, const std::string& wanted) {
-    std::cerr << option << ": nicht speicherbar, erwartet wird " << wanted << ".\n";
+    std::cerr << option << ": nicht speicherbar, erwartet " << wanted << ".\n";
     return 2;
 }
 
@@ -77,8 +77,8 @@ int RunTagCommand(const std::vector<std::string>& args) {
         return 2;
     }
     const std::string& file = args[2];
-    TTagRecord record{};
-    const TTagResult read = ReadTagRecord(file, record);
+    TId3Fields f;
+    const TTagResult read = ReadPageFields(file, f);
     if (args[1] == "show") {
         if (args.size() != 3) {
             std::cerr << "'tag show' nimmt genau eine Datei.\n\n" << Usage();
@@ -86,14 +86,13 @@ int RunTagCommand(const std::vector<std::string>& args) {
         }
         if (read == TTagResult::CannotOpen) return Message(kTagCannotOpen);
         if (read == TTagResult::NoTag) return Message(kTagMissing);
-        const TId3Fields f = FieldsFromRecord(record);
+        // The byte of "no genre" is no genre to show.
         std::cout << "title=" << f.Title << "\nartist=" << f.Artist << "\nalbum=" << f.Album << "\nyear=" << f.Year
-                  << "\ncomment=" << f.Comment << "\ntrack=" << f.Track << "\ngenre=" << f.Genre << '\n';
+                  << "\ncomment=" << f.Comment << "\ntrack=" << f.Track << "\ngenre=" << (f.Genre == "255" ? "" : f.Genre)
+                  << '\n';
         return 0;
     }
 
-    TId3Fields f;
-    if (read == TTagResult::Ok) f = FieldsFromRecord(record);
     const std::vector<TextField> texts = {{"--title", &f.Title, 30}, {"--artist", &f.Artist, 30},
                                           {"--album", &f.Album, 30}, {"--comment", &f.Comment, 30}};
     std::map<std::string, std::string*> options = {{"--year", &f.Year}, {"--track", &f.Track}, {"--genre", &f.Genre}};
@@ -110,12 +109,12 @@ int RunTagCommand(const std::vector<std::string>& args) {
     }
     const auto isGiven = [&](const std::string& o) { return std::find(given.begin(), given.end(), o) != given.end(); };
     // What cannot be stored as given is refused before anything is written.
-    if (isGiven("--year") && Utf8Length(f.Year) > 4) return Refuse("--year", "höchstens vier Zeichen");
+    if (isGiven("--year") && Utf8Length(f.Year) > 4) return Refuse("--year", "werden höchstens vier Zeichen");
     long long number = 0;
     if (isGiven("--track") && !f.Track.empty() && !(ReadWholeNumber(f.Track, number) && number >= 1 && number <= 255))
-        return Refuse("--track", "eine Zahl von 1 bis 255");
+        return Refuse("--track", "wird eine Zahl von 1 bis 255");
     if (isGiven("--genre") && !f.Genre.empty() && !CanonicalGenre(f.Genre))
-        return Refuse("--genre", "eine Zahl von 0 bis 255 oder ein Name aus der Genre-Liste");
+        return Refuse("--genre", "wird eine Zahl von 0 bis 255 oder ein Name aus der Genre-Liste");
     const TTagResult audio = IsMp3Audio(file);
     if (audio == TTagResult::CannotOpen) return Message(kTagCannotOpen);
     if (audio != TTagResult::Ok) return Message(msg::NoValidMp3);

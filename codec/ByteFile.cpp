@@ -1,6 +1,7 @@
 #include "codec/ByteFile.h"
 
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,6 +89,18 @@ std::int64_t TByteFile::Size() const {
 bool TByteFile::Truncate(std::int64_t size) { return fd_ >= 0 && ::ftruncate(fd_, size) == 0; }
 
 bool TByteFile::Sync() { return fd_ >= 0 && ::fsync(fd_) == 0; }
+
+bool TByteFile::Reserve(std::int64_t size) {
+    if (fd_ < 0) return false;
+    if (size <= Size()) return true;
+    if (::fallocate(fd_, FALLOC_FL_KEEP_SIZE, 0, size) == 0) return true;
+    return errno != ENOSPC && errno != EDQUOT && errno != EFBIG;
+}
+
+bool TByteFile::WriteProtected() const {
+    struct stat st {};
+    return fd_ >= 0 && ::fstat(fd_, &st) == 0 && (st.st_mode & 0222) == 0;
+}
 
 bool TByteFile::Identity(std::uint64_t& device, std::uint64_t& inode) const {
     struct stat st {};

@@ -44,6 +44,13 @@ public:
     bool Truncate(std::int64_t size);
     // Waits until what was written is on the disk.
     bool Sync();
+    // Makes room on the disk for the file to grow to size bytes, without
+    // growing it yet; false when the disk has no such room. Where the file
+    // system cannot reserve, true: the writes will tell.
+    bool Reserve(std::int64_t size);
+    // No one may write the file (no write permission bit at all): a file
+    // the user protected, which even the super-user leaves alone.
+    bool WriteProtected() const;
     // Device and inode, to recognise one file under two names.
     bool Identity(std::uint64_t& device, std::uint64_t& inode) const;
 

@@ -74,4 +74,10 @@ std::size_t Utf8Length(const std::string& text) {
     return n;
 }
 
+std::string Utf8Prefix(const std::string& text, std::size_t n) {
+    std::size_t i = 0;
+    for (std::size_t k = 0; k < n && i < text.size(); ++k) NextCodePoint(text, i);
+    return text.substr(0, i);
+}
+
 }  // namespace sondrel

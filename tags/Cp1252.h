@@ -12,5 +12,7 @@ std::string Cp1252ToUtf8(const std::uint8_t* bytes, std::size_t length);
 std::string Utf8ToCp1252(const std::string& text, std::size_t maxBytes);
 // Characters (code points) of a UTF-8 text.
 std::size_t Utf8Length(const std::string& text);
+// The first n characters of a UTF-8 text.
+std::string Utf8Prefix(const std::string& text, std::size_t n);
 
 }  // namespace sondrel

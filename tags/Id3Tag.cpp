@@ -92,7 +92,7 @@ TTagResult ReadTagRecord(const std::filesystem::path& file, TTagRecord& record) 
 
 TTagResult WriteTagRecord(const std::filesystem::path& file, const TTagRecord& record) {
     TByteFile f;
-    if (!f.OpenReadWrite(file)) return TTagResult::CannotOpen;
+    if (!f.OpenReadWrite(file) || f.WriteProtected()) return TTagResult::CannotOpen;
     const std::int64_t size = f.Size();
     TTagRecord present{};
     bool replace = false;

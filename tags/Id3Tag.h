@@ -41,7 +41,8 @@ std::uint8_t GenreByte(const std::string& text);
 // The last 128 bytes of the file; NoTag when they do not begin with "TAG"
 // or the file is shorter than a tag.
 TTagResult ReadTagRecord(const std::filesystem::path& file, TTagRecord& record);
-// Replaces the file's tag or appends one. Never creates the file, never
+// Replaces the file's tag or appends one, in place. Never creates the file,
+// never writes a write-protected one (CannotOpen), never
 // touches a byte before the tag's place; a write that does not go out
 // whole is undone and reported as NotSaved.
 TTagResult WriteTagRecord(const std::filesystem::path& file, const TTagRecord& record);

@@ -20,6 +20,7 @@
 
 #include "app/MainUnit.h"
 #include "support/Audio.h"
+#include "tags/CarriedTags.h"
 #include "platform/cpu/VectorState.h"
 #include "support/RecordingHost.h"
 #include "ui_MainForm.h"
@@ -554,6 +555,48 @@ private slots:
         QCOMPARE(ui_->output2ed->fileName(), QDir::toNativeSeparators(P("d1.mp3")));  // ".mp3" replaced by ".mp3"
         drop(ui_->InputFileEd, {P("d2.mp3")});
         QCOMPARE(ui_->OutputFileEd->fileName(), QDir::toNativeSeparators(P("d2.wav")));
+
+        // On the tag page a dropped file opens, wherever it lands (a field
+        // or the page), as the open button would; it never becomes the
+        // field's text, and neither does dropped text. An MP3 with only an
+        // ID3v2 tag shows it, each field as far as it holds.
+        TId3Fields v2;
+        v2.Title = "Ein Titel, der länger ist als dreißig Zeichen";
+        v2.Artist = "Band";
+        v2.Year = "1998";
+        v2.Track = "3";
+        std::vector<std::uint8_t> bytes = RenderId3v2(v2, 4);
+        bytes.resize(bytes.size() + 2000, 0x33);
+        testing_support::WriteFile(P("v2.mp3").toStdString(), bytes);
+        ui_->PageControl1->setCurrentWidget(ui_->TabSheet4);
+        for (QWidget* target : {static_cast<QWidget*>(ui_->edArtist), static_cast<QWidget*>(ui_->TabSheet4)}) {
+            ui_->edArtist->setText("vorher");
+            BoxAnswerer answerer;
+            drop(target, {P("v2.mp3")});
+            QTRY_COMPARE(ui_->edArtist->text(), QString("Band"));
+            QVERIFY(answerer.texts.isEmpty());
+            QCOMPARE(ui_->edTitle->text(), QString("Ein Titel, der länger ist als "));
+            QCOMPARE(ui_->edYear->text(), QString("1998"));
+            QCOMPARE(ui_->edLiedNr->text(), QString("3"));
+        }
+        QMimeData text;
+        text.setText("Text");
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(ui_->edComment, &enter);
+        QVERIFY(!enter.isAccepted());
+        QDropEvent event(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(ui_->edComment, &event);
+        QCoreApplication::processEvents();
+        QVERIFY(ui_->edComment->text().isEmpty());
+
+        // Saving writes only the tag: the save dialog asks nothing about
+        // replacing the file.
+        QTimer::singleShot(50, this, [] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog && dialog->testOption(QFileDialog::DontConfirmOverwrite));
+            dialog->reject();
+        });
+        form_->SaveBtnClick();
     }
 
     // What "Open with" passes: one MP3 or WAV into its page's source field

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -138,7 +139,7 @@ TEST(Cli, TagShowAndSet) {
         const char* said;  // the start of the first line
         const char* shown;  // the field as tag show then gives it; empty: unchanged file
     } rows[] = {
-        {"--year 12345", 2, "--year:", ""},
+        {"--year 12345", 2, "--year: nicht speicherbar, erwartet werden höchstens vier Zeichen.\n", ""},
         {"--track 300", 2, "--track:", ""},
         {"--track 0", 2, "--track:", ""},
         {"--track drei", 2, "--track:", ""},
@@ -147,6 +148,7 @@ TEST(Cli, TagShowAndSet) {
         {"--genre rock", 0, "", "genre=Rock"},
         {"--genre 'CLASSIC ROCK'", 0, "", "genre=Classic Rock"},
         {"--genre 200", 0, "", "genre=200"},
+        {"--genre ''", 0, "", "genre="},  // no genre, shown as none
         // Each text on its own, its neighbours left as they are.
         {"--album Platte", 0, "", "album=Platte"},
         {"--comment Notiz", 0, "", "comment=Notiz"},
@@ -180,6 +182,85 @@ TEST(Cli, TagShowAndSet) {
         EXPECT_EQ(o.status, 1);
         EXPECT_EQ(ReadFile(dir / name), bytes) << name;
     }
+}
+
+// A tag save keeps the file the user has: the same inode (so a hard link
+// shows the new tag too), owner, group, mode and extended attributes,
+// whether the new ID3v2 tag fits its room or the audio has to move. A
+// write-protected file is refused, also for the super-user; a writable
+// file in a folder the user may not write is saved. An MP3 with only an
+// ID3v2 tag shows it and gets the change in both tags.
+TEST(Cli, ATagSaveKeepsTheFileItsOwnerAndItsProtection) {
+    if (geteuid() != 0 || !HaveTool("setpriv")) GTEST_SKIP() << "needs root and setpriv to act as another user";
+    if (!Shell("/usr/bin/python3 -c 'import mutagen' 2>/dev/null")) GTEST_SKIP() << "python3-mutagen not installed";
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    const std::string d = dir.Path().string();
+    WriteFile(dir / "t.wav", MakeWav(MakeMusic(22050, 1, 0.5), 22050, 1));
+    ASSERT_EQ(Cli("wav-to-mp3 --no-tags " + d + "/t.wav " + d + "/bare.mp3").status, 0);
+    // An ID3v2 tag without padding, as some taggers write it, and no
+    // ID3v1.1 tag.
+    const std::string f = d + "/t.mp3";
+    ASSERT_TRUE(Shell("cp " + d + "/bare.mp3 " + f + " && /usr/bin/python3 -c \"import mutagen.id3 as m; t=m.ID3(); "
+                      "t.add(m.TIT2(encoding=3,text='Alter Titel')); t.add(m.TPE1(encoding=3,text='Band')); "
+                      "t.save('" + f + "', v1=0, padding=lambda info: 0)\""));
+    EXPECT_EQ(Cli("tag show " + f).out, "title=Alter Titel\nartist=Band\nalbum=\nyear=\ncomment=\ntrack=\ngenre=\n");
+    ASSERT_EQ(link(f.c_str(), (d + "/link.mp3").c_str()), 0);
+    ASSERT_EQ(chown(f.c_str(), 1234, 1235), 0);
+    ASSERT_EQ(chmod(f.c_str(), 0640), 0);
+    const bool xattrs = Shell("/usr/bin/python3 -c \"import os; os.setxattr('" + f + "', 'user.herkunft', b'cd')\"");
+    struct stat before {};
+    ASSERT_EQ(stat(f.c_str(), &before), 0);
+    // First a change that outgrows the tag, then one that fits its room.
+    for (const char* change : {"--comment 'ein Kommentar, der Platz hat'", "--title Neu"}) {
+        SCOPED_TRACE(change);
+        EXPECT_EQ(Cli("tag set " + f + " " + change).status, 0);
+        struct stat now {};
+        ASSERT_EQ(stat(f.c_str(), &now), 0);
+        EXPECT_EQ(now.st_ino, before.st_ino);
+        EXPECT_EQ(now.st_nlink, 2u);
+        EXPECT_EQ(now.st_uid, 1234u);
+        EXPECT_EQ(now.st_gid, 1235u);
+        EXPECT_EQ(now.st_mode & 07777, 0640u);
+        if (xattrs)
+            EXPECT_TRUE(Shell("/usr/bin/python3 -c \"import os, sys; sys.exit(os.getxattr('" + f +
+                              "', 'user.herkunft') != b'cd')\""));
+    }
+    // Players read the ID3v2 tag: it holds what was saved, and the link
+    // shows it too.
+    const Outcome v2 = Command("/usr/bin/python3 -c \"import mutagen.id3 as m; t=m.ID3('" + d +
+                               "/link.mp3'); print(t['TIT2'].text[0], t['TPE1'].text[0], "
+                               "[c.text[0] for k, c in t.items() if k.startswith('COMM')][0], sep='|')\"");
+    EXPECT_EQ(v2.out, "Neu|Band|ein Kommentar, der Platz hat\n");
+    EXPECT_EQ(Cli("tag show " + d + "/link.mp3").out.substr(0, 20), "title=Neu\nartist=Ban");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 4);
+
+    // Write-protected: refused with the page's message, unchanged.
+    ASSERT_EQ(chmod(f.c_str(), 0444), 0);
+    const auto kept = ReadFile(f);
+    const Outcome ro = Cli("tag set " + f + " --title Nochmal");
+    EXPECT_EQ(ro.status, 1);
+    EXPECT_EQ(ro.out, "Konnte die Datei nicht öffnen!\n");
+    EXPECT_EQ(ReadFile(f), kept);
+
+    // The user's own file in a folder of root's: saved, in its room and
+    // moving the audio (the copy then goes where the user may write).
+    std::filesystem::create_directory(dir / "fest");
+    const std::string g = d + "/fest/g.mp3";
+    std::filesystem::copy_file(d + "/bare.mp3", g);
+    ASSERT_TRUE(Shell("/usr/bin/python3 -c \"import mutagen.id3 as m; t=m.ID3(); t.add(m.TIT2(encoding=3,text='x')); "
+                      "t.save('" + g + "', v1=0, padding=lambda info: 0)\""));
+    ASSERT_EQ(chown(g.c_str(), 1234, 1235), 0);
+    ASSERT_EQ(chmod((d + "/fest").c_str(), 0555), 0);
+    const std::string asUser = "XDG_CACHE_HOME=" + d + "/cache setpriv --reuid=1234 --regid=1235 --clear-groups ";
+    std::filesystem::create_directory(dir / "cache");
+    ASSERT_EQ(chown((d + "/cache").c_str(), 1234, 1235), 0);
+    const Outcome saved = Command(asUser + SONDREL_CLI + " tag set " + g + " --title 'Ein viel längerer Titel'");
+    EXPECT_EQ(saved.status, 0) << saved.out;
+    EXPECT_EQ(Cli("tag show " + g).out.rfind("title=Ein viel längerer Titel\n", 0), 0u);
+    EXPECT_EQ(Command(asUser + SONDREL_CLI + " tag set " + g + " --artist B").status, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "fest"), {}), 1);
+    ASSERT_EQ(chmod((d + "/fest").c_str(), 0755), 0);
 }
 
 TEST(Cli, CtrlCStopsWithACompleteTarget) {

@@ -232,6 +232,64 @@ private slots:
         }
         QTRY_VERIFY(!status->isVisible());
     }
+
+    // A batch whose targets exist asks once; answered by keyboard as a
+    // user does. Ja and then Escape part way: the earlier files are all
+    // there as they were, nothing beside them. Return (Nein, the default):
+    // the new files get numbered names, the earlier ones stay.
+    void aBatchAsksBeforeReplacingAndACancelKeepsTheEarlierFiles() {
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Ui::TMainForm* ui = form.Form();
+        QDir().mkpath(P("r"));
+        QStringList files;
+        for (int i = 0; i < 2; ++i) {
+            files << P(QString("r/r%1.wav").arg(i));
+            testing_support::WriteFile(files.last().toStdString(), testing_support::MakeWav(
+                                                                       testing_support::MakeMusic(44100, 2, 20.0, i + 1), 44100, 2));
+            testing_support::WriteFile(P(QString("r/r%1.mp3").arg(i)).toStdString(), {'m', 'i', 'n', 'e'});
+        }
+        form.AddFiles(ui->FileList2, files);
+        TStatusForm* status = form.StatusForm();
+        QStringList asked;
+        bool escaped = false;
+        QString key = "alt+j";
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); box && box->isVisible()) {
+                if (asked.size() < 2 && (asked.isEmpty() || asked.last() != box->text() || key == "Return")) {
+                    asked << box->text();
+                    const QString id = QString::number(box->winId());
+                    Xdotool({"windowactivate", "--sync", id});
+                    Xdotool({"key", "--window", id, key});
+                }
+                return;
+            }
+            if (key == "alt+j" && !escaped && status->isVisible() && QFileInfo(P("r/r0.mp3")).size() != 4) return;
+            if (key == "alt+j" && !escaped && status->isVisible() && form.Core().State.ItemIndex == 0) {
+                escaped = true;
+                const QString id = QString::number(status->winId());
+                Xdotool({"windowactivate", "--sync", id});
+                Xdotool({"key", "--window", id, "Escape"});
+            }
+        });
+        watch.start(20);
+        form.GoClick(4);
+        QTRY_VERIFY(!status->isVisible());
+        QVERIFY(escaped);
+        QCOMPARE(asked, QStringList{"2 der Zieldateien existieren bereits. Sollen sie überschrieben werden?"});
+        const std::vector<std::uint8_t> mine = {'m', 'i', 'n', 'e'};
+        for (const char* name : {"r/r0.mp3", "r/r1.mp3"}) QVERIFY2(testing_support::ReadFile(P(name).toStdString()) == mine, name);
+        QCOMPARE(QDir(P("r")).entryList(QDir::Files | QDir::Hidden).size(), 4);
+
+        key = "Return";
+        form.GoClick(4);
+        QTRY_VERIFY(!status->isVisible());
+        QCOMPARE(asked.size(), 2);
+        for (const char* name : {"r/r0.mp3", "r/r1.mp3"}) QVERIFY2(testing_support::ReadFile(P(name).toStdString()) == mine, name);
+        for (const char* name : {"r/r0 (2).mp3", "r/r1 (2).mp3"}) QVERIFY2(QFileInfo(P(name)).size() > 100000, name);
+    }
 };
 
 QTEST_MAIN(DesktopTest)

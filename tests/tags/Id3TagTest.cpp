@@ -286,71 +286,106 @@ TEST(Id3Tag, AnOverlongFieldStaysInItsPlace) {
     }
 }
 
-// The tag page's save reaches an ID3v2 tag too, but only with the fields
-// the user changed (those that differ from the ID3v1.1 tag), and never
-// creates one; a save that cannot go out whole leaves the file as it was.
-TEST(Id3Tag, ASaveChangesOnlyTheChangedFieldsOfAnId3v2Tag) {
+// The tag page shows a file's ID3v1.1 tag, or where it has none, its
+// ID3v2 tag as far as each field holds. A save sets the ID3v1.1 tag and, in
+// an ID3v2 tag, the one field the user changed (whole), leaving the others
+// as they were; a file without an ID3v2 tag gets none. Each field on its
+// own, on files with both tags, ID3v2 only and ID3v1.1 only. The file
+// stays the same file (its inode), also where the new ID3v2 tag outgrows
+// its room and the audio moves; a full disk leaves it as it was.
+TEST(Id3Tag, ASaveSetsTheChangedFieldInBothTagsAndKeepsTheFile) {
     TempDir dir;
     TId3Fields full;
     full.Title = "Ein Titel, der länger ist als dreißig Zeichen";
     full.Artist = "Alt";
+    full.Album = "Platte";
+    full.Year = "1998";
+    full.Comment = "erster";
+    full.Track = "3";
     full.Genre = "Jazz";
-    const auto front = RenderId3v2(full);
     const auto audio = Audio(5000);
-    const TTagRecord old = RecordFromFields(full);
-    const auto file = [&](bool v2, bool v1) {
+    const auto file = [&](bool v2, bool v1, const std::vector<std::uint8_t>& front) {
         std::vector<std::uint8_t> b = v2 ? front : std::vector<std::uint8_t>{};
         b.insert(b.end(), audio.begin(), audio.end());
+        const TTagRecord old = RecordFromFields(full);
         if (v1) b.insert(b.end(), old.begin(), old.end());
         return b;
     };
     const auto path = dir / "a.mp3";
-    TId3Fields edited = FieldsFromRecord(old);
-    edited.Artist = "Neu";
-    edited.Year = "2001";
-
-    WriteFile(path, file(true, true));
-    ASSERT_EQ(SaveTagFields(path, edited), TTagResult::Ok);
-    auto bytes = ReadFile(path);
-    const std::size_t tagSize = Id3v2Size(bytes.data(), bytes.size());
-    const TId3Fields v2 = Id3v2Fields({bytes.begin(), bytes.begin() + static_cast<long>(tagSize)});
-    EXPECT_EQ(v2.Title, full.Title);  // left as it was: whole
-    EXPECT_EQ(v2.Artist, "Neu");
-    EXPECT_EQ(v2.Year, "2001");
-    EXPECT_EQ(v2.Genre, "Jazz");
-    EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin() + static_cast<long>(tagSize)));
-    const TTagRecord saved = RecordFromFields(edited);
-    EXPECT_TRUE(std::equal(saved.begin(), saved.end(), bytes.end() - 128));
-    EXPECT_EQ(bytes.size(), tagSize + audio.size() + 128);
-    EXPECT_FALSE(std::filesystem::exists(dir / ".a.mp3.sondrel-tmp"));
-
-    // Nothing changed, no ID3v2 tag, or no ID3v1 tag to tell what changed:
-    // the ID3v1.1 tag alone is written, as it always was.
-    struct Row {
-        bool v2, v1;
-        TId3Fields fields;
+    const auto inode = [&] {
+        struct stat st {};
+        stat(path.c_str(), &st);
+        return st.st_ino;
     };
-    for (const Row& r : {Row{true, true, FieldsFromRecord(old)}, Row{false, true, edited}, Row{true, false, edited}}) {
-        WriteFile(path, file(r.v2, r.v1));
-        ASSERT_EQ(SaveTagFields(path, r.fields), TTagResult::Ok);
-        auto expected = file(r.v2, false);
-        const TTagRecord record = RecordFromFields(r.fields);
-        expected.insert(expected.end(), record.begin(), record.end());
-        EXPECT_EQ(ReadFile(path), expected) << r.v2 << r.v1;
+    std::string TId3Fields::*fields[] = {&TId3Fields::Title,   &TId3Fields::Artist, &TId3Fields::Album, &TId3Fields::Year,
+                                         &TId3Fields::Comment, &TId3Fields::Track,  &TId3Fields::Genre};
+    const char* values[] = {"Neuer Titel", "Neu", "Andere Platte", "2001", "zweiter", "9", "Rock"};
+    // A tag with room to spare, and one with none at all (render, then cut
+    // the padding off), which a longer text outgrows.
+    auto tight = RenderId3v2(full);
+    while (tight.back() == 0) tight.pop_back();
+    std::uint32_t body = static_cast<std::uint32_t>(tight.size() - 10);
+    for (int i = 9; i >= 6; --i, body >>= 7) tight[static_cast<std::size_t>(i)] = body & 0x7F;
+    for (const auto& front : {RenderId3v2(full), tight}) {
+        for (const auto [v2, v1] : {std::pair{true, true}, std::pair{true, false}, std::pair{false, true}}) {
+            for (std::size_t k = 0; k < std::size(fields); ++k) {
+                SCOPED_TRACE(std::string(v2 ? "ID3v2 " : "") + (v1 ? "ID3v1" : "") + ", field " + values[k] +
+                             (front.size() == tight.size() ? ", tight tag" : ""));
+                WriteFile(path, file(v2, v1, front));
+                const auto before = inode();
+                TId3Fields shown;
+                ASSERT_EQ(ReadPageFields(path, shown), TTagResult::Ok);
+                // ID3v2 alone: as much as each field holds.
+                EXPECT_EQ(shown.Title, v1 ? FieldsFromRecord(RecordFromFields(full)).Title
+                                          : "Ein Titel, der länger ist als ");
+                EXPECT_EQ(shown.Genre, "Jazz");
+                TId3Fields edited = shown;
+                edited.*fields[k] = values[k];
+                ASSERT_EQ(SaveTagFields(path, edited), TTagResult::Ok);
+                const auto bytes = ReadFile(path);
+                EXPECT_EQ(inode(), before);
+                const TTagRecord record = RecordFromFields(edited);
+                EXPECT_TRUE(std::equal(record.begin(), record.end(), bytes.end() - 128));
+                const std::size_t tagSize = Id3v2Size(bytes.data(), bytes.size());
+                EXPECT_EQ(tagSize == 0, !v2);
+                ASSERT_EQ(bytes.size(), tagSize + audio.size() + 128);
+                EXPECT_TRUE(std::equal(audio.begin(), audio.end(), bytes.begin() + static_cast<long>(tagSize)));
+                if (!v2) continue;
+                const TId3Fields now = Id3v2Fields({bytes.begin(), bytes.begin() + static_cast<long>(tagSize)});
+                for (std::size_t j = 0; j < std::size(fields); ++j)
+                    EXPECT_EQ(now.*fields[j], j == k ? std::string(values[k]) : full.*fields[j]) << values[j];
+                if (front.size() != tight.size()) EXPECT_EQ(tagSize, front.size());  // in its own room
+            }
+        }
     }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 
-    // A full disk, stood in for by a file-size limit below the new file.
-    WriteFile(path, file(true, true));
+    // Nothing changed, or no ID3v2 tag: the ID3v1.1 tag alone is written,
+    // as it always was.
+    TId3Fields same;
+    WriteFile(path, file(true, true, tight));
+    ASSERT_EQ(ReadPageFields(path, same), TTagResult::Ok);
+    ASSERT_EQ(SaveTagFields(path, same), TTagResult::Ok);
+    EXPECT_EQ(ReadFile(path), file(true, true, tight));
+    // No tag at all: nothing to show.
+    WriteFile(path, audio);
+    EXPECT_EQ(ReadPageFields(path, same), TTagResult::NoTag);
+
+    // A full disk, stood in for by a file-size limit below the grown file:
+    // nothing written, no copy left behind.
+    WriteFile(path, file(true, true, tight));
     const auto before = ReadFile(path);
+    TId3Fields edited = FieldsFromRecord(RecordFromFields(full));
+    edited.Artist = "Ein viel längerer Künstlername";
     const int status = InChild([&] {
         signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim {3000, 3000};
+        struct rlimit lim {5500, 5500};
         if (setrlimit(RLIMIT_FSIZE, &lim) != 0) return 90;
         return SaveTagFields(path, edited) == TTagResult::NotSaved ? 0 : 91;
     });
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadFile(path), before);
-    EXPECT_FALSE(std::filesystem::exists(dir / ".a.mp3.sondrel-tmp"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
 }
 
 // The system's Python, which is where Debian puts mutagen.
