@@ -72,7 +72,14 @@ public:
 // length. ACMERR_NOTPOSSIBLE before END; MMSYSERR_INVALPARAM for a missing
 // or too small buffer (*lParam2 then says what is needed). The stream
 // itself stays ignorant of files: where the frame goes is the caller's.
-// (The message number is declared with the acm* calls in msacm.h.)
+//
+// acmStreamMessage(has, ACMDM_MP3_INFOFRAME_CUT, &cut, 0), sent to the same
+// stream at any time, for a stream whose output reached the file only in
+// part (a failed write): cut says how many whole audio frames and bytes
+// the file holds and their check sum, as the caller read them back. The
+// frame for that stream (no padding at its end) goes into cut.pbFrame and
+// cut.cbFrame says its length; MMSYSERR_INVALPARAM where it has no room.
+// (The message numbers are declared with the acm* calls in msacm.h.)
 
 struct FormatEntry {
     std::vector<std::uint8_t> record;  // WAVEFORMATEX and its extra bytes

@@ -58,7 +58,7 @@ Mp3BlockEncoder::Mp3BlockEncoder(const Mp3Settings& settings, int workers)
     : settings_(settings), workers_(std::max(1, workers)), spf_(SamplesPerFrame(settings.rate)),
       // Four frames of MPEG-1, eight of the half-length MPEG-2 frames:
       // the same stretch of signal before every block.
-      preroll_(IsMpeg1Rate(settings.rate) ? 4 : 8), joiner_(IsMpeg1Rate(settings.rate)) {}
+      preroll_(IsMpeg1Rate(settings.rate) ? kPrerollFrames : 2 * kPrerollFrames), joiner_(IsMpeg1Rate(settings.rate)) {}
 
 Mp3BlockEncoder::~Mp3BlockEncoder() {
     // Workers still encoding stop at their next step; their futures wait.
@@ -86,7 +86,6 @@ Mp3BlockEncoder::Result Mp3BlockEncoder::Encode(const Mp3Settings& s, const Bloc
     const int made = lame_encode_flush(lame, buffer.data(), static_cast<int>(buffer.size()));
     if (made > 0) stream.insert(stream.end(), buffer.begin(), buffer.begin() + made);
     r.delay = lame_get_encoder_delay(lame);
-    r.lowpass = lame_get_lowpassfreq(lame);
     lame_close(lame);
     if (!CutFrames(stream, r.frames)) r.frames.clear();
     return r;
@@ -123,13 +122,11 @@ void Mp3BlockEncoder::Emit(const std::vector<std::uint8_t>& bytes, ByteSink& out
     if (bytes.empty()) return;
     out.Write(bytes.data(), bytes.size());
     bytesOut_ += bytes.size();
+    musicCrc_ = InfoCrc16(musicCrc_, bytes.data(), bytes.size());
 }
 
 void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
-    if (delay_ == 0) {
-        delay_ = r.delay;
-        lowpass_ = r.lowpass;
-    }
+    if (delay_ == 0) delay_ = r.delay;
     const auto frameAt = [](const Result& res, long index) -> const L3Frame* {
         const long i = index - res.fed;
         return i >= 0 && i < static_cast<long>(res.frames.size()) ? &res.frames[static_cast<std::size_t>(i)] : nullptr;
@@ -148,23 +145,20 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
             const L3Frame* theirs = tailAt(s - 1);
             if (!mine || !theirs || !frameAt(r, s)) break;
             if (mine->lastWindows != theirs->lastWindows) continue;
-            // This block's encoder may have saved more reservoir than the
-            // last one left: the last block's frame before the seam then
-            // goes out at a higher bitrate, its extra bytes the room.
-            L3Frame before = *theirs;
-            do {
-                FrameJoiner trial = joiner_;
-                for (long k = block.first; k < s; ++k) trial.Append(k == s - 1 ? before : *tailAt(k));
-                if (trial.Fits(r.frames, static_cast<std::size_t>(s - r.fed))) {
-                    joiner_ = std::move(trial);
-                    seam = s;
-                    found = true;
-                }
-            } while (!found && s > block.first && RaiseBitrate(before));
+            FrameJoiner trial = joiner_;
+            for (long k = block.first; k < s; ++k) trial.Append(*tailAt(k));
+            if (trial.Fits(r.frames, static_cast<std::size_t>(s - r.fed))) {
+                joiner_ = std::move(trial);
+                seam = s;
+                found = true;
+            }
         }
         if (!found) {
             // No seam fits the reservoir: this block again without one, so
-            // that every frame holds its own main data.
+            // that every frame holds its own main data. This is where the
+            // stream has run with an empty reservoir for a while (a signal
+            // that wants more than the bitrate gives), so the block loses
+            // little by it; every frame keeps the chosen bitrate.
             r = Encode(settings_, block, false, stop_);
         }
     }
@@ -213,12 +207,9 @@ void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
     }
     Emit(joiner_.TakeAll(), out);
     v.frames = static_cast<std::uint32_t>(joiner_.Frames());
-    v.delay = delay_;
     const std::uint64_t coded = joiner_.Frames() * static_cast<std::uint64_t>(spf_);
     v.padding = static_cast<int>(coded > samples + static_cast<std::uint64_t>(delay_) ? coded - samples - delay_ : 0);
-    v.lowpass = lowpass_;
-    v.kbps = settings_.kbps;
-    v.encoder = std::string("LAME") + get_lame_short_version();
+    v.musicCrc = musicCrc_;
 }
 
 }  // namespace acm

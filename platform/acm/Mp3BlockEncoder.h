@@ -2,13 +2,15 @@
 // each block encoded by an encoder of its own on a worker thread, the
 // frames joined back into one stream in order (platform/acm/Mp3Frames.h).
 //
-// Each block after the first starts its encoder a few frames early
-// (thrown away), so that its psychoacoustic model, MDCT overlap and delay
-// are those of one long encode at the seam; each block before the last
-// goes on a few frames past its end, and the seam is put at the first of
-// those frames where the window shapes of both encoders agree and the
-// next block's frames fit the reservoir the joined stream has left. Where
-// none does, that block is encoded again without a reservoir.
+// Each block after the first starts its encoder a stretch early (thrown
+// away), so that its psychoacoustic model, MDCT overlap and delay are
+// those of one long encode at the seam, and so that the bit reservoir a
+// new encoder banks in its first frames has mostly been spent again; each
+// block before the last goes on some frames past its end, and the seam is
+// put at the first of those frames where the window shapes of both
+// encoders agree and the next block's frames fit the reservoir the joined
+// stream has left. Where none does, that block is encoded again without a
+// reservoir. Every frame keeps the stream's bitrate.
 //
 // The blocks are the same whatever the number of workers, so the bytes
 // are too.
@@ -52,8 +54,10 @@ class Mp3BlockEncoder {
 public:
     // Frames of one block, and the frames before and after it that its
     // encoder also sees.
-    static constexpr int kBlockFrames = 384;
-    static constexpr int kSeamFrames = 6;  // candidate seams past the end
+    static constexpr int kBlockFrames = 768;
+    static constexpr int kSeamFrames = 24;  // candidate seams past the end
+    // Frames (of MPEG-1; twice as many of MPEG-2) fed before a block.
+    static constexpr int kPrerollFrames = 32;
     static constexpr int kLookahead = 2;   // frames fed past the last candidate
     // A signal longer than this many frames is encoded in blocks.
     static constexpr int kThresholdFrames = kBlockFrames + kSeamFrames + kLookahead;
@@ -65,7 +69,9 @@ public:
 
     // Interleaved little-endian 16-bit samples, continuing the signal.
     void Add(const std::uint8_t* pcm, std::size_t frames, ByteSink& out);
-    // The rest of the signal, encoded and joined; v gets the stream's values.
+    // The rest of the signal, encoded and joined; v gets the stream's frame
+    // count, padding and music check sum (its delay is the library's for
+    // the settings, as v brings it).
     void Finish(ByteSink& out, InfoFrameValues& v);
     std::uint64_t BytesOut() const { return bytesOut_; }
 
@@ -81,7 +87,7 @@ private:
     struct Result {
         long fed;
         std::vector<L3Frame> frames;
-        int delay = 0, lowpass = 0;
+        int delay = 0;
     };
     static Result Encode(const Mp3Settings& s, const Block& b, bool reservoir, const std::atomic<bool>& stop);
     void Dispatch(bool last);
@@ -104,8 +110,9 @@ private:
     // The last block's final frame and its frames past its end.
     std::vector<L3Frame> tail_;
     long tailFrom_ = 0;
-    int delay_ = 0, lowpass_ = 0;
+    int delay_ = 0;
     std::uint64_t bytesOut_ = 0;
+    std::uint16_t musicCrc_ = 0;
     std::atomic<bool> stop_{false};
 };
 

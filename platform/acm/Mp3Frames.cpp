@@ -106,18 +106,6 @@ bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& fr
     return true;
 }
 
-bool RaiseBitrate(L3Frame& f) {
-    Header h;
-    if (f.head.size() < 4 || !ReadHeader(f.head.data(), f.head.size(), h)) return false;
-    const int index = f.head[2] >> 4;
-    if (index >= 14) return false;
-    f.head[2] = static_cast<std::uint8_t>((f.head[2] & 0x0F) | ((index + 1) << 4));
-    Header raised;
-    ReadHeader(f.head.data(), f.head.size(), raised);
-    f.size = raised.size;
-    return true;
-}
-
 bool FrameJoiner::Fits(const std::vector<L3Frame>& frames, std::size_t from) const {
     std::uint64_t dataEnd = dataEnd_, mainEnd = mainEnd_, joined = frames_;
     for (std::size_t i = from; i < frames.size(); ++i, ++joined) {

@@ -26,10 +26,6 @@ struct L3Frame {
 // where the stream is not what an encoder writes.
 bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& frames);
 
-// The same frame at the next higher bitrate: a larger frame whose extra
-// bytes lend the reservoir room. False at the highest.
-bool RaiseBitrate(L3Frame& frame);
-
 // Places frames one after another into a stream.
 class FrameJoiner {
 public:

@@ -1,12 +1,22 @@
-// The info frame at the start of an MP3 stream ("Info" with the encoder's
-// extension: frame count, byte count, encoder delay and padding), written
-// by hand for the formats whose frames are too small for the encoder's own:
-// at low bitrates a CBR frame cannot hold it, so this one is a frame of a
-// higher bitrate of the same version, rate and channels.
+// The info frame at the start of an MP3 stream: a frame without audio
+// whose "Info" tag tells decoders and other tools the stream's frame and
+// byte counts, a seek table, and (in the encoder's extension) the encoder
+// delay and padding, so that they give back exactly the source's samples
+// and read its length and bitrate right.
+//
+// The encoder library writes this frame itself for a stream it encoded
+// alone. For a stream we put together ourselves (encoded in blocks, or cut
+// short by a failed write) the frame is built here: the library's own
+// frame for the same settings, with the values of our stream filled in.
+// Where a frame of the stream's bitrate is too small to hold the tag (the
+// lowest bitrates), a smaller tag goes into a frame of a higher bitrate of
+// the same version, rate and channels.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +26,15 @@ namespace acm {
 // stream's bitrate.
 bool EncoderWritesInfoFrame(unsigned rate, int channels, int kbps);
 
+// CRC-16 as the encoder's extension uses it (polynomial 0x8005, bits
+// reflected), continued from crc; start with 0.
+std::uint16_t InfoCrc16(std::uint16_t crc, const std::uint8_t* bytes, std::size_t n);
+
+// The seek table of a constant-bitrate stream of frames audio frames, as
+// the encoder library builds it: 100 entries, entry i the stream's
+// position at i % of its length in 256ths.
+std::array<std::uint8_t, 100> CbrSeekTable(std::uint32_t frames, int kbps);
+
 struct InfoFrameValues {
     std::uint32_t frames = 0;  // audio frames after the info frame
     std::uint32_t bytes = 0;   // the whole stream, info frame included
@@ -24,24 +43,26 @@ struct InfoFrameValues {
     int lowpass = 0;           // Hz
     int kbps = 0;              // the stream's bitrate
     std::string encoder;       // "LAME3.100": which encoder made the audio
+    std::uint16_t musicCrc = 0;  // over the audio frames
 };
 
-// The frame in both its states: a placeholder (a frame header and zeros)
-// written first, and the same frame filled in once the values are known.
-class OwnInfoFrame {
+// The frame in both its states: a placeholder (the frame's header, no
+// values) written first, and the same frame filled in once the values are
+// known.
+class InfoFrame {
 public:
-    OwnInfoFrame(unsigned rate, int channels);
-    std::vector<std::uint8_t> Placeholder() const;
-    std::vector<std::uint8_t> Filled(const InfoFrameValues& v) const;
-    std::size_t Size() const { return size_; }
-
-private:
-    std::vector<std::uint8_t> Header() const;
-    unsigned rate_;
-    int channels_;
-    int kbpsIndex_ = 0;
-    std::size_t sideInfo_ = 0;  // header and side information, bytes
-    std::size_t size_ = 0;
+    virtual ~InfoFrame() = default;
+    virtual std::vector<std::uint8_t> Placeholder() const = 0;
+    virtual std::vector<std::uint8_t> Filled(const InfoFrameValues& v) const = 0;
 };
+
+// The library's frame: model is the frame the encoder library wrote for a
+// stream of the same settings; every value that depends on the stream is
+// replaced. Null where model is not such a frame.
+std::unique_ptr<InfoFrame> LibraryInfoFrame(std::vector<std::uint8_t> model);
+
+// Ours, in a frame of a higher bitrate, for the formats whose frames are
+// too small for the library's.
+std::unique_ptr<InfoFrame> OwnInfoFrame(unsigned rate, int channels);
 
 }  // namespace acm

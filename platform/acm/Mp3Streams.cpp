@@ -147,13 +147,41 @@ bool Mp3EncodeStream::Start() {
     if (!lame_) return false;
     carried_ = 0;
     bytesOut_ = 0;
+    musicCrc_ = 0;
     placeholderSent_ = false;
     held_.clear();
     blocks_.reset();
     blockInfo_.reset();
     ownInfo_.reset();
-    if (!EncoderWritesInfoFrame(rate_, channels_, kbps_)) ownInfo_ = std::make_unique<OwnInfoFrame>(rate_, channels_);
+    if (!EncoderWritesInfoFrame(rate_, channels_, kbps_)) ownInfo_ = OwnInfoFrame(rate_, channels_);
     return true;
+}
+
+std::unique_ptr<InfoFrame> Mp3EncodeStream::BuiltInfoFrame() const {
+    if (!EncoderWritesInfoFrame(rate_, channels_, kbps_)) return OwnInfoFrame(rate_, channels_);
+    // The library's own frame for these settings, from a stream of a few
+    // frames of silence: its header, quality and method fields, lowpass,
+    // stereo mode and bitrate are those of every stream in the format.
+    std::unique_ptr<InfoFrame> frame;
+    if (lame_global_flags* lame = NewLameEncoder(Mp3Settings{rate_, channels_, kbps_}, true)) {
+        std::vector<std::uint8_t> stream(16 * 1024), model(kLargestFrame);
+        const std::vector<std::uint8_t> silence(static_cast<std::size_t>(SamplesPerFrame(rate_)) * 4 * channels_, 0);
+        LameEncode(lame, channels_, silence.data(), silence.size() / (2 * channels_), stream.data(), stream.size());
+        lame_encode_flush(lame, stream.data(), static_cast<int>(stream.size()));
+        model.resize(std::min(lame_get_lametag_frame(lame, model.data(), model.size()), model.size()));
+        lame_close(lame);
+        frame = LibraryInfoFrame(std::move(model));
+    }
+    return frame ? std::move(frame) : OwnInfoFrame(rate_, channels_);
+}
+
+InfoFrameValues Mp3EncodeStream::BaseValues() const {
+    InfoFrameValues v;
+    v.delay = lame_get_encoder_delay(lame_);
+    v.lowpass = lame_get_lowpassfreq(lame_);
+    v.kbps = kbps_;
+    v.encoder = std::string("LAME") + get_lame_short_version();
+    return v;
 }
 
 std::size_t Mp3EncodeStream::OutputBound(std::size_t srcBytes) const {
@@ -186,7 +214,31 @@ void Mp3EncodeStream::Reset() {
     Start();
 }
 
+MMRESULT Mp3EncodeStream::CutInfoFrame(MP3INFOFRAMECUT& cut) {
+    if (!lame_) return ACMERR_NOTPOSSIBLE;
+    const std::unique_ptr<InfoFrame> built = BuiltInfoFrame();
+    InfoFrameValues v = BaseValues();
+    v.frames = cut.dwFrames;
+    v.bytes = cut.dwBytes;
+    v.musicCrc = cut.wMusicCrc;
+    // The file ends where the audio that reached it ends: nothing to drop
+    // there.
+    v.padding = 0;
+    const std::vector<std::uint8_t> frame = built->Filled(v);
+    if (!cut.pbFrame || cut.cbFrame < frame.size()) {
+        cut.cbFrame = static_cast<DWORD>(frame.size());
+        return MMSYSERR_INVALPARAM;
+    }
+    std::memcpy(cut.pbFrame, frame.data(), frame.size());
+    cut.cbFrame = static_cast<DWORD>(frame.size());
+    return MMSYSERR_NOERROR;
+}
+
 MMRESULT Mp3EncodeStream::Message(UINT msg, LPARAM lParam1, LPARAM lParam2) {
+    if (msg == ACMDM_MP3_INFOFRAME_CUT) {
+        auto* cut = reinterpret_cast<MP3INFOFRAMECUT*>(lParam1);
+        return cut ? CutInfoFrame(*cut) : MMSYSERR_INVALPARAM;
+    }
     if (msg != ACMDM_MP3_INFOFRAME) return MMSYSERR_NOTSUPPORTED;
     auto* buffer = reinterpret_cast<std::uint8_t*>(lParam1);
     auto* size = reinterpret_cast<DWORD*>(lParam2);
@@ -207,7 +259,9 @@ void Mp3EncodeStream::Encode(const std::uint8_t* frames, std::size_t count, Byte
     while (count > 0) {
         const std::size_t n = std::min(count, kStep);
         const std::size_t room = n * 5 / 4 + 7200;
-        const std::size_t made = LameEncode(lame_, channels_, frames, n, out.Grab(room), room);
+        std::uint8_t* mp3 = out.Grab(room);
+        const std::size_t made = LameEncode(lame_, channels_, frames, n, mp3, room);
+        if (ownInfo_) musicCrc_ = InfoCrc16(musicCrc_, mp3, made);
         out.Commit(made);
         bytesOut_ += made;
         frames += n * 2 * channels_;
@@ -224,8 +278,8 @@ void Mp3EncodeStream::Feed(const std::uint8_t* frames, std::size_t count, ByteSi
                                       static_cast<std::size_t>(SamplesPerFrame(rate_));
         if (held_.size() / block < threshold) return;
         blocks_ = std::make_unique<Mp3BlockEncoder>(Mp3Settings{rate_, channels_, kbps_}, workers_);
-        // Frames from several encoders: the info frame is ours.
-        blockInfo_ = std::make_unique<OwnInfoFrame>(rate_, channels_);
+        // Frames from several encoders: the info frame is built here.
+        blockInfo_ = BuiltInfoFrame();
         const std::vector<std::uint8_t> placeholder = blockInfo_->Placeholder();
         out.Write(placeholder.data(), placeholder.size());
         bytesOut_ += placeholder.size();
@@ -266,7 +320,7 @@ MMRESULT Mp3EncodeStream::Convert(const std::uint8_t* src, std::size_t len, std:
     carried_ = len - whole * block;
     if (carried_ > 0) std::memcpy(carry_, src + whole * block, carried_);
     if (end && blocks_) {
-        InfoFrameValues v;
+        InfoFrameValues v = BaseValues();
         blocks_->Finish(out, v);
         v.bytes = static_cast<std::uint32_t>(bytesOut_ + blocks_->BytesOut());
         infoFrame_ = blockInfo_->Filled(v);
@@ -280,19 +334,18 @@ MMRESULT Mp3EncodeStream::Convert(const std::uint8_t* src, std::size_t len, std:
         SendPlaceholder(out);
         std::uint8_t* mp3 = out.Grab(7200);
         const int r = lame_encode_flush(lame_, mp3, 7200);
-        out.Commit(r > 0 ? static_cast<std::size_t>(r) : 0);
-        bytesOut_ += r > 0 ? static_cast<std::size_t>(r) : 0;
+        const std::size_t made = r > 0 ? static_cast<std::size_t>(r) : 0;
+        if (ownInfo_) musicCrc_ = InfoCrc16(musicCrc_, mp3, made);
+        out.Commit(made);
+        bytesOut_ += made;
         // The info frame knows the stream's length only now, and the
         // encoder is spent after its flush: keep the frame, start afresh.
         if (ownInfo_) {
-            InfoFrameValues v;
+            InfoFrameValues v = BaseValues();
             v.frames = static_cast<std::uint32_t>(lame_get_frameNum(lame_));
             v.bytes = static_cast<std::uint32_t>(bytesOut_);
-            v.delay = lame_get_encoder_delay(lame_);
             v.padding = lame_get_encoder_padding(lame_);
-            v.lowpass = lame_get_lowpassfreq(lame_);
-            v.kbps = kbps_;
-            v.encoder = std::string("LAME") + get_lame_short_version();
+            v.musicCrc = musicCrc_;
             infoFrame_ = ownInfo_->Filled(v);
         } else {
             infoFrame_.assign(kLargestFrame, 0);

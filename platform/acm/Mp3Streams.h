@@ -65,13 +65,20 @@ private:
     // is encoded at its end by one encoder, as it always was.
     void Feed(const std::uint8_t* frames, std::size_t count, ByteSink& out);
     void SendPlaceholder(ByteSink& out);
+    // The frame we build where the library does not write its own: in
+    // front of a stream encoded in blocks, in front of every stream of a
+    // format too small for the library's, and for a stream cut short.
+    std::unique_ptr<InfoFrame> BuiltInfoFrame() const;
+    InfoFrameValues BaseValues() const;
+    MMRESULT CutInfoFrame(MP3INFOFRAMECUT& cut);
     // The filled-in info frame of the stream that the last END finished.
     std::vector<std::uint8_t> infoFrame_;
     // Where the encoder library's own info frame does not fit, ours: its
     // placeholder goes out before the first audio frame.
-    std::unique_ptr<OwnInfoFrame> ownInfo_;
+    std::unique_ptr<InfoFrame> ownInfo_;
     bool placeholderSent_ = false;
     std::uint64_t bytesOut_ = 0;  // of the stream since Start
+    std::uint16_t musicCrc_ = 0;  // of what followed our placeholder
 
     unsigned rate_;
     int channels_;
@@ -81,7 +88,7 @@ private:
     std::size_t carried_ = 0;
     std::vector<std::uint8_t> held_;  // the start of the signal, until it is long
     std::unique_ptr<Mp3BlockEncoder> blocks_;
-    std::unique_ptr<OwnInfoFrame> blockInfo_;
+    std::unique_ptr<InfoFrame> blockInfo_;
     int workers_;
 };
 
