@@ -31,8 +31,11 @@ bool TByteFile::OpenRead(const std::filesystem::path& path) {
 
 bool TByteFile::Create(const std::filesystem::path& path) {
     Close();
-    // Emptying is left until the name is known to be a regular file.
-    fd_ = OpenRegularFile(path, O_WRONLY | O_CREAT);
+    // Emptying is left until the name is known to be a regular file. Read
+    // access too, where there is any: a target cut short by a full disk
+    // is read back to end it cleanly.
+    fd_ = OpenRegularFile(path, O_RDWR | O_CREAT);
+    if (fd_ < 0) fd_ = OpenRegularFile(path, O_WRONLY | O_CREAT);
     pos_ = 0;
     if (fd_ >= 0 && ::ftruncate(fd_, 0) != 0) Close();
     return fd_ >= 0;

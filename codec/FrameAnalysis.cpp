@@ -67,6 +67,14 @@ bool IsValidHeader(const std::uint8_t h[4]) {
     return version != 1 && layer != 0 && sampling < 3 && bitrate < 15;
 }
 
+int Layer3FrameBytes(const std::uint8_t h[4]) {
+    const int version = (h[1] >> 3) & 3;
+    const int kbps = BitrateKbps(version == 3 ? 1 : 0, (h[1] >> 1) & 3, h[2] >> 4);
+    const unsigned rate = SampleRateHz(version, (h[2] >> 2) & 3);
+    if (((h[1] >> 1) & 3) != 1 || kbps == 0 || rate == 0) return 0;
+    return static_cast<int>((version == 3 ? 144000u : 72000u) * static_cast<unsigned>(kbps) / rate) + ((h[2] >> 1) & 1);
+}
+
 TFrameAnalysis LocateAudio(TByteFile& source) {
     TFrameAnalysis a;
     PeekReader r(source);

@@ -36,6 +36,9 @@ unsigned SampleRateHz(int versionId, int samplingIndex);
 // A frame header as the search accepts it: the sync of MPEG-1, 2 or 2.5, a
 // layer, a sampling index below 3, a bitrate index below 15.
 bool IsValidHeader(const std::uint8_t h[4]);
+// The length in bytes of the Layer III frame this valid header begins; 0
+// for another layer or a free-format frame.
+int Layer3FrameBytes(const std::uint8_t h[4]);
 
 // Runs the RIFF probe, the zero and ID3v2 skips and the frame search on a
 // source opened at position 0. Raises EInOutError where a wrapped source

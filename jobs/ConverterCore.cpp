@@ -12,6 +12,7 @@
 #include "jobs/Messages.h"
 #include "jobs/Naming.h"
 #include "jobs/TargetFile.h"
+#include "platform/acm/Mp3InfoFrame.h"
 #include "platform/cpu/VectorState.h"
 #include "tags/FileTags.h"
 
@@ -250,6 +251,45 @@ void TConverterCore::WriteInfoFrame(TByteFile& target, std::int64_t at) {
 
 // The front end calls in from its own code (painting, say), which may have
 // left the vector state in use; the conversion starts with it clear.
+void TConverterCore::SealCutMp3(TByteFile& target, std::int64_t at) {
+    // The disk filled up part way: the target ends after its last whole
+    // frame, and its info frame counts the frames that are there, so that
+    // other tools read its length right.
+    std::uint8_t header[4];
+    target.Seek(at);
+    if (target.Read(header, 4) != 4 || !IsValidHeader(header)) return;
+    const int placeholder = Layer3FrameBytes(header);
+    const std::int64_t size = target.Size();
+    std::int64_t end = at + placeholder;
+    std::uint32_t frames = 0;
+    std::uint16_t crc = 0;
+    int last = -1;
+    std::vector<std::uint8_t> frame;
+    for (;;) {
+        target.Seek(end);
+        if (target.Read(header, 4) != 4 || !IsValidHeader(header)) break;
+        const int length = Layer3FrameBytes(header);
+        if (length <= 4 || end + length > size) break;
+        frame.resize(static_cast<std::size_t>(length));
+        std::memcpy(frame.data(), header, 4);
+        if (target.Read(frame.data() + 4, frame.size() - 4) != frame.size() - 4) break;
+        crc = acm::InfoCrc16(crc, frame.data(), frame.size());
+        last = header[3];
+        ++frames;
+        end += length;
+    }
+    (void)target.Truncate(end);
+    std::array<BYTE, 4096> info{};
+    MP3INFOFRAMECUT cut{frames, static_cast<DWORD>(end - at), crc, last, info.data(), static_cast<DWORD>(info.size())};
+    if (placeholder <= 0 || acmStreamMessage(wavmp3.StreamHandle(), ACMDM_MP3_INFOFRAME_CUT,
+                                             reinterpret_cast<LPARAM>(&cut), 0) != MMSYSERR_NOERROR ||
+        cut.cbFrame != static_cast<DWORD>(placeholder))
+        return;
+    target.Seek(at);
+    target.Write(info.data(), cut.cbFrame);
+    target.Seek(end);
+}
+
 void TConverterCore::ConvertMP3WAV(const std::string& source, const std::string& target) {
     ClearUpperVectorState();
     if (!Running()) MP3ToWav(source, target, false);
@@ -365,8 +405,11 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     wavmp3.SetActive(true);
     Chain chain(*this, source, target, first, direct ? nullptr : &wavmp3, length, length, true);
     bool whole = RunChunks(chain);
-    WriteInfoFrame(target, static_cast<std::int64_t>(front.size()));
-    if (!NoFields(tags)) {
+    if (whole)
+        WriteInfoFrame(target, static_cast<std::int64_t>(front.size()));
+    else
+        SealCutMp3(target, static_cast<std::int64_t>(front.size()));
+    if (whole && !NoFields(tags)) {
         const TTagRecord record = RecordFromFields(tags);
         whole = target.Write(record.data(), record.size()) == record.size() && whole;
     }

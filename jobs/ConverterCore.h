@@ -82,6 +82,9 @@ private:
     // Writes the MP3 encoder's finished info frame over its placeholder,
     // which begins at at (behind the ID3v2 tag, where there is one).
     void WriteInfoFrame(TByteFile& target, std::int64_t at);
+    // After a failed write: the target cut after its last whole frame,
+    // with the info frame of what it holds.
+    void SealCutMp3(TByteFile& target, std::int64_t at);
     // Stops early, and says so, when a write to the target comes back short.
     // False then.
     bool RunChunks(Chain& chain);

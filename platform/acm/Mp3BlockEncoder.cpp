@@ -58,7 +58,8 @@ Mp3BlockEncoder::Mp3BlockEncoder(const Mp3Settings& settings, int workers)
     : settings_(settings), workers_(std::max(1, workers)), spf_(SamplesPerFrame(settings.rate)),
       // Four frames of MPEG-1, eight of the half-length MPEG-2 frames:
       // the same stretch of signal before every block.
-      preroll_(IsMpeg1Rate(settings.rate) ? kPrerollFrames : 2 * kPrerollFrames), joiner_(IsMpeg1Rate(settings.rate)) {}
+      preroll_(IsMpeg1Rate(settings.rate) ? kPrerollFrames : 2 * kPrerollFrames),
+      longPreroll_(IsMpeg1Rate(settings.rate) ? kLongPrerollFrames : 2 * kLongPrerollFrames), joiner_(IsMpeg1Rate(settings.rate)) {}
 
 Mp3BlockEncoder::~Mp3BlockEncoder() {
     // Workers still encoding stop at their next step; their futures wait.
@@ -66,10 +67,10 @@ Mp3BlockEncoder::~Mp3BlockEncoder() {
     jobs_.clear();
 }
 
-Mp3BlockEncoder::Result Mp3BlockEncoder::Encode(const Mp3Settings& s, const Block& b, bool reservoir,
+Mp3BlockEncoder::Result Mp3BlockEncoder::Encode(const Mp3Settings& s, const Block& b, long from, bool reservoir,
                                                 const std::atomic<bool>& stop) {
     Result r;
-    r.fed = b.fed;
+    r.fed = from;
     lame_global_flags* lame = NewLameEncoder(s, false, reservoir);
     if (!lame) return r;
     std::vector<std::uint8_t> stream;
@@ -78,7 +79,8 @@ Mp3BlockEncoder::Result Mp3BlockEncoder::Encode(const Mp3Settings& s, const Bloc
     const std::size_t total = pcm.size() / block;
     constexpr std::size_t kStep = 8192;
     std::vector<std::uint8_t> buffer(kStep * 5 / 4 + 7200);
-    for (std::size_t at = 0; at < total && !stop; at += kStep) {
+    const std::size_t start = static_cast<std::size_t>(from - b.held) * static_cast<std::size_t>(SamplesPerFrame(s.rate));
+    for (std::size_t at = start; at < total && !stop; at += kStep) {
         const std::size_t made =
             LameEncode(lame, s.channels, pcm.data() + at * block, std::min(kStep, total - at), buffer.data(), buffer.size());
         stream.insert(stream.end(), buffer.begin(), buffer.begin() + static_cast<long>(made));
@@ -97,16 +99,18 @@ void Mp3BlockEncoder::Dispatch(bool last) {
     b.end = last ? -1 : nextBlock_ + kBlockFrames;
     b.last = last;
     b.fed = std::max(0L, b.first - preroll_);
+    b.held = std::max(0L, b.first - longPreroll_);
     const std::size_t perFrame = static_cast<std::size_t>(spf_) * 2 * static_cast<std::size_t>(settings_.channels);
-    const auto from = static_cast<std::size_t>(b.fed - pendingFrom_) * perFrame;
+    const auto from = static_cast<std::size_t>(b.held - pendingFrom_) * perFrame;
     const std::size_t to =
         last ? pending_.size() : static_cast<std::size_t>(b.end + kSeamFrames + kLookahead - pendingFrom_) * perFrame;
     b.samples = std::make_shared<const std::vector<std::uint8_t>>(pending_.begin() + static_cast<long>(from),
                                                                   pending_.begin() + static_cast<long>(to));
     if (!last) {
-        // The next block's encoder starts a pre-roll before its first frame.
+        // The next block's encoder starts a pre-roll before its first
+        // frame, or the long one where it has to be encoded again.
         nextBlock_ = b.end;
-        const long keepFrom = nextBlock_ - preroll_;
+        const long keepFrom = std::max(0L, nextBlock_ - longPreroll_);
         const auto drop = static_cast<std::size_t>(keepFrom - pendingFrom_) * perFrame;
         pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(drop));
         pendingFrom_ = keepFrom;
@@ -114,7 +118,7 @@ void Mp3BlockEncoder::Dispatch(bool last) {
     Job job;
     job.block = b;
     const Mp3Settings s = settings_;
-    job.result = std::async(std::launch::async, [s, b, this] { return Encode(s, b, true, stop_); });
+    job.result = std::async(std::launch::async, [s, b, this] { return Encode(s, b, b.fed, true, stop_); });
     jobs_.push_back(std::move(job));
 }
 
@@ -125,51 +129,59 @@ void Mp3BlockEncoder::Emit(const std::vector<std::uint8_t>& bytes, ByteSink& out
     musicCrc_ = InfoCrc16(musicCrc_, bytes.data(), bytes.size());
 }
 
+const L3Frame* Mp3BlockEncoder::TailAt(long index) const {
+    const long i = index - tailFrom_;
+    return i >= 0 && i < static_cast<long>(tail_.size()) ? &tail_[static_cast<std::size_t>(i)] : nullptr;
+}
+
+long Mp3BlockEncoder::FindSeam(const Block& block, const Result& r) {
+    // The first candidate where both encoders shaped the frame before it
+    // alike and this block's frames fit what the joined stream left; the
+    // last block's frames up to it are joined. -1 where none does.
+    for (long s = block.first; s < block.first + kSeamFrames; ++s) {
+        const L3Frame* mine = FrameAt(r, s - 1);
+        const L3Frame* theirs = TailAt(s - 1);
+        if (!mine || !theirs || !FrameAt(r, s)) break;
+        if (mine->lastWindows != theirs->lastWindows) continue;
+        FrameJoiner trial = joiner_;
+        for (long k = block.first; k < s; ++k) trial.Append(*TailAt(k));
+        if (trial.Fits(r.frames, static_cast<std::size_t>(s - r.fed))) {
+            joiner_ = std::move(trial);
+            return s;
+        }
+    }
+    return -1;
+}
+
 void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
     if (delay_ == 0) delay_ = r.delay;
-    const auto frameAt = [](const Result& res, long index) -> const L3Frame* {
-        const long i = index - res.fed;
-        return i >= 0 && i < static_cast<long>(res.frames.size()) ? &res.frames[static_cast<std::size_t>(i)] : nullptr;
-    };
-    const auto tailAt = [this](long index) -> const L3Frame* {
-        const long i = index - tailFrom_;
-        return i >= 0 && i < static_cast<long>(tail_.size()) ? &tail_[static_cast<std::size_t>(i)] : nullptr;
-    };
     long seam = block.first;
     if (block.first > 0) {
-        // The first candidate where both encoders shaped the frame before
-        // it alike and this block's frames fit what the joined stream left.
-        bool found = false;
-        for (long s = block.first; s < block.first + kSeamFrames && !found; ++s) {
-            const L3Frame* mine = frameAt(r, s - 1);
-            const L3Frame* theirs = tailAt(s - 1);
-            if (!mine || !theirs || !frameAt(r, s)) break;
-            if (mine->lastWindows != theirs->lastWindows) continue;
-            FrameJoiner trial = joiner_;
-            for (long k = block.first; k < s; ++k) trial.Append(*tailAt(k));
-            if (trial.Fits(r.frames, static_cast<std::size_t>(s - r.fed))) {
-                joiner_ = std::move(trial);
-                seam = s;
-                found = true;
-            }
+        seam = FindSeam(block, r);
+        if (seam < 0) {
+            // A new encoder banks a reservoir in its first frames and spends
+            // it over the next few hundred where the signal wants more than
+            // the bitrate gives, while the joined stream has none left: the
+            // block again from far earlier, so that its encoder has spent
+            // what it banked by the seam.
+            r = Encode(settings_, block, block.held, true, stop_);
+            seam = FindSeam(block, r);
         }
-        if (!found) {
-            // No seam fits the reservoir: this block again without one, so
-            // that every frame holds its own main data. This is where the
-            // stream has run with an empty reservoir for a while (a signal
-            // that wants more than the bitrate gives), so the block loses
-            // little by it; every frame keeps the chosen bitrate.
-            r = Encode(settings_, block, false, stop_);
+        if (seam < 0) {
+            // Still none: this block without a reservoir, so that every
+            // frame holds its own main data (and keeps the bitrate).
+            r = Encode(settings_, block, block.fed, false, stop_);
+            seam = block.first;
         }
     }
     const long stop = block.last ? r.fed + static_cast<long>(r.frames.size()) : block.end;
     for (long k = seam; k < stop; ++k)
-        if (const L3Frame* f = frameAt(r, k)) joiner_.Append(*f);
+        if (const L3Frame* f = FrameAt(r, k)) joiner_.Append(*f);
     tail_.clear();
     if (!block.last) {
         tailFrom_ = block.end - 1;
         for (long k = tailFrom_; k < block.end + kSeamFrames; ++k)
-            if (const L3Frame* f = frameAt(r, k)) tail_.push_back(*f);
+            if (const L3Frame* f = FrameAt(r, k)) tail_.push_back(*f);
     }
     Emit(joiner_.TakeFinished(), out);
 }
@@ -210,6 +222,7 @@ void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
     const std::uint64_t coded = joiner_.Frames() * static_cast<std::uint64_t>(spf_);
     v.padding = static_cast<int>(coded > samples + static_cast<std::uint64_t>(delay_) ? coded - samples - delay_ : 0);
     v.musicCrc = musicCrc_;
+    v.lastHeaderByte = joiner_.LastHeaderByte();
 }
 
 }  // namespace acm

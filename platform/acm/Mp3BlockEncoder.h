@@ -56,8 +56,10 @@ public:
     // encoder also sees.
     static constexpr int kBlockFrames = 768;
     static constexpr int kSeamFrames = 24;  // candidate seams past the end
-    // Frames (of MPEG-1; twice as many of MPEG-2) fed before a block.
+    // Frames (of MPEG-1; twice as many of MPEG-2) fed before a block, and
+    // before a block encoded again where its seam did not fit.
     static constexpr int kPrerollFrames = 32;
+    static constexpr int kLongPrerollFrames = 384;
     static constexpr int kLookahead = 2;   // frames fed past the last candidate
     // A signal longer than this many frames is encoded in blocks.
     static constexpr int kThresholdFrames = kBlockFrames + kSeamFrames + kLookahead;
@@ -80,6 +82,7 @@ private:
         long first;   // frame index where the block's own frames begin
         long end;     // and end (exclusive); the last block runs to its flush
         long fed;     // frame index of the encoder's first frame
+        long held;    // where samples begins: the long pre-roll's first frame
         bool last;
         // Kept until the block is joined: a block may be encoded again.
         std::shared_ptr<const std::vector<std::uint8_t>> samples;  // 16-bit PCM
@@ -89,7 +92,14 @@ private:
         std::vector<L3Frame> frames;
         int delay = 0;
     };
-    static Result Encode(const Mp3Settings& s, const Block& b, bool reservoir, const std::atomic<bool>& stop);
+    // Encodes the block's samples from frame index from on.
+    static Result Encode(const Mp3Settings& s, const Block& b, long from, bool reservoir, const std::atomic<bool>& stop);
+    static const L3Frame* FrameAt(const Result& r, long index) {
+        const long i = index - r.fed;
+        return i >= 0 && i < static_cast<long>(r.frames.size()) ? &r.frames[static_cast<std::size_t>(i)] : nullptr;
+    }
+    const L3Frame* TailAt(long index) const;
+    long FindSeam(const Block& block, const Result& r);
     void Dispatch(bool last);
     void Join(const Block& block, Result r, ByteSink& out);
     void Emit(const std::vector<std::uint8_t>& bytes, ByteSink& out);
@@ -98,6 +108,7 @@ private:
     int workers_;
     int spf_;       // samples per frame
     int preroll_;   // frames the encoder sees before a block
+    int longPreroll_;
     std::vector<std::uint8_t> pending_;  // 16-bit PCM from frame pendingFrom_ on
     long pendingFrom_ = 0;
     long nextBlock_ = 0;

@@ -159,6 +159,7 @@ void FrameJoiner::Append(const L3Frame& f) {
     }
     mainEnd_ = pos;
     ++frames_;
+    if (f.head.size() > 3) lastHeaderByte_ = f.head[3];
 }
 
 std::vector<std::uint8_t> FrameJoiner::TakeFinished() {

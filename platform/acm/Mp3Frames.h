@@ -41,6 +41,8 @@ public:
     // Everything, at the end of the stream.
     std::vector<std::uint8_t> TakeAll();
     std::uint64_t Frames() const { return frames_; }
+    // The fourth header byte of the last frame joined; -1 before the first.
+    int LastHeaderByte() const { return lastHeaderByte_; }
 
 private:
     // Reservoir positions count the frames' data areas only (what follows
@@ -56,6 +58,7 @@ private:
     std::uint64_t dataEnd_ = 0;      // where the next data area starts
     std::uint64_t mainEnd_ = 0;      // where placed main data ends
     std::uint64_t frames_ = 0;
+    int lastHeaderByte_ = -1;
 };
 
 }  // namespace acm

@@ -59,6 +59,8 @@ public:
         // Everything the settings decide (header, quality, method, lowpass,
         // stereo mode, bitrate, preset) stays as the library wrote it.
         std::vector<std::uint8_t> frame = model_;
+        if (v.lastHeaderByte >= 0)
+            frame[3] = static_cast<std::uint8_t>((frame[3] & ~0x30) | (v.lastHeaderByte & 0x30));
         std::uint8_t* p = frame.data() + tag_;
         PutBig32(p + 8, v.frames);
         PutBig32(p + 12, v.bytes);

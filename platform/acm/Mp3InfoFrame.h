@@ -44,6 +44,9 @@ struct InfoFrameValues {
     int kbps = 0;              // the stream's bitrate
     std::string encoder;       // "LAME3.100": which encoder made the audio
     std::uint16_t musicCrc = 0;  // over the audio frames
+    // The fourth header byte of the last audio frame, whose mode extension
+    // the library's frame repeats; -1 where there is none.
+    int lastHeaderByte = -1;
 };
 
 // The frame in both its states: a placeholder (the frame's header, no

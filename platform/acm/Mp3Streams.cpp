@@ -221,6 +221,7 @@ MMRESULT Mp3EncodeStream::CutInfoFrame(MP3INFOFRAMECUT& cut) {
     v.frames = cut.dwFrames;
     v.bytes = cut.dwBytes;
     v.musicCrc = cut.wMusicCrc;
+    v.lastHeaderByte = cut.iLastHeader;
     // The file ends where the audio that reached it ends: nothing to drop
     // there.
     v.padding = 0;

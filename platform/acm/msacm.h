@@ -200,6 +200,7 @@ struct MP3INFOFRAMECUT {
     DWORD dwFrames;   // whole audio frames that reached the file
     DWORD dwBytes;    // the stream in the file, info frame included
     WORD wMusicCrc;   // over those audio frames
+    int iLastHeader;  // the last one's fourth header byte; -1 for none
     LPBYTE pbFrame;   // receives the frame
     DWORD cbFrame;    // its room; set to the frame's length
 };

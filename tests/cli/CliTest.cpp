@@ -43,7 +43,8 @@ Outcome Cli(const std::string& args) { return Command(std::string(SONDREL_CLI) +
 // Starts the tool with args, waits until watched has grown past minBytes,
 // interrupts it as Ctrl-C does and returns its exit status (-1 when it did
 // not exit by itself).
-int InterruptedRun(std::vector<std::string> args, const std::filesystem::path& watched, std::uintmax_t minBytes) {
+int InterruptedRun(std::vector<std::string> args, const std::filesystem::path& watched, std::uintmax_t minBytes,
+                   int sig = SIGINT) {
     args.insert(args.begin(), SONDREL_CLI);
     const pid_t pid = fork();
     if (pid < 0) return -2;
@@ -56,7 +57,7 @@ int InterruptedRun(std::vector<std::string> args, const std::filesystem::path& w
     }
     for (int i = 0; i < 400 && (!std::filesystem::exists(watched) || std::filesystem::file_size(watched) < minBytes); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    kill(pid, SIGINT);
+    kill(pid, sig);
     int st = 0;
     waitpid(pid, &st, 0);
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
@@ -278,6 +279,20 @@ TEST(Cli, CtrlCStopsWithACompleteTarget) {
     EXPECT_EQ(at32(4), out.size() - 8);
     EXPECT_EQ(at32(40), out.size() - 44);
     EXPECT_LT(out.size(), 44u + 60 * 96000);
+
+    // Stopped at once (a second Ctrl-C, or killed) while a long file is
+    // encoded in blocks: no info frame could be filled in, but the first
+    // frame has the stream's bitrate, so that tools reckon its length
+    // from the right one.
+    const std::string mp3 = (dir / "long.mp3").string();
+    EXPECT_EQ(InterruptedRun({"wav-to-mp3", "--format", "64 kBit/s, 44.100 Hz, Stereo", (dir / "long.wav").string(), mp3},
+                             mp3, 100, SIGKILL),
+              -1);
+    const auto cut = ReadFile(mp3);
+    ASSERT_GE(cut.size(), 4u);
+    EXPECT_EQ(cut[0], 0xFF);
+    EXPECT_EQ(cut[2] >> 4, 5);  // 64 kbit/s
+    EXPECT_EQ(cut[4 + 32 + 8], 0);  // the placeholder: nothing filled in
 }
 
 }  // namespace

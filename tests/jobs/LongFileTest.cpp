@@ -4,9 +4,14 @@
 // one encoder, and nothing to hear at the seams.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <cmath>
 #include <random>
 
+#include "codec/FrameAnalysis.h"
+#include "hardening/Isolated.h"
 #include "jobs/ConverterCore.h"
 #include "platform/acm/Mp3BlockEncoder.h"
 #include "support/Audio.h"
@@ -16,6 +21,37 @@ using namespace sondrel;
 using namespace testing_support;
 
 namespace {
+
+// What a stream says of itself in its info frame (frame count, bytes)
+// and what it holds: its audio frames, each with the bitrate of the first
+// or not. The stream starts at 0.
+struct StreamFacts {
+    std::uint32_t said = 0, saidBytes = 0;
+    std::uint32_t frames = 0;
+    bool constantBitrate = true;
+};
+StreamFacts Facts(const std::vector<std::uint8_t>& mp3) {
+    StreamFacts f;
+    if (mp3.size() < 4 || !IsValidHeader(mp3.data())) return f;
+    int firstKbpsIndex = -1;
+    const std::string head(reinterpret_cast<const char*>(mp3.data()), std::min<std::size_t>(mp3.size(), 64));
+    if (const std::size_t tag = head.find("Info"); tag != std::string::npos) {
+        const auto big = [&](std::size_t at) {
+            return std::uint32_t{mp3[at]} << 24 | std::uint32_t{mp3[at + 1]} << 16 | std::uint32_t{mp3[at + 2]} << 8 | mp3[at + 3];
+        };
+        f.said = big(tag + 8);
+        f.saidBytes = big(tag + 12);
+    }
+    for (std::size_t at = static_cast<std::size_t>(Layer3FrameBytes(mp3.data())); at + 4 <= mp3.size();) {
+        if (firstKbpsIndex < 0) firstKbpsIndex = mp3[at + 2] >> 4;
+        if (!IsValidHeader(&mp3[at]) || (mp3[at + 2] >> 4) != firstKbpsIndex) f.constantBitrate = false;
+        const int length = Layer3FrameBytes(&mp3[at]);
+        if (length <= 0 || at + static_cast<std::size_t>(length) > mp3.size()) break;
+        ++f.frames;
+        at += static_cast<std::size_t>(length);
+    }
+    return f;
+}
 
 class LongFile : public ::testing::Test {
 protected:
@@ -60,7 +96,8 @@ TEST_F(LongFile, TheSameBytesOnEveryCoreAndExactlyTheSource) {
                  // Swelling noise at a starved bitrate: seams where the next
                  // block's encoder saved more reservoir than the last left.
                  {"32 kBit/s, 44.100 Hz, Stereo", 44100, 2, true},
-                 {"32 kBit/s, 22.050 Hz, Mono", 22050, 1, false}};
+                 {"32 kBit/s, 22.050 Hz, Mono", 22050, 1, false},
+                 {"64 kBit/s, 44.100 Hz, Stereo", 44100, 2, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.format);
         const double seconds = 35.3;
@@ -85,12 +122,66 @@ TEST_F(LongFile, TheSameBytesOnEveryCoreAndExactlyTheSource) {
         core.ConvertMP3WAV(P("one.mp3"), P("ours.wav"));
         EXPECT_EQ(static_cast<long>(SplitWave(ReadFile(dir / "ours.wav")).data.size()) / 2 / c.channels, frames);
 
+        // Every frame at the chosen bitrate, and an info frame that counts
+        // them.
+        const StreamFacts facts = Facts(one);
+        EXPECT_TRUE(facts.constantBitrate);
+        EXPECT_EQ(facts.said, facts.frames);
+        EXPECT_EQ(facts.saidBytes, one.size());
+
         // No worse than one encoder over the whole file.
         const std::string kbps = std::to_string(std::atoi(c.format));
         ASSERT_TRUE(Shell("lame --quiet -q 3 -b " + kbps + " " + P("long.wav") + " " + P("single.mp3")));
         const double joined = SnrDb(source, Decoded("one.mp3"), c.channels, 0);
         const double single = SnrDb(source, Decoded("single.mp3"), c.channels, 0);
         EXPECT_GE(joined, single - 0.2) << joined << " dB against " << single << " dB";
+    }
+}
+
+// Pink noise wants more than 128 kbit/s: the stream runs with an empty
+// reservoir, where a fresh encoder at a seam has banked one, so seams do
+// not fit and blocks are encoded again. Still every frame at the chosen
+// bitrate, the same bytes on one worker and two, no worse than one encoder.
+TEST_F(LongFile, AStarvedStreamKeepsItsBitrate) {
+    ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 2 -b 16 " + P("pink.wav") + " synth 62 pinknoise vol 0.3"));
+    const auto one = Encode("pink.wav", "one.mp3", "128 kBit/s, 44.100 Hz, Stereo", 1);
+    EXPECT_EQ(Encode("pink.wav", "two.mp3", "128 kBit/s, 44.100 Hz, Stereo", 2), one);
+    const StreamFacts facts = Facts(one);
+    EXPECT_TRUE(facts.constantBitrate);
+    EXPECT_EQ(facts.said, facts.frames);
+    EXPECT_TRUE(Clean("one.mp3"));
+    ASSERT_TRUE(Shell("lame --quiet -q 3 -b 128 " + P("pink.wav") + " " + P("single.mp3")));
+    const auto source = AsSamples(SplitWave(ReadFile(dir / "pink.wav")).data);
+    const double joined = SnrDb(source, Decoded("one.mp3"), 2, 0);
+    const double single = SnrDb(source, Decoded("single.mp3"), 2, 0);
+    EXPECT_GE(joined, single - 0.2) << joined << " dB against " << single << " dB";
+}
+
+// What other tools read of a long file: its length and a constant
+// bitrate, from the info frame (exiftool and mediainfo estimate from it).
+// They count the encoder's delay and padding in, as they do for the
+// library's own files: within a tenth of a second.
+TEST_F(LongFile, OtherToolsReadItsLengthAndBitrate) {
+    const double seconds = 47.5;
+    WriteFile(dir / "long.wav", MakeWav(MakeMusic(44100, 2, seconds, 9), 44100, 2));
+    for (const char* format : {"128 kBit/s, 44.100 Hz, Stereo", "320 kBit/s, 44.100 Hz, Stereo", "64 kBit/s, 22.050 Hz, Mono"}) {
+        SCOPED_TRACE(format);
+        Encode("long.wav", "long.mp3", format, 2);
+        const auto read = [&](const std::string& command) {
+            FILE* p = popen((command + " " + P("long.mp3") + " 2>/dev/null").c_str(), "r");
+            std::string out(256, '\0');
+            out.resize(p ? std::fread(out.data(), 1, out.size(), p) : 0);
+            if (p) pclose(p);
+            return out;
+        };
+        EXPECT_NEAR(std::atof(read("ffprobe -v error -show_entries format=duration -of csv=p=0").c_str()), seconds, 0.1);
+        if (HaveTool("mediainfo")) {
+            const std::string info = read("mediainfo --Inform='Audio;%Duration%|%BitRate_Mode%|%Encoded_Library_Settings%'");
+            EXPECT_NEAR(std::atof(info.c_str()) / 1000, seconds, 0.1) << info;
+            EXPECT_NE(info.find("|CBR|-m "), std::string::npos) << info;
+        }
+        if (HaveTool("exiftool"))
+            EXPECT_NEAR(std::atof(read("exiftool -n -s3 -Duration").c_str()), seconds, 0.1);
     }
 }
 
@@ -139,6 +230,39 @@ TEST_F(LongFile, ACancelLeavesACleanStreamOfWhatWasDone) {
     EXPECT_TRUE(Clean("part.mp3"));
     // 200 chunks of 8192 sample frames went in.
     EXPECT_EQ(static_cast<long>(Decoded("part.mp3").size()) / 2, 200L * 8192);
+    const StreamFacts facts = Facts(ReadFile(dir / "part.mp3"));
+    EXPECT_EQ(facts.said, facts.frames);
+    EXPECT_TRUE(facts.constantBitrate);
+}
+
+// The disk fills up part way (a file-size limit stands in for it): the
+// target ends after its last whole frame, and its info frame counts what
+// is there, so that it decodes cleanly and tools read its length.
+TEST_F(LongFile, AFullDiskLeavesWholeFramesThatAreCounted) {
+    WriteFile(dir / "long.wav", MakeWav(MakeMusic(44100, 2, 45.0, 3), 44100, 2));
+    core.Mp3FormatIndex = 0;  // 128 kBit/s, 44.100 Hz, Stereo
+    for (const int workers : {1, 2}) {
+        SCOPED_TRACE(workers);
+        const std::string problem = Isolated([&]() -> std::string {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{300001, 300001};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return "no limit";
+            acm::SetMp3EncoderWorkers(workers);
+            core.ConvertWAVMP3(P("long.wav"), P("full.mp3"));
+            return host.errors == std::vector<std::string>{"Konnte Ausgabedatei nicht schreiben!"} ? "" : "no message";
+        });
+        EXPECT_EQ(problem, "");
+        const auto mp3 = ReadFile(dir / "full.mp3");
+        const StreamFacts facts = Facts(mp3);
+        EXPECT_GT(facts.frames, 600u);
+        EXPECT_EQ(facts.said, facts.frames);
+        EXPECT_EQ(facts.saidBytes, mp3.size());
+        EXPECT_TRUE(Clean("full.mp3"));
+        // The frames decode to their samples less the encoder's and the
+        // decoder's delay (576 and 529), nothing dropped at the end.
+        EXPECT_EQ(static_cast<long>(Decoded("full.mp3").size()) / 2, static_cast<long>(facts.frames) * 1152 - 1105);
+        std::filesystem::remove(dir / "full.mp3");
+    }
 }
 
 }  // namespace

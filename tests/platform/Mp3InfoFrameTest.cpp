@@ -5,8 +5,13 @@
 #include <array>
 #include <cstring>
 
+#include <lame/lame.h>
+
 #include "codec/ACMConvertor.h"
+#include "codec/FrameAnalysis.h"
 #include "platform/acm/Driver.h"
+#include "platform/acm/Mp3BlockEncoder.h"
+#include "platform/acm/MpegTables.h"
 #include "support/Audio.h"
 
 using namespace testing_support;
@@ -124,6 +129,59 @@ TEST(InfoFrame, OursWhereTheFramesAreTooSmall) {
         EXPECT_EQ(Big32(ext + 28), e.stream.size());
         const std::size_t crcAt = c.sideInfo + 16 + 34;
         EXPECT_EQ(Arc16(e.info.data(), crcAt), (e.info[crcAt] << 8) | e.info[crcAt + 1]);
+        EXPECT_EQ(Arc16(e.stream.data() + e.info.size(), e.stream.size() - e.info.size()),
+                  (e.info[crcAt - 2] << 8) | e.info[crcAt - 1]);
+    }
+}
+
+// A stream encoded in blocks on several encoders gets the info frame the
+// library writes for one encoder of the same source and settings: every
+// field agrees but those that follow from other bytes (the byte counts
+// and check sums, which must then be this stream's own). And every audio
+// frame has the stream's bitrate.
+TEST(InfoFrame, ABlockStreamGetsTheLibrarysFrameWithItsOwnValues) {
+    struct Case {
+        DWORD rate;
+        WORD channels;
+        int kbps;
+    };
+    for (const Case c : {Case{44100, 2, 128}, Case{22050, 1, 64}, Case{48000, 2, 320}, Case{32000, 1, 48}}) {
+        SCOPED_TRACE(std::to_string(c.rate) + " Hz " + std::to_string(c.kbps) + " kbit/s");
+        const double seconds = 1.2 * acm::Mp3BlockEncoder::kBlockFrames * acm::SamplesPerFrame(c.rate) / c.rate;
+        const Encoded e = Encode(c.rate, c.channels, c.kbps, seconds);
+        // The library alone on the same samples.
+        lame_global_flags* lame = acm::NewLameEncoder(acm::Mp3Settings{c.rate, c.channels, c.kbps}, true);
+        ASSERT_NE(lame, nullptr);
+        const auto pcm = AsBytes(MakeMusic(c.rate, c.channels, seconds));
+        std::vector<std::uint8_t> alone(pcm.size() + 100000);
+        std::size_t made = acm::LameEncode(lame, c.channels, pcm.data(), pcm.size() / (2 * c.channels), alone.data(), alone.size());
+        made += static_cast<std::size_t>(lame_encode_flush(lame, alone.data() + made, 7200));
+        std::vector<std::uint8_t> own(4096);
+        own.resize(lame_get_lametag_frame(lame, own.data(), own.size()));
+        lame_close(lame);
+
+        ASSERT_EQ(e.info.size(), own.size());
+        const std::size_t tag = std::string(reinterpret_cast<const char*>(own.data()), 40).find("Info");
+        ASSERT_NE(tag, std::string::npos);
+        const std::size_t ext = tag + 120, end = ext + 36;
+        // Header, side information, flags, frame count, seek table, quality,
+        // the encoder's name, method, lowpass, peak, gains, flags, bitrate,
+        // delay and padding, stereo mode and the rest, preset.
+        for (std::size_t i = 0; i < end; ++i) {
+            const bool ours = (i >= tag + 12 && i < tag + 16) || i >= ext + 28;
+            if (!ours) EXPECT_EQ(e.info[i], own[i]) << "byte " << i << " of the frame";
+        }
+        EXPECT_EQ(Big32(&e.info[tag + 12]), e.stream.size());
+        EXPECT_EQ(Big32(&e.info[ext + 28]), e.stream.size());
+        EXPECT_EQ(Arc16(e.stream.data() + e.info.size(), e.stream.size() - e.info.size()),
+                  (e.info[ext + 32] << 8) | e.info[ext + 33]);
+        EXPECT_EQ(Arc16(e.info.data(), ext + 34), (e.info[ext + 34] << 8) | e.info[ext + 35]);
+        for (std::size_t i = end; i < e.info.size(); ++i) ASSERT_EQ(e.info[i], 0) << i;
+        // Strictly the chosen bitrate, frame for frame.
+        for (std::size_t at = e.info.size(); at + 4 <= e.stream.size();) {
+            ASSERT_EQ(e.stream[at + 2] >> 4, e.info[2] >> 4) << "frame at " << at;
+            at += static_cast<std::size_t>(sondrel::Layer3FrameBytes(&e.stream[at]));
+        }
     }
 }
 
