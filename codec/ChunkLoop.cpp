@@ -20,14 +20,19 @@ bool ConvertOnce(TACMConvertor& c, DWORD flags, TChunkRun& run) {
 
 }  // namespace
 
-TChunkRun RunChunkLoop(TACMConvertor& first, TACMConvertor* second, std::int64_t length, TChunkIo& io) {
+TChunkRun RunChunkLoop(TACMConvertor& first, TACMConvertor* second, std::int64_t length, TChunkIo& io,
+                       std::int64_t firstKeep) {
     TChunkRun run;
     std::int64_t remaining = length;
     bool firstChunk = true, endSent = false;
     auto convertFirst = [&](DWORD flags) {
         ++run.calls;
         if (!ConvertOnce(first, flags, run)) ++run.failures;
-        run.firstOutput += std::min(first.StreamHeader.cbDstLengthUsed, first.OutputBufferSize());
+        DWORD made = std::min(first.StreamHeader.cbDstLengthUsed, first.OutputBufferSize());
+        if (firstKeep >= 0)
+            made = static_cast<DWORD>(std::min<std::int64_t>(made, std::max<std::int64_t>(0, firstKeep - static_cast<std::int64_t>(run.firstOutput))));
+        first.StreamHeader.cbDstLengthUsed = made;
+        run.firstOutput += made;
     };
     auto write = [&](TACMConvertor& c) {
         const DWORD n = std::min(c.StreamHeader.cbDstLengthUsed, c.OutputBufferSize());

@@ -48,7 +48,10 @@ struct TChunkRun {
 };
 
 // Both convertors are active; second may be null. length is the number of
-// source bytes to convert.
-TChunkRun RunChunkLoop(TACMConvertor& first, TACMConvertor* second, std::int64_t length, TChunkIo& io);
+// source bytes to convert. Where firstKeep is not negative, only so many
+// bytes of the first stage's output are audio (a compressed format's last
+// block is padded); what it makes past them is dropped.
+TChunkRun RunChunkLoop(TACMConvertor& first, TACMConvertor* second, std::int64_t length, TChunkIo& io,
+                       std::int64_t firstKeep = -1);
 
 }  // namespace sondrel

@@ -75,6 +75,24 @@ int Layer3FrameBytes(const std::uint8_t h[4]) {
     return static_cast<int>((version == 3 ? 144000u : 72000u) * static_cast<unsigned>(kbps) / rate) + ((h[2] >> 1) & 1);
 }
 
+std::int64_t InfoFrameCount(TByteFile& source, const TFrameAnalysis& a) {
+    if (!a.Found || a.Wrapped) return -1;
+    const std::int64_t keep = source.Position();
+    std::uint8_t head[64] = {};
+    source.Seek(a.AudioStart);
+    const std::size_t got = source.Read(head, sizeof head);
+    source.Seek(keep);
+    // The tag follows the side information: 17 or 32 bytes in MPEG-1, 9 or
+    // 17 below it, after the 4-byte header.
+    for (const std::size_t at : {13u, 21u, 36u}) {
+        if (at + 12 > got) continue;
+        if (std::memcmp(head + at, "Xing", 4) != 0 && std::memcmp(head + at, "Info", 4) != 0) continue;
+        if (!(head[at + 7] & 1)) return -1;
+        return std::int64_t{head[at + 8]} << 24 | head[at + 9] << 16 | head[at + 10] << 8 | head[at + 11];
+    }
+    return -1;
+}
+
 TFrameAnalysis LocateAudio(TByteFile& source) {
     TFrameAnalysis a;
     PeekReader r(source);

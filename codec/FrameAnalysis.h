@@ -40,6 +40,10 @@ bool IsValidHeader(const std::uint8_t h[4]);
 // for another layer or a free-format frame.
 int Layer3FrameBytes(const std::uint8_t h[4]);
 
+// The frame count that an info frame ("Xing" or "Info") at the audio start
+// gives; -1 where there is none. The source's position is kept.
+std::int64_t InfoFrameCount(TByteFile& source, const TFrameAnalysis& a);
+
 // Runs the RIFF probe, the zero and ID3v2 skips and the frame search on a
 // source opened at position 0. Raises EInOutError where a wrapped source
 // ends too early.

@@ -21,4 +21,13 @@ inline void PutLe32(std::uint8_t* p, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
+inline std::uint64_t GetLe64(const std::uint8_t* p) {
+    return GetLe32(p) | (static_cast<std::uint64_t>(GetLe32(p + 4)) << 32);
+}
+
+inline void PutLe64(std::uint8_t* p, std::uint64_t v) {
+    PutLe32(p, static_cast<std::uint32_t>(v));
+    PutLe32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+
 }  // namespace sondrel

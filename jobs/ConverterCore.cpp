@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 
 #include "codec/ChunkLoop.h"
@@ -13,6 +14,7 @@
 #include "jobs/Naming.h"
 #include "jobs/TargetFile.h"
 #include "platform/acm/Mp3InfoFrame.h"
+#include "platform/acm/MpegTables.h"
 #include "platform/cpu/VectorState.h"
 #include "tags/FileTags.h"
 
@@ -37,6 +39,30 @@ DWORD WavChunk(const WAVEFORMATEX& f, std::uint64_t blocks) {
     std::uint64_t chunk = align * blocks;
     if (chunk > kLargestChunk) chunk = std::max(align, kLargestChunk / align * align);
     return static_cast<DWORD>(chunk);
+}
+
+// What the source gives per second (its own figure, or its PCM's).
+std::int64_t SourceBytesPerSecond(const WAVEFORMATEX& f) {
+    if (f.nAvgBytesPerSec > 0) return f.nAvgBytesPerSec;
+    return std::max<std::int64_t>(1, std::int64_t{f.nSamplesPerSec} * std::max<WORD>(1, f.nBlockAlign));
+}
+
+// For compressed data with a sound "fact" count, the bytes of out (the
+// PCM it decodes to) that are its audio: the last block's padding is not.
+// -1 where the whole output counts. Sound: at most what the blocks hold,
+// and less by no more than a block and a bit.
+std::int64_t AudioBytes(const TWaveChunks& wave, const WAVEFORMATEX& out) {
+    const WAVEFORMATEX& in = wave.Wfx();
+    if (wave.FactSamples <= 0 || in.wFormatTag == WAVE_FORMAT_PCM || in.wFormatTag == 3 /* float */ ||
+        in.wFormatTag == 0xFFFE /* extensible */ || in.nSamplesPerSec == 0 || out.nSamplesPerSec == 0)
+        return -1;
+    const double perSecond = static_cast<double>(SourceBytesPerSecond(in));
+    const double held = static_cast<double>(wave.DataSize) * in.nSamplesPerSec / perSecond;
+    const double block = std::max(1.0, static_cast<double>(std::max<WORD>(1, in.nBlockAlign)) * in.nSamplesPerSec / perSecond);
+    const double fact = static_cast<double>(wave.FactSamples);
+    if (fact > held + block || fact < held - 2 * block) return -1;
+    const auto frames = static_cast<std::int64_t>(std::llround(fact * out.nSamplesPerSec / in.nSamplesPerSec));
+    return frames * std::max<WORD>(1, out.nBlockAlign);
 }
 
 bool IsMpegAudioTag(const TFrameAnalysis& a) {
@@ -76,12 +102,21 @@ public:
     // The conversion ran to its end and everything was written.
     void Completed() { complete_ = true; }
 
-    // The target is a WAV file of this format, its provisional header
-    // written; tags are the chunks that follow its data.
-    void WaveTarget(const std::uint8_t format16[16], std::vector<std::uint8_t> tags = {}) {
+    // The target is a WAV file of this format: its provisional header
+    // written (with room for RF64 sizes where the conversion may pass 4
+    // GiB); tags are the chunks that follow its data. The chain's bound on
+    // the target, where it has a plain header.
+    std::int64_t WaveTarget(TByteFile& target, const std::uint8_t format16[16], std::int64_t estimate,
+                            std::vector<std::uint8_t> tags = {}) {
+        // The estimate may be off (a variable bitrate read from one frame):
+        // a quarter of the plain header's reach already reserves the room.
+        const bool reserve = estimate >= kLargestPlainWave / 4;
+        WriteProvisionalHeader(target, format16, reserve);
+        dataStart_ = reserve ? kReservedWaveDataStart : kWaveDataStart;
         std::memcpy(format_.data(), format16, 16);
         waveTarget_ = true;
         tags_ = std::move(tags);
+        return reserve ? -1 : kLargestPlainWave - 1;
     }
 
 private:
@@ -91,11 +126,14 @@ private:
     void FinishWaveTarget() {
         const std::int64_t dataEnd = target_.Size();
         if (!tags_.empty()) {
-            if ((dataEnd - kWaveDataStart) & 1) tags_.insert(tags_.begin(), 0);
+            if ((dataEnd - dataStart_) & 1) tags_.insert(tags_.begin(), 0);
             target_.Seek(dataEnd);
-            if (target_.Write(tags_.data(), tags_.size()) != tags_.size()) (void)target_.Truncate(dataEnd);
+            // Tags never take a plain file past what its header describes.
+            const bool fits = dataStart_ != kWaveDataStart ||
+                              dataEnd + static_cast<std::int64_t>(tags_.size()) < kLargestPlainWave;
+            if (!fits || target_.Write(tags_.data(), tags_.size()) != tags_.size()) (void)target_.Truncate(dataEnd);
         }
-        WriteFinalHeader(target_, format_.data(), dataEnd);
+        WriteFinalHeader(target_, format_.data(), dataEnd, dataStart_);
     }
 
     TConverterCore& core_;
@@ -105,6 +143,7 @@ private:
     TTargetFile place_;
     bool complete_ = false;
     bool waveTarget_ = false;
+    std::int64_t dataStart_ = kWaveDataStart;
     std::array<std::uint8_t, 16> format_{};
     std::vector<std::uint8_t> tags_;
 };
@@ -121,7 +160,13 @@ struct TConverterCore::Chain final : TChunkIo {
           silenceIsFailure(silenceIsFailure) {}
     void Read(std::uint8_t* dst, DWORD n) override { source.Read(dst, n); }
     void Unread(DWORD n) override { source.Seek(source.Position() - n); }
-    bool Write(const std::uint8_t* bytes, DWORD n) override { return target.Write(bytes, n) == n; }
+    bool Write(const std::uint8_t* bytes, DWORD n) override {
+        if (largest >= 0 && target.Position() + n > largest) {
+            tooLarge = true;
+            return false;
+        }
+        return target.Write(bytes, n) == n;
+    }
     bool Cancelled() override { return core.State.Cancel; }
     void ChunkRead(std::int64_t remaining) override {
         core.SetProStatus(static_cast<int>((base - remaining) * 100 / base));
@@ -143,6 +188,12 @@ struct TConverterCore::Chain final : TChunkIo {
     // A WAV source whose data decodes to no audio at all failed: its codec
     // is one the decoder library names but cannot really decode.
     bool silenceIsFailure;
+    // Of the first stage's output, the bytes that are audio; -1 for all.
+    std::int64_t keep = -1;
+    // The largest the target may grow (a WAV file with a plain header);
+    // -1 for no bound. Reached, the conversion stops with a message.
+    std::int64_t largest = -1;
+    bool tooLarge = false;
 };
 
 TConverterCore::TConverterCore(TJobHost& host) : host_(host) {
@@ -222,12 +273,16 @@ bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& source
 }
 
 bool TConverterCore::RunChunks(Chain& ch) {
-    const TChunkRun run = RunChunkLoop(*ch.first, ch.second, ch.length, ch);
+    const TChunkRun run = RunChunkLoop(*ch.first, ch.second, ch.length, ch, ch.keep);
     if (run.written && ch.silenceIsFailure && run.read > 0 && run.firstOutput == 0)
         throw EACMConvertor("acmStreamConvert: the codec made no audio of the data");
     if (run.written) return true;
     // Never a success: the target keeps what fitted, with a header that
     // says so.
+    if (ch.tooLarge) {
+        host_.ShowError(msg::TooLarge);
+        return false;
+    }
     writeFailed_ = true;
     host_.ShowError(msg::CannotWrite);
     return false;
@@ -342,8 +397,17 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     const bool secondStage = cdQuality && std::memcmp(mp3wav.FormatOut.Bytes.data(), wavcd.FormatOut.Bytes.data(), 16) != 0;
     std::uint8_t format16[16];
     std::memcpy(format16, written.Bytes.data(), 16);
-    WriteProvisionalHeader(target, format16);
-    guard.WaveTarget(format16, std::move(tags));
+    // The target's length from the stream's length at its first frame's
+    // bitrate, decoded at its first frame's rate (or CD quality's).
+    // (A damaged wrapper's figures are no measure: never past what 48 kHz
+    // stereo gives.)
+    const std::int64_t perSecond = std::min<std::int64_t>(
+        192000, cdQuality ? 176400 : std::int64_t{analysis.SampleRate} * std::max(1, analysis.Channels) * 2);
+    const std::int64_t frames = InfoFrameCount(source, analysis);
+    const std::int64_t estimate =
+        frames >= 0 ? frames * acm::SamplesPerFrame(analysis.SampleRate) * perSecond / std::max(1u, analysis.SampleRate)
+                    : (size - analysis.AudioStart) * 8 / std::max(8, analysis.Bitrate) * perSecond / 1000;
+    const std::int64_t largest = guard.WaveTarget(target, format16, estimate, std::move(tags));
 
     mp3wav.SetInputBufferSize(std::max<DWORD>(1, mp3wav.FormatIn.Wfx().nBlockAlign) * 1024);
     mp3wav.SetActive(true);
@@ -353,6 +417,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
         wavcd.SetActive(true);
     }
     Chain chain(*this, source, target, &mp3wav, secondStage ? &wavcd : nullptr, size, size - analysis.AudioStart);
+    chain.largest = largest;
     const bool whole = RunChunks(chain);
     Finish(mp3wav);
     if (secondStage) Finish(wavcd);
@@ -404,6 +469,7 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     }
     wavmp3.SetActive(true);
     Chain chain(*this, source, target, first, direct ? nullptr : &wavmp3, length, length, true);
+    if (!direct) chain.keep = AudioBytes(wave, wavtowav.FormatOut.Wfx());
     bool whole = RunChunks(chain);
     if (whole)
         WriteInfoFrame(target, static_cast<std::int64_t>(front.size()));
@@ -437,9 +503,18 @@ void TConverterCore::WavToWav(const std::string& sourceName, const std::string& 
     wavtowav.SetActive(true);
     std::uint8_t format16[16];
     std::memcpy(format16, wavtowav.FormatOut.Bytes.data(), 16);
-    WriteProvisionalHeader(target, format16);
-    guard.WaveTarget(format16, CarryTags ? WaveTagTail(FindWaveTagChunks(source)) : std::vector<std::uint8_t>{});
+    const WAVEFORMATEX& out = wavtowav.FormatOut.Wfx();
+    const std::int64_t keep = AudioBytes(wave, out);
+    // No real codec packs more than a hundredth of a second of PCM into a
+    // byte; a header claiming so is damaged, not a measure.
+    const std::int64_t estimate =
+        keep >= 0 ? keep : length * std::min<std::int64_t>(128, out.nAvgBytesPerSec / SourceBytesPerSecond(wave.Wfx()) + 1);
+    const std::int64_t largest = guard.WaveTarget(
+        target, format16, estimate,
+        CarryTags ? WaveTagTail(FindWaveTagChunks(source)) : std::vector<std::uint8_t>{});
     Chain chain(*this, source, target, &wavtowav, nullptr, length, length, true);
+    chain.keep = keep;
+    chain.largest = largest;
     const bool whole = RunChunks(chain);
     Finish(wavtowav);
     if (whole) guard.Completed();

@@ -11,6 +11,10 @@ inline const std::string CannotOpen = "Konnte Datei nicht öffnen!";
 inline const std::string CannotCreate = "Konnte Ausgabedatei nicht erstellen!";
 // A write to the target came back short: the disk is full or gone.
 inline const std::string CannotWrite = "Konnte Ausgabedatei nicht schreiben!";
+// A WAV target that turned out much longer than its source promised, past
+// what its header can describe.
+inline const std::string TooLarge =
+    "Die Zieldatei wäre größer als 4 GiB geworden. Sie enthält nur den Anfang der Quelle.";
 inline const std::string NoValidWav = "Keine gültige WAV-Datei!!!!";
 inline const std::string NoValidMp3 = "Keine gültige MP3-Datei!!!!";
 inline const std::string SameFile = "Quell- und Zieldatei sind dieselbe Datei!";

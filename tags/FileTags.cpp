@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "codec/LittleEndian.h"
+#include "codec/WaveFile.h"
 #include "tags/Genres.h"
 
 namespace sondrel {
@@ -41,15 +42,15 @@ bool InfoIsSound(const std::vector<std::uint8_t>& body) {
 }  // namespace
 
 bool IsRiffWave(TByteFile& f) {
-    std::uint8_t head[12];
-    f.Seek(0);
-    return f.Read(head, 12) == 12 && std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0;
+    TWaveChunkSizes sizes;
+    return ReadWaveStart(f, sizes);
 }
 
 TWaveTagChunks FindWaveTagChunks(TByteFile& f) {
     TWaveTagChunks found;
     const std::int64_t keep = f.Position();
-    if (!IsRiffWave(f)) {
+    TWaveChunkSizes sizes;
+    if (!ReadWaveStart(f, sizes)) {
         f.Seek(keep);
         return found;
     }
@@ -61,7 +62,9 @@ TWaveTagChunks FindWaveTagChunks(TByteFile& f) {
         f.Seek(at);
         const std::size_t got = f.Read(head, 12);
         if (got < 8) break;
-        const std::uint32_t size = GetLe32(head + 4);
+        std::int64_t size = GetLe32(head + 4);
+        // The data of a 64-bit file gives its size in the ds64 chunk.
+        if (size == 0xFFFFFFFF && sizes.Data >= 0 && std::memcmp(head, "data", 4) == 0) size = sizes.Data;
         if (std::memcmp(head, "id3 ", 4) == 0 || std::memcmp(head, "ID3 ", 4) == 0) {
             if (found.Id3.empty()) found.Id3 = ReadAt(f, at + 8, size);
             const std::uint64_t tag = Id3v2Size(found.Id3.data(), found.Id3.size());
@@ -69,7 +72,7 @@ TWaveTagChunks FindWaveTagChunks(TByteFile& f) {
         } else if (std::memcmp(head, "LIST", 4) == 0 && got == 12 && std::memcmp(head + 8, "INFO", 4) == 0) {
             if (found.Info.empty()) found.Info = ReadAt(f, at + 8, size);
         }
-        at += 8 + static_cast<std::int64_t>(size) + (size & 1);
+        at += 8 + size + (size & 1);
     }
     f.Seek(keep);
     // A damaged INFO list keeps what can still be read of it.

@@ -11,7 +11,8 @@
 
 namespace sondrel {
 
-// The file begins "RIFF....WAVE" (read from position 0, left after it).
+// The file begins "RIFF....WAVE" (or RF64, BW64; read from position 0,
+// left after it).
 bool IsRiffWave(TByteFile& file);
 
 // The tag chunks of a RIFF WAVE file, as found (bodies without their

@@ -54,6 +54,97 @@ TEST(WaveHeader, EmptyAndHugeTargets) {
     EXPECT_EQ(At32(&edge[40]), 0xFFFFFFFFu - 36);
 }
 
+// A target that may pass 4 GiB reserves a JUNK chunk for the RF64 sizes:
+// past 4 GiB (seven hours of CD audio, a sparse file here) it becomes an
+// RF64 file with a ds64 chunk, below it stays a RIFF file with the JUNK
+// chunk; both read whole in the chunk walk and in ffprobe.
+TEST(WaveHeader, ATargetPastFourGiBBecomesRf64) {
+    TempDir dir;
+    const std::int64_t sevenHours = std::int64_t{7} * 3600 * 176400;
+    for (const std::int64_t data : {sevenHours, std::int64_t{176400}}) {
+        SCOPED_TRACE(data);
+        TByteFile f;
+        ASSERT_TRUE(f.Create(dir / "t.wav"));
+        WriteProvisionalHeader(f, kCd, true);
+        EXPECT_EQ(f.Size(), kReservedWaveDataStart);
+        ASSERT_TRUE(f.Truncate(kReservedWaveDataStart + data));
+        WriteFinalHeader(f, kCd, -1, kReservedWaveDataStart);
+        f.Close();
+        std::vector<std::uint8_t> h(kReservedWaveDataStart);
+        ASSERT_TRUE(f.OpenRead(dir / "t.wav"));
+        f.ReadExact(h.data(), h.size());
+        const bool rf64 = data > 0xFFFFFFFFll;
+        EXPECT_EQ(std::string(h.begin(), h.begin() + 4), rf64 ? "RF64" : "RIFF");
+        EXPECT_EQ(At32(&h[4]), rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(kReservedWaveDataStart - 8 + data));
+        EXPECT_EQ(std::string(h.begin() + 8, h.begin() + 16), rf64 ? "WAVEds64" : "WAVEJUNK");
+        EXPECT_EQ(At32(&h[16]), 28u);
+        if (rf64) {
+            EXPECT_EQ(GetLe64(&h[20]), static_cast<std::uint64_t>(kReservedWaveDataStart - 8 + data));
+            EXPECT_EQ(GetLe64(&h[28]), static_cast<std::uint64_t>(data));
+            EXPECT_EQ(GetLe64(&h[36]), static_cast<std::uint64_t>(data / 4));
+            EXPECT_EQ(At32(&h[44]), 0u);
+        }
+        EXPECT_EQ(std::string(h.begin() + 48, h.begin() + 52), "fmt ");
+        EXPECT_EQ(std::memcmp(&h[56], kCd, 16), 0);
+        EXPECT_EQ(std::string(h.begin() + 72, h.begin() + 76), "data");
+        EXPECT_EQ(At32(&h[76]), rf64 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(data));
+        TWaveChunks w;
+        ASSERT_TRUE(WalkChunks(f, w));
+        EXPECT_EQ(w.DataOffset, kReservedWaveDataStart);
+        EXPECT_EQ(w.DataSize, data);
+        f.Close();
+        if (HaveTool("ffprobe")) {
+            FILE* p = popen(("ffprobe -v error -show_entries format=duration -of csv=p=0 " + (dir / "t.wav").string()).c_str(), "r");
+            char text[64] = {};
+            ASSERT_NE(p, nullptr);
+            const std::size_t n = std::fread(text, 1, sizeof text - 1, p);
+            pclose(p);
+            EXPECT_NEAR(std::atof(std::string(text, n).c_str()), static_cast<double>(data) / 176400, 0.01);
+        }
+    }
+}
+
+// Sources past 4 GiB (sparse files): RF64 and BW64 give their data's size
+// in ds64; a plain file whose data size is 0xFFFFFFFF, or whose RIFF size
+// was clamped there, is read to its end. A fact chunk's count is read.
+TEST(ChunkWalk, SourcesPastFourGiB) {
+    TempDir dir;
+    const std::int64_t data = (std::int64_t{5} << 30) + 6;
+    const auto make = [&](const char* riff, std::uint32_t riffSize, bool ds64, std::uint32_t dataSize) {
+        std::vector<std::uint8_t> b(riff, riff + 4);
+        b.resize(12);
+        PutLe32(&b[4], riffSize);
+        std::memcpy(&b[8], "WAVE", 4);
+        if (ds64) {
+            std::uint8_t c[36] = {'d', 's', '6', '4', 28};
+            PutLe64(c + 8, static_cast<std::uint64_t>(data + 72 - 8));
+            PutLe64(c + 16, static_cast<std::uint64_t>(data));
+            b.insert(b.end(), c, c + sizeof c);
+        }
+        const std::uint8_t fact[12] = {'f', 'a', 'c', 't', 4, 0, 0, 0, 0x10, 0x27, 0, 0};
+        b.insert(b.end(), fact, fact + 12);
+        b.insert(b.end(), {'f', 'm', 't', ' ', 16, 0, 0, 0});
+        b.insert(b.end(), kCd, kCd + 16);
+        b.insert(b.end(), {'d', 'a', 't', 'a', 0, 0, 0, 0});
+        PutLe32(&b[b.size() - 4], dataSize);
+        WriteFile(dir / "s.wav", b);
+        TByteFile f;
+        EXPECT_TRUE(f.OpenReadWrite(dir / "s.wav"));
+        EXPECT_TRUE(f.Truncate(static_cast<std::int64_t>(b.size()) + data));
+        TWaveChunks w;
+        EXPECT_TRUE(WalkChunks(f, w));
+        EXPECT_EQ(w.FactSamples, 10000);
+        return w.DataSize;
+    };
+    EXPECT_EQ(make("RF64", 0xFFFFFFFF, true, 0xFFFFFFFF), data);
+    EXPECT_EQ(make("BW64", 0xFFFFFFFF, true, 0xFFFFFFFF), data);
+    EXPECT_EQ(make("RIFF", 0xFFFFFFFF, false, 0xFFFFFFFF), data);
+    EXPECT_EQ(make("RIFF", 0x1234, false, 0xFFFFFFFF), data);
+    EXPECT_EQ(make("RIFF", 0xFFFFFFFF, false, 0xFFFFFF00), data);
+    // Below 4 GiB a data size is what it says.
+    EXPECT_EQ(make("RIFF", 0x1234, false, 0xFFFFFF00), 0xFFFFFF00);
+}
+
 // A RIFF file of the given chunks (ID, body), with or without pad bytes.
 std::vector<std::uint8_t> Riff(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& chunks,
                                bool pad, std::uint32_t dataSizeOverride = 0) {

@@ -124,7 +124,9 @@ TEST_F(NoLostData, AReplacedFileStaysUntilItsReplacementIsComplete) {
         const std::string target = P(std::string("old-") + routine);
         WriteFile(target, mine);
         ASSERT_EQ(chmod(target.c_str(), 0640), 0);
-        if (root) ASSERT_EQ(chown(target.c_str(), 1234, 1235), 0);
+        if (root) {
+            ASSERT_EQ(chown(target.c_str(), 1234, 1235), 0);
+        }
         const auto entries = [&] { return std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()); };
         const auto before = entries();
         host.pumps = 0;
@@ -156,8 +158,10 @@ TEST_F(NoLostData, AReplacedFileStaysUntilItsReplacementIsComplete) {
         struct stat st {};
         ASSERT_EQ(stat(target.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, 0640u);
-        if (root) EXPECT_EQ(st.st_uid, 1234u);
-        if (root) EXPECT_EQ(st.st_gid, 1235u);
+        if (root) {
+            EXPECT_EQ(st.st_uid, 1234u);
+            EXPECT_EQ(st.st_gid, 1235u);
+        }
     }
 }
 

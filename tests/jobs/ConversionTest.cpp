@@ -9,6 +9,8 @@
 #include <cstring>
 #include <functional>
 
+#include "codec/ByteFile.h"
+#include "codec/LittleEndian.h"
 #include "jobs/ConverterCore.h"
 #include "platform/acm/AvLibrary.h"
 #include "jobs/Messages.h"
@@ -523,6 +525,79 @@ TEST_F(Conversion, AdpcmFilesKeepTheirShortLastBlock) {
         EXPECT_TRUE(std::equal(ref.begin(), ref.end(), out.begin() + 44, out.end()));
     }
     EXPECT_TRUE(host.errors.empty());
+}
+
+// A compressed WAV's fact chunk gives its true length: the padding of its
+// last block is no audio, into PCM of any rate and into MP3. A fact count
+// the blocks cannot hold, or far below what they hold, is damage and left
+// alone.
+TEST_F(Conversion, TheFactCountIsTheLengthOfCompressedAudio) {
+    NeedTools({"sox", "mpg123"});
+    MakeSourceWav("pcm.wav", 44100, 1, 5.0);
+    ASSERT_TRUE(Shell("sox " + P("pcm.wav") + " -e ima-adpcm " + P("ima.wav")));
+    auto ima = ReadFile(dir / "ima.wav");
+    const std::string text(ima.begin(), ima.end());
+    const std::size_t fact = text.find("fact");
+    ASSERT_NE(fact, std::string::npos);
+    ASSERT_EQ(Le32(ima, fact + 8), 220500u);
+    const auto samples = [&](const std::string& wav) { return SplitWave(ReadFile(dir / wav)).data.size() / 2; };
+    struct Row {
+        std::uint32_t fact;
+        std::size_t cd, half;  // the samples into 44.1 and 22.05 kHz
+    };
+    const std::size_t held = samples("pcm.wav") + 1000;  // more than 220500: the last block padded
+    for (const Row r : {Row{220500, 220500, 110250}, Row{100, 0, 0}, Row{300000, 0, 0}}) {
+        SCOPED_TRACE(r.fact);
+        PutLe32(&ima[fact + 8], r.fact);
+        WriteFile(dir / "ima.wav", ima);
+        core.WavFormatIndex = WavIndex("44.100 Hz, 16 Bit, Mono");
+        core.ConvertWAV2WAV(P("ima.wav"), P("cd.wav"));
+        core.WavFormatIndex = WavIndex("22.050 Hz, 16 Bit, Mono");
+        core.ConvertWAV2WAV(P("ima.wav"), P("half.wav"));
+        if (r.cd == 0) {
+            // Left alone: the blocks' whole length.
+            EXPECT_GT(samples("cd.wav"), 220500u);
+            EXPECT_LT(samples("cd.wav"), held);
+            continue;
+        }
+        EXPECT_EQ(samples("cd.wav"), r.cd);
+        EXPECT_EQ(samples("half.wav"), r.half);
+        core.Mp3FormatIndex = MpsIndex("64 kBit/s, 44.100 Hz, Mono");
+        core.ConvertWAVMP3(P("ima.wav"), P("ima.mp3"));
+        ASSERT_TRUE(Shell("mpg123 -q -w " + P("mp3.wav") + " " + P("ima.mp3")));
+        EXPECT_EQ(samples("mp3.wav"), r.cd);
+    }
+    EXPECT_TRUE(host.errors.empty());
+}
+
+// An MP3 without an info frame, long enough (by its size and first frame)
+// that its WAV may pass 4 GiB: the target reserves the room for RF64
+// sizes and, ending far below, stays a RIFF file with a JUNK chunk that
+// other readers read whole. (A second of sound, then 40 MB of zero bytes
+// in a sparse file.)
+TEST_F(Conversion, ATargetThatMayPassFourGiBReservesRoom) {
+    NeedTools({"ffprobe", "lame"});
+    MakeSourceWav("t.wav", 16000, 1, 1.0);
+    ASSERT_TRUE(Shell("lame --quiet -t -b 8 -m m --resample 16 " + P("t.wav") + " " + P("t.mp3")));
+    TByteFile mp3;
+    ASSERT_TRUE(mp3.OpenReadWrite(P("t.mp3")));
+    ASSERT_TRUE(mp3.Truncate(40 << 20));
+    mp3.Close();
+    core.ConvertMP3WAV(P("t.mp3"), P("t16.wav"));
+    EXPECT_TRUE(host.errors.empty());
+    const auto out = ReadFile(dir / "t16.wav");
+    ASSERT_GT(out.size(), 80u);
+    EXPECT_EQ(std::string(out.begin(), out.begin() + 16), std::string("RIFF", 4) + std::string(out.begin() + 4, out.begin() + 8) + "WAVEJUNK");
+    EXPECT_EQ(Le32(out, 4), out.size() - 8);
+    EXPECT_EQ(Le32(out, 76), out.size() - 80);
+    const std::size_t data = SplitWave(out).data.size();
+    EXPECT_NEAR(static_cast<double>(data), 32000.0, 2 * 1152 * 2);
+    FILE* p = popen(("ffprobe -v error -show_entries format=duration -of csv=p=0 " + P("t16.wav")).c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    char text[64] = {};
+    const std::size_t n = std::fread(text, 1, sizeof text - 1, p);
+    pclose(p);
+    EXPECT_NEAR(std::atof(std::string(text, n).c_str()), data / 32000.0, 0.001);
 }
 
 // A codec tag the decoder library names (0x0070, a speech codec) but that

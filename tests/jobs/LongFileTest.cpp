@@ -180,8 +180,9 @@ TEST_F(LongFile, OtherToolsReadItsLengthAndBitrate) {
             EXPECT_NEAR(std::atof(info.c_str()) / 1000, seconds, 0.1) << info;
             EXPECT_NE(info.find("|CBR|-m "), std::string::npos) << info;
         }
-        if (HaveTool("exiftool"))
+        if (HaveTool("exiftool")) {
             EXPECT_NEAR(std::atof(read("exiftool -n -s3 -Duration").c_str()), seconds, 0.1);
+        }
     }
 }
 
