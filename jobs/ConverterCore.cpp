@@ -403,10 +403,14 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     // stereo gives.)
     const std::int64_t perSecond = std::min<std::int64_t>(
         192000, cdQuality ? 176400 : std::int64_t{analysis.SampleRate} * std::max(1, analysis.Channels) * 2);
+    // Nothing is longer than its bytes at 8 kbit/s, the lowest bitrate: a
+    // damaged count or header is no measure.
+    const std::int64_t bytes = size - analysis.AudioStart;
     const std::int64_t frames = InfoFrameCount(source, analysis);
-    const std::int64_t estimate =
+    const std::int64_t estimate = std::min(
+        bytes / 1000 * perSecond,
         frames >= 0 ? frames * acm::SamplesPerFrame(analysis.SampleRate) * perSecond / std::max(1u, analysis.SampleRate)
-                    : (size - analysis.AudioStart) * 8 / std::max(8, analysis.Bitrate) * perSecond / 1000;
+                    : bytes * 8 / std::max(8, analysis.Bitrate) * perSecond / 1000);
     const std::int64_t largest = guard.WaveTarget(target, format16, estimate, std::move(tags));
 
     mp3wav.SetInputBufferSize(std::max<DWORD>(1, mp3wav.FormatIn.Wfx().nBlockAlign) * 1024);
