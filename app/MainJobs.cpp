@@ -1,5 +1,6 @@
 // The window's side of a job: the Go buttons, the progress display and
 // what the progress window reads from the pages.
+#include <QAccessible>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QPushButton>
@@ -26,7 +27,12 @@ void TMainForm::GoClick(int mode) {
     core_.State.JobMode = mode;
     core_.Mp3FormatIndex = ui->mp3format->currentIndex();
     core_.WavFormatIndex = ui->WAVFormats->currentIndex();
+    const bool batch = mode == 2 || mode == 4;
+    std::string source, target;
+    JobFileNames(mode, source, target);
+    jobNotice_.Begin(mode, batch ? static_cast<int>(JobBatch(mode).Files.size()) : 1);
     statusForm_->ExecJob();
+    jobNotice_.End(this, core_.State.Cancel, core_.State.ItemIndex, QString::fromStdString(batch ? "" : target));
 }
 
 bool TMainForm::MayReplaceTarget(int mode) {
@@ -94,13 +100,18 @@ void TMainForm::ApplyProgress() {
     const int filePercent = pendingFile_, overallPercent = pendingOverall_;
     statusForm_->ProgressBar1->setValue(filePercent);
     statusForm_->ProgressBar2->setValue(overallPercent);
+    if (filePercent == DrawnPercent) return;
     if (filePercent < DrawnPercent) {
         // A shorter bar needs the panel cleared first.
         DrawnPercent = filePercent;
         ui->StatusBar1->repaint();
-    } else if (filePercent > DrawnPercent) {
+    } else {
         DrawnPercent = filePercent;
         SBarPaintMore();
+    }
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent changed(ProgressPanel, DrawnPercent);
+        QAccessible::updateAccessibility(&changed);
     }
 }
 
@@ -121,6 +132,7 @@ void TMainForm::ProcessMessages() {
 }
 
 void TMainForm::ShowError(const std::string& text) {
+    jobNotice_.Failed(core_.State.ItemIndex);
     QWidget* parent = statusForm_ && statusForm_->isVisible() ? static_cast<QWidget*>(statusForm_) : this;
     QMessageBox box(QMessageBox::Critical, QString::fromStdString(msg::ErrorCaption), QString::fromStdString(text),
                     QMessageBox::Ok, parent);

@@ -19,6 +19,7 @@
 
 #include "app/AboutBox.h"
 #include "app/Maker.h"
+#include "ui/Accessible.h"
 #include "ui/Artwork.h"
 #include "ui/ButtonsXP.h"
 #include "ui_MainForm.h"
@@ -42,6 +43,7 @@ void TProgressPanel::paintEvent(QPaintEvent* event) {
 
 TMainForm::TMainForm(const QString& programFolder, QWidget* parent)
     : QMainWindow(parent), ProgramFolder(programFolder), ui(new Ui::TMainForm), core_(*this) {
+    InstallAccessibleInterfaces();
     ui->setupUi(this);
     // The pages are laid out to the pixel: the window has one size, and the
     // window manager offers no resizing (openbox then also leaves off the
@@ -207,13 +209,19 @@ void TMainForm::NameControls() {
         if (name.endsWith(QLatin1Char(':'))) name.chop(1);
         label->setBuddy(control);
         control->setAccessibleName(name);
-        if (auto* field = qobject_cast<TFileEdit*>(control)) field->lineEdit()->setAccessibleName(name);
+        if (auto* field = qobject_cast<TFileEdit*>(control)) {
+            field->lineEdit()->setAccessibleName(name);
+            // Two or three on a page: each says which field it fills.
+            field->browseButton()->setAccessibleName(QStringLiteral("Durchsuchen: ") + name);
+            // Reached by Tab right after its field.
+            QWidget::setTabOrder(field->lineEdit(), field->browseButton());
+        }
     }
     for (QListWidget* list : {ui->FileList, ui->FileList2}) list->setAccessibleName(QStringLiteral("Dateiliste"));
-    for (TFileEdit* field : findChildren<TFileEdit*>())
-        field->browseButton()->setAccessibleName(QStringLiteral("Durchsuchen"));
     ProgressPanel->setAccessibleName(QStringLiteral("Fortschritt"));
-    StatusText->setAccessibleName(QStringLiteral("Status"));
+    // The status line's name is the text it shows ("Verarbeite Datei 3 von
+    // 6"); what it is, is its description.
+    StatusText->setAccessibleDescription(QStringLiteral("Status"));
 }
 
 void TMainForm::BuildStatusBar() {
@@ -273,6 +281,32 @@ void TMainForm::ConnectHandlers() {
     connect(ui->WAVFormats, &QComboBox::activated, this, &TMainForm::mp3formatChange);
     connect(ui->mp3format2, &QComboBox::activated, this, &TMainForm::mp3format2Change);
 
+    // Keys a keyboard user finds (in the tabs' tips, and announced by a
+    // screen reader with the Go buttons): Alt+1 to Alt+4 for the pages,
+    // Alt+E and Alt+B for a page's single-file and batch tab, Alt+G and
+    // Ctrl+Return for the Go button of the page in view.
+    for (int i = 0; i < ui->PageControl1->count(); ++i) {
+        const QKeySequence key(QStringLiteral("Alt+%1").arg(i + 1));
+        ui->PageControl1->setTabToolTip(i, key.toString(QKeySequence::NativeText));
+        connect(new QShortcut(key, this), &QShortcut::activated, this, [this, i] { ui->PageControl1->setCurrentIndex(i); });
+    }
+    for (QTabWidget* tabs : {ui->PageControl2, ui->PageControl3}) {
+        tabs->setTabToolTip(0, QKeySequence(QStringLiteral("Alt+E")).toString(QKeySequence::NativeText));
+        tabs->setTabToolTip(1, QKeySequence(QStringLiteral("Alt+B")).toString(QKeySequence::NativeText));
+    }
+    const auto subTab = [this](int index) {
+        QWidget* page = ui->PageControl1->currentWidget();
+        QTabWidget* tabs = page == ui->TabSheet1 ? ui->PageControl2 : page == ui->TabSheet2 ? ui->PageControl3 : nullptr;
+        if (tabs) tabs->setCurrentIndex(index);
+    };
+    connect(new QShortcut(QKeySequence(QStringLiteral("Alt+E")), this), &QShortcut::activated, this, [subTab] { subTab(0); });
+    connect(new QShortcut(QKeySequence(QStringLiteral("Alt+B")), this), &QShortcut::activated, this, [subTab] { subTab(1); });
+    for (const auto& [picture, pressed] : GoPictures()) picture->setShortcut(QKeySequence(QStringLiteral("Alt+G")));
+    for (const char* key : {"Alt+G", "Ctrl+Return", "Ctrl+Enter"})
+        connect(new QShortcut(QKeySequence(QString::fromLatin1(key)), this), &QShortcut::activated, this, [this] {
+            if (const int mode = VisibleGoMode(); mode > 0) GoPictures()[static_cast<std::size_t>(mode - 1)].first->press();
+        });
+
     // Escape on a batch tab presses its "Löschen" button.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
@@ -305,6 +339,14 @@ bool TMainForm::TagPageDrop(QObject* watched, QEvent* event) {
     // Opened once the drag is over, as the open button's dialog would.
     if (type == QEvent::Drop) QTimer::singleShot(0, this, [this, file] { FillID3TagInformation(file); });
     return true;
+}
+
+int TMainForm::VisibleGoMode() const {
+    QWidget* page = ui->PageControl1->currentWidget();
+    if (page == ui->TabSheet1) return ui->PageControl2->currentWidget() == ui->BatchSheet1 ? 2 : 1;
+    if (page == ui->TabSheet2) return ui->PageControl3->currentWidget() == ui->BatchSheet2 ? 4 : 3;
+    if (page == ui->TabSheet3) return 5;
+    return 0;
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -12,8 +12,9 @@
 #include <array>
 #include <memory>
 
-#include "jobs/ConverterCore.h"
+#include "app/JobNotice.h"
 #include "app/StatusFUnit.h"
+#include "jobs/ConverterCore.h"
 #include "ui/ImageButton.h"
 
 class QComboBox;
@@ -32,8 +33,11 @@ class TFileEdit;
 // The status bar's owner-drawn last panel: a navy bar of the drawn percentage.
 class TProgressPanel : public QFrame {
     Q_OBJECT
+    // What a screen reader reads of it (as a progress bar).
+    Q_PROPERTY(int value READ value)
 public:
     explicit TProgressPanel(const int& drawnPercent, QWidget* parent = nullptr);
+    int value() const { return drawn_; }
     // The bar's area, as last painted; empty before the first paint.
     QRect PanelRect;
 
@@ -54,6 +58,8 @@ public:
 
     Ui::TMainForm* Form() const { return ui; }
     TStatusForm* StatusForm() const { return statusForm_; }
+    // What a job that ends in the background says.
+    TJobNotice& JobNotice() { return jobNotice_; }
     TConverterCore& Core() override { return core_; }
 
     // Start-up and shut-down.
@@ -70,6 +76,8 @@ public:
     bool MayReplaceBatchTargets(int mode);
     // The source and target fields of a single-file job mode; null for a batch.
     std::pair<TFileEdit*, TFileEdit*> JobFields(int mode) const;
+    // The job mode of the Go button on the page in view; 0 on the tag page.
+    int VisibleGoMode() const;
     void SetProStatus(int value) { core_.SetProStatus(value); }
     void SBarPaintMore();
     int DrawnPercent = 0;
@@ -167,6 +175,7 @@ private:
     QString settingsFolder_;
     QString lastTagFile_;
     bool replaceInBatch_ = false;  // the answer for the batch in hand
+    TJobNotice jobNotice_;
 };
 
 }  // namespace sondrel

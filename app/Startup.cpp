@@ -4,6 +4,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include "ui/Accessible.h"
 #include "ui/Artwork.h"
 
 namespace sondrel {
@@ -14,6 +15,7 @@ void SetUpApplication(QApplication& app) {
     // are the program's own texts.
     QApplication::setApplicationName(QStringLiteral("Sondrel"));
     QApplication::setFont(art::UiFont());
+    InstallAccessibleInterfaces();
     // Qt's own dialogs and buttons speak German, like the rest of the program.
     auto* qtGerman = new QTranslator(&app);
     if (qtGerman->load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

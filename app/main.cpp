@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "app/MainUnit.h"
@@ -36,12 +37,32 @@ bool Informational(int argc, char* argv[], int& status) {
     return true;
 }
 
+QtMessageHandler qtHandler = nullptr;
+
+// Qt ends the program (and dumps core) when it finds no display to open
+// the window on; the user learns why in German, and the exit status is 1.
+void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        std::fputs("sondrel: Keine Anzeige gefunden. Das Fenster braucht eine grafische Oberfläche\n"
+                   "(X11 oder Wayland, DISPLAY oder WAYLAND_DISPLAY gesetzt). Umwandeln im Terminal:\n"
+                   "sondrel-cli --help\n",
+                   stderr);
+        std::_Exit(1);
+    }
+    // The platform plugin's own words on the way there say the same in
+    // English; ours follow them.
+    if (context.category && QLatin1String(context.category).startsWith(QLatin1String("qt.qpa"))) return;
+    if (qtHandler) qtHandler(type, context, text);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     int status = 0;
     if (Informational(argc, argv, status)) return status;
+    qtHandler = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtHandler);
     sondrel::SetUpApplication(app);
 
     sondrel::TMainForm form;

@@ -17,12 +17,16 @@ TFileEdit::TFileEdit(QWidget* parent) : QWidget(parent), edit_(new QLineEdit(thi
     layout->addWidget(button_);
     button_->setText(QStringLiteral("…"));
     button_->setToolTip(tr("Durchsuchen..."));
-    button_->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab (after the edit), not by a mouse click.
+    button_->setFocusPolicy(Qt::TabFocus);
     button_->setFixedWidth(22);
     setFocusProxy(edit_);
     setAcceptDrops(true);
     edit_->installEventFilter(this);
-    connect(button_, &QToolButton::clicked, this, &TFileEdit::browse);
+    // The dialog opens once the click has returned: a press through the
+    // accessibility bus gets its answer at once, not when the modal dialog
+    // closes.
+    connect(button_, &QToolButton::clicked, this, &TFileEdit::browse, Qt::QueuedConnection);
     // Any change after the dialog makes the name one the dialog never
     // asked about.
     connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) {

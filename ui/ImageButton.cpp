@@ -39,16 +39,21 @@ void TImagePicture::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(QRectF(rect()).adjusted(4.5, 4.5, -5.5, -6.5), 3, 3);
 }
 
-void TImagePicture::keyPressEvent(QKeyEvent* event) {
+void TImagePicture::press() {
+    if (spaceDown_ || !isEnabled()) return;
     const QPoint centre = rect().center();
+    emit mouseDown(Qt::LeftButton, centre);
+    emit clicked();
+    emit mouseUp(Qt::LeftButton, centre);
+}
+
+void TImagePicture::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space && !event->isAutoRepeat()) {
         spaceDown_ = true;
-        emit mouseDown(Qt::LeftButton, centre);
+        emit mouseDown(Qt::LeftButton, rect().center());
     } else if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !spaceDown_) {
         if (event->isAutoRepeat()) return;
-        emit mouseDown(Qt::LeftButton, centre);
-        emit clicked();
-        emit mouseUp(Qt::LeftButton, centre);
+        press();
     } else if (event->key() != Qt::Key_Space) {
         QWidget::keyPressEvent(event);
     }

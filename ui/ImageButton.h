@@ -5,6 +5,7 @@
 // picture beneath show through.
 #pragma once
 
+#include <QKeySequence>
 #include <QLabel>
 #include <QPixmap>
 #include <QWidget>
@@ -21,6 +22,14 @@ public:
     bool isShown() const { return shown_; }
     void setShown(bool shown);
     QSize sizeHint() const override { return picture_.isNull() ? QSize(101, 30) : picture_.deviceIndependentSize().toSize(); }
+    // A click without the mouse, as Return gives it: pressed, clicked and
+    // released (nothing while Space holds it down). The accessibility
+    // bus's press action comes here.
+    void press();
+    // The key that presses it from anywhere in its window, for assistive
+    // technology to announce; the window binds it.
+    QKeySequence shortcut() const { return shortcut_; }
+    void setShortcut(const QKeySequence& key) { shortcut_ = key; }
 
 signals:
     void mouseDown(Qt::MouseButton button, QPoint pos);
@@ -43,6 +52,7 @@ protected:
 
 private:
     QPixmap picture_;
+    QKeySequence shortcut_;
     bool shown_ = true;
     bool leftDown_ = false;
     bool spaceDown_ = false;

@@ -3,6 +3,8 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QTabBar>
+#include <QProcess>
+#include <QToolButton>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,7 +20,9 @@
 #include <QtTest>
 #include <functional>
 
+#include "app/JobNotice.h"
 #include "app/MainUnit.h"
+#include "ui/FileEdit.h"
 #include "support/Audio.h"
 #include "tags/CarriedTags.h"
 #include "platform/cpu/VectorState.h"
@@ -519,15 +523,16 @@ private slots:
         QCOMPARE(ui_->edGenre->currentText(), QString("Top 40"));
         QCOMPARE(ui_->edTitle->maxLength(), 30);
         QCOMPARE(ui_->edYear->maxLength(), 4);
-        // Focus order: title, artist, album, year, comment, genre, track.
+        // Focus order as the fields stand: title, artist, album, year,
+        // genre, comment, track.
         auto next = [](QWidget* w) {
             do w = w->nextInFocusChain();
             while (!(w->focusPolicy() & Qt::TabFocus) || w->focusProxy());
             return w;
         };
         QWidget* w = ui_->edTitle;
-        for (QWidget* expected : std::initializer_list<QWidget*>{ui_->edArtist, ui_->edAlbum, ui_->edYear, ui_->edComment,
-                                                                 ui_->edGenre, ui_->edLiedNr}) {
+        for (QWidget* expected : std::initializer_list<QWidget*>{ui_->edArtist, ui_->edAlbum, ui_->edYear, ui_->edGenre,
+                                                                 ui_->edComment, ui_->edLiedNr}) {
             w = next(w);
             QCOMPARE(w, expected);
         }
@@ -859,6 +864,139 @@ private slots:
             if (!a || a->text(QAccessible::Name).isEmpty()) unnamed << w->objectName() + ":" + w->metaObject()->className();
         }
         QCOMPARE(unnamed, QStringList{});
+    }
+
+    // What a screen reader meets: the picture buttons are push buttons
+    // whose press action clicks (and answers at once, before the message
+    // the click brings); each browse button is reached by Tab after its
+    // field, says which field it fills and answers a press at once; the
+    // status line reads as its text, the progress panel as a progress bar
+    // with its value; shortcuts switch pages and press Go.
+    void whatAScreenReaderMeets() {
+        form_->show();
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        for (QWidget* w : {static_cast<QWidget*>(ui_->GoBtn1), static_cast<QWidget*>(ui_->Gobtn2),
+                           static_cast<QWidget*>(ui_->GoBtn3), static_cast<QWidget*>(ui_->GoBtn4),
+                           static_cast<QWidget*>(ui_->GoBtn5), static_cast<QWidget*>(ui_->ueberbtn),
+                           static_cast<QWidget*>(ui_->EndeBtn)}) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
+            QVERIFY(a);
+            QCOMPARE(a->role(), QAccessible::Button);
+            QVERIFY(a->actionInterface());
+            QVERIFY2(a->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()),
+                     qPrintable(w->objectName()));
+            QVERIFY(a->state().focusable);
+        }
+        QAccessibleInterface* go = QAccessible::queryAccessibleInterface(ui_->GoBtn5);
+        QCOMPARE(go->actionInterface()->keyBindingsForAction(QAccessibleActionInterface::pressAction()),
+                 QStringList{QKeySequence(QStringLiteral("Alt+G")).toString()});
+        ui_->PageControl1->setCurrentIndex(2);
+        {
+            BoxAnswerer answerer;
+            go->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+            QVERIFY(answerer.texts.isEmpty());  // the call came back first
+            QTRY_COMPARE(answerer.texts, QStringList{"Sie müssen zunächst die Quell- und Zieldatei wählen!"});
+            QTest::qWait(100);
+            QCOMPARE(answerer.texts.size(), 1);  // one click per press
+            // The same by its shortcut, from a field of the page.
+            form_->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+            ui_->input3ed->lineEdit()->setFocus();
+            QTest::keyClick(ui_->input3ed->lineEdit(), Qt::Key_G, Qt::AltModifier);
+            QCOMPARE(answerer.texts.size(), 2);
+            QVERIFY(ui_->input3ed->fileName().isEmpty());
+        }
+
+        int fields = 0;
+        for (TFileEdit* field : form_->findChildren<TFileEdit*>()) {
+            QToolButton* browse = field->browseButton();
+            QVERIFY(!field->accessibleName().isEmpty());
+            QCOMPARE(QAccessible::queryAccessibleInterface(browse)->text(QAccessible::Name),
+                     "Durchsuchen: " + field->accessibleName());
+            QVERIFY(browse->focusPolicy() & Qt::TabFocus);
+            QCOMPARE(field->lineEdit()->nextInFocusChain(), static_cast<QWidget*>(browse));
+            ++fields;
+        }
+        QCOMPARE(fields, 8);
+        ui_->PageControl1->setCurrentIndex(0);
+        ui_->PageControl2->setCurrentIndex(0);
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        ui_->InputFileEd->lineEdit()->setFocus();
+        QTest::keyClick(ui_->InputFileEd->lineEdit(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(ui_->InputFileEd->browseButton()));
+        QAccessibleInterface* browse = QAccessible::queryAccessibleInterface(ui_->InputFileEd->browseButton());
+        bool dialogSeen = false;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                dialogSeen = true;
+                dialog->reject();
+            }
+        });
+        closer.start(10);
+        browse->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QVERIFY(!QApplication::activeModalWidget());  // answered before the dialog opens
+        QTRY_VERIFY(dialogSeen);
+        closer.stop();
+
+        form_->ShowStatusText("Verarbeite Datei 3 von 6");
+        QCOMPARE(QAccessible::queryAccessibleInterface(form_->StatusText)->text(QAccessible::Name),
+                 QString("Verarbeite Datei 3 von 6"));
+        form_->ShowStatusText("");
+        QAccessibleInterface* panel = QAccessible::queryAccessibleInterface(form_->ProgressPanel);
+        QCOMPARE(panel->role(), QAccessible::ProgressBar);
+        QVERIFY(panel->valueInterface());
+        form_->ShowProgress(42, 10);
+        QCOMPARE(panel->valueInterface()->currentValue().toInt(), 42);
+        QCOMPARE(panel->text(QAccessible::Value), QString("42 %"));
+        form_->ShowProgress(0, 0);
+
+        // Alt+1 to Alt+4 for the pages, Alt+B and Alt+E for a page's tabs,
+        // found in the tabs' tips.
+        form_->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form_.get()));
+        QTest::keyClick(form_.get(), Qt::Key_2, Qt::AltModifier);
+        QCOMPARE(ui_->PageControl1->currentIndex(), 1);
+        QTest::keyClick(form_.get(), Qt::Key_B, Qt::AltModifier);
+        QCOMPARE(ui_->PageControl3->currentIndex(), 1);
+        QTest::keyClick(form_.get(), Qt::Key_E, Qt::AltModifier);
+        QCOMPARE(ui_->PageControl3->currentIndex(), 0);
+        QTest::keyClick(form_.get(), Qt::Key_4, Qt::AltModifier);
+        QCOMPARE(ui_->PageControl1->currentIndex(), 3);
+        QCOMPARE(ui_->PageControl1->tabToolTip(3), QKeySequence(QStringLiteral("Alt+4")).toString(QKeySequence::NativeText));
+    }
+
+    // A job that ended in the background says what it did.
+    void whatAJobThatEndsInTheBackgroundSays() {
+        TJobNotice notice;
+        notice.Begin(3, 1);
+        QCOMPARE(notice.Summary(false, 0), QString("Konvertierung abgeschlossen"));
+        QCOMPARE(notice.Body(false, 0, "/m/Lied.mp3"), QString("/m/Lied.mp3"));
+        notice.Failed(0);
+        QCOMPARE(notice.Summary(false, 0), QString("Konvertierung fehlgeschlagen"));
+        notice.Begin(4, 6);
+        notice.Failed(1);
+        notice.Failed(4);
+        QCOMPARE(notice.Summary(false, 5), QString("Konvertierung abgeschlossen"));
+        QCOMPARE(notice.Body(false, 5, ""), QString("4 von 6 Dateien konvertiert, 2 fehlgeschlagen"));
+        // Stopped in the fourth file: three were done, one of them failed.
+        QCOMPARE(notice.Summary(true, 3), QString("Konvertierung abgebrochen"));
+        QCOMPARE(notice.Body(true, 3, ""), QString("2 von 6 Dateien konvertiert, 1 fehlgeschlagen"));
+    }
+
+    // Without a display the window says so in German and ends with 1.
+    void withoutADisplay() {
+        QProcess sondrel;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        sondrel.setProcessEnvironment(env);
+        sondrel.start(SONDREL_WINDOW_BINARY, {});
+        QVERIFY(sondrel.waitForFinished(20000));
+        QCOMPARE(sondrel.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(sondrel.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(sondrel.readAllStandardError()).startsWith("sondrel: Keine Anzeige gefunden."));
     }
 
     // The window's four conversion paths against their sources, each page

@@ -169,7 +169,9 @@ TEST(InfoFrame, ABlockStreamGetsTheLibrarysFrameWithItsOwnValues) {
         // delay and padding, stereo mode and the rest, preset.
         for (std::size_t i = 0; i < end; ++i) {
             const bool ours = (i >= tag + 12 && i < tag + 16) || i >= ext + 28;
-            if (!ours) EXPECT_EQ(e.info[i], own[i]) << "byte " << i << " of the frame";
+            if (!ours) {
+                EXPECT_EQ(e.info[i], own[i]) << "byte " << i << " of the frame";
+            }
         }
         EXPECT_EQ(Big32(&e.info[tag + 12]), e.stream.size());
         EXPECT_EQ(Big32(&e.info[ext + 28]), e.stream.size());
