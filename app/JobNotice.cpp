@@ -36,7 +36,7 @@ QString TJobNotice::Body(bool cancelled, int itemIndex, const QString& target) c
 }
 
 void TJobNotice::End(QWidget* window, bool cancelled, int itemIndex, const QString& target) {
-    if (!clock_.isValid() || clock_.elapsed() < kLongJobMs) return;
+    if (!clock_.isValid() || clock_.elapsed() < longJobMs) return;
     if (QGuiApplication::applicationState() == Qt::ApplicationActive) return;
     QApplication::alert(window);
     Notify(Summary(cancelled, itemIndex), Body(cancelled, itemIndex, target));

@@ -28,8 +28,8 @@ public:
 
     // The notification itself, over D-Bus; false where no desktop took it.
     static bool Notify(const QString& summary, const QString& body);
-    // A job shorter than this passes without a word.
-    static constexpr qint64 kLongJobMs = 3000;
+    // A job shorter than this (milliseconds) passes without a word.
+    qint64 longJobMs = 3000;
 
 private:
     QElapsedTimer clock_;

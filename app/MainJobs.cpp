@@ -31,8 +31,9 @@ void TMainForm::GoClick(int mode) {
     std::string source, target;
     JobFileNames(mode, source, target);
     jobNotice_.Begin(mode, batch ? static_cast<int>(JobBatch(mode).Files.size()) : 1);
+    statusForm_->JobCancelled = false;
     statusForm_->ExecJob();
-    jobNotice_.End(this, core_.State.Cancel, core_.State.ItemIndex, QString::fromStdString(batch ? "" : target));
+    jobNotice_.End(this, statusForm_->JobCancelled, core_.State.ItemIndex, QString::fromStdString(batch ? "" : target));
 }
 
 bool TMainForm::MayReplaceTarget(int mode) {

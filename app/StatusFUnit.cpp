@@ -80,6 +80,8 @@ void TStatusForm::FormActivate() {
     jobRunning_ = true;
     MayClose = false;
     RunJob();
+    // The closing tick sets the cancel flag too; what the job met is kept.
+    JobCancelled = owner_.Core().State.Cancel;
     MayClose = true;
     jobRunning_ = false;
     // Only a window still waiting for its close needs the finishing tick; a

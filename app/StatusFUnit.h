@@ -33,6 +33,8 @@ public:
     QPushButton* CancelBtn;
     QTimer* Timer1;
     bool MayClose = false;
+    // Whether the last job was cancelled (read once it has ended).
+    bool JobCancelled = false;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -2,6 +2,8 @@
 // bars say, which buttons fixed dialogs get, and a progress window that is
 // minimised and restored while its batch runs.
 #include <QApplication>
+#include <QDBusConnection>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QListWidget>
 #include <QMessageBox>
@@ -13,6 +15,7 @@
 #include <QtTest>
 
 #include "app/AboutBox.h"
+#include "app/JobNotice.h"
 #include "app/MainUnit.h"
 #include "app/Startup.h"
 #include "support/Audio.h"
@@ -40,6 +43,21 @@ QString Caption(QWidget* w) {
 }
 
 void Xdotool(const QStringList& args) { QProcess::execute("xdotool", args); }
+
+// The desktop's notification service, as far as Notify goes: what the
+// program told it.
+class FakeNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    QStringList received;
+public slots:
+    uint Notify(const QString& app, uint, const QString&, const QString& summary, const QString& body,
+                const QStringList&, const QVariantMap&, int) {
+        received << app + "|" + summary + "|" + body;
+        return 1;
+    }
+};
 
 }  // namespace
 
@@ -289,6 +307,51 @@ private slots:
         QCOMPARE(asked.size(), 2);
         for (const char* name : {"r/r0.mp3", "r/r1.mp3"}) QVERIFY2(testing_support::ReadFile(P(name).toStdString()) == mine, name);
         for (const char* name : {"r/r0 (2).mp3", "r/r1 (2).mp3"}) QVERIFY2(QFileInfo(P(name)).size() > 100000, name);
+    }
+
+    // A batch that ends while another program's window is active asks for
+    // attention and sends a notification of what it did; one that ends
+    // while the window is active says nothing more.
+    void aJobThatEndsInTheBackgroundSaysSo() {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected()) QSKIP("no D-Bus session");
+        FakeNotifications service;
+        QVERIFY(bus.registerObject("/org/freedesktop/Notifications", &service, QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService("org.freedesktop.Notifications"));
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QStringList files;
+        for (int i = 0; i < 3; ++i) {
+            files << P(QString("n%1.wav").arg(i));
+            testing_support::WriteFile(files.last().toStdString(), testing_support::MakeWav(
+                                                                       testing_support::MakeMusic(44100, 2, 15.0, i + 1), 44100, 2));
+        }
+        form.AddFiles(form.Form()->FileList2, files);
+        form.JobNotice().longJobMs = 0;  // short files, as if they had taken long
+        for (const bool away : {false, true}) {
+            QProcess other;
+            if (away) {
+                // Another program's window, active while the batch runs.
+                other.start("xmessage", {"-name", "anderes", "Ein anderes Programm"});
+                QVERIFY(other.waitForStarted());
+                // Switched to once the batch has started.
+                QTimer::singleShot(200, this, [] { Xdotool({"search", "--sync", "--name", "anderes", "windowactivate", "--sync"}); });
+            }
+            for (int i = 0; i < 3; ++i) QFile::remove(P(QString("n%1.mp3").arg(i)));
+            form.GoClick(4);
+            QTRY_COMPARE_WITH_TIMEOUT(service.received.size(), away ? 1 : 0, 3000);
+            QTest::qWait(away ? 0 : 500);
+            QCOMPARE(service.received.size(), away ? 1 : 0);
+            if (away) {
+                QCOMPARE(service.received.first(), QString("Sondrel|Konvertierung abgeschlossen|3 von 3 Dateien konvertiert"));
+                QVERIFY2(Property(form.winId(), "_NET_WM_STATE").contains("_NET_WM_STATE_DEMANDS_ATTENTION") ||
+                             Property(form.winId(), "WM_HINTS").contains("rgency"),
+                         qPrintable(Property(form.winId(), "_NET_WM_STATE")));
+                other.kill();
+                QVERIFY(other.waitForFinished());
+            }
+        }
     }
 };
 
