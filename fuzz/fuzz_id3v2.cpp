@@ -13,9 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const sondrel::TId3Fields fields = sondrel::Id3v2Fields(bytes);
     // Whatever was read renders again, and reads back.
     (void)sondrel::Id3v2Fields(sondrel::RenderId3v2(fields, 4));
+    // What a conversion carries of it: the tag whole, and its summary.
+    (void)sondrel::CarriedId3v2(bytes);
+    (void)sondrel::RenderId3v2(sondrel::Id3v2Summary(bytes), 3);
     FuzzFile file(data, size);
     sondrel::TByteFile source;
-    if (source.OpenRead(file.Path())) (void)sondrel::Mp3FileFields(source);
+    if (source.OpenRead(file.Path())) (void)sondrel::Mp3SourceTags(source);
     source.Close();
     // The save writes a new file beside the old one: a real folder, not
     // the in-memory file.

@@ -6,12 +6,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::vector<std::uint8_t> bytes(data, data + size);
-    (void)sondrel::RenderInfo(sondrel::InfoFields(bytes));
+    (void)sondrel::RenderInfo(sondrel::InfoSummary(bytes));
     FuzzFile file(data, size);
     sondrel::TByteFile source;
     if (!source.OpenRead(file.Path())) return 0;
     const sondrel::TWaveTagChunks chunks = sondrel::FindWaveTagChunks(source);
     (void)sondrel::WaveTagTail(chunks);
-    (void)sondrel::WaveTagTail(sondrel::WaveFileFields(chunks));
+    (void)sondrel::WaveTagTail(sondrel::WaveSourceTags(source));
     return 0;
 }

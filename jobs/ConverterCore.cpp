@@ -390,7 +390,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     DeriveFormats(analysis, source, mp3wav, Catalogue.MP3FormatTable);
     if (!CreateTarget(guard.Place(), target, source, targetName)) return;
     std::vector<std::uint8_t> tags;
-    if (CarryTags) tags = WaveTagTail(Mp3FileFields(source));
+    if (CarryTags) tags = WaveTagTail(Mp3SourceTags(source));
     // The CD-quality target's format is wavcd's stored one; when the MP3 is
     // already in it, decoding alone gives the same bytes.
     const TFormatArea& written = cdQuality ? wavcd.FormatOut : mp3wav.FormatOut;
@@ -439,9 +439,9 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     if (!OpenWaveSource(source, sourceName, guard.Place(), target, targetName, wave, length)) return;
     // The source's tags: an ID3v2 tag in front of the stream, so that
     // players show them at once, and an ID3v1.1 tag at its end.
-    TId3Fields tags;
-    if (CarryTags) tags = WaveFileFields(FindWaveTagChunks(source));
-    const std::vector<std::uint8_t> front = RenderId3v2(tags);
+    TCarriedTags tags;
+    if (CarryTags) tags = WaveSourceTags(source);
+    const std::vector<std::uint8_t>& front = tags.Id3v2;
     if (!front.empty()) target.Write(front.data(), front.size());
 
     TFormatCatalogue::CopySlot(Catalogue.MP3FormatTable, Mp3FormatIndex, wavmp3.FormatOut);
@@ -479,8 +479,8 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
         WriteInfoFrame(target, static_cast<std::int64_t>(front.size()));
     else
         SealCutMp3(target, static_cast<std::int64_t>(front.size()));
-    if (whole && !NoFields(tags)) {
-        const TTagRecord record = RecordFromFields(tags);
+    if (whole && !tags.Summary.empty()) {
+        const TTagRecord record = Id3v1Record(tags.Summary);
         whole = target.Write(record.data(), record.size()) == record.size() && whole;
     }
     if (!direct) Finish(wavtowav);

@@ -1,6 +1,7 @@
 #include "tags/CarriedTags.h"
 
 #include <taglib/id3v2tag.h>
+#include <taglib/textidentificationframe.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tbytevectorstream.h>
@@ -110,22 +111,65 @@ std::vector<std::uint8_t> UpdatedId3v2(const std::vector<std::uint8_t>& tag, con
     return Bytes(t->render(t->header()->majorVersion() == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3));
 }
 
-TId3Fields InfoFields(const std::vector<std::uint8_t>& body) {
-    if (body.size() < 4 || body.size() > kLargestCarriedTag || std::memcmp(body.data(), "INFO", 4) != 0) return {};
-    const TagLib::RIFF::Info::Tag tag(
-        TagLib::ByteVector(reinterpret_cast<const char*>(body.data()), static_cast<unsigned>(body.size())));
-    TId3Fields f = FieldsOf(tag);
-    // Track numbers live under either name, depending on the writer.
-    if (f.Track.empty()) {
-        for (const char* id : {"ITRK", "IPRT"}) {
-            const unsigned n = Number(Utf8(tag.fieldText(id)));
-            if (n > 0) {
-                f.Track = std::to_string(n);
-                break;
-            }
-        }
+namespace {
+
+// Fields of the summary and the ID3v2 frames that hold them; the comment
+// (COMM) is read and written apart.
+constexpr std::pair<const char*, const char*> kSummaryFrames[] = {
+    {"INAM", "TIT2"}, {"IART", "TPE1"}, {"IPRD", "TALB"}, {"ICRD", "TDRC"}, {"IGNR", "TCON"},
+    {"ITRK", "TRCK"}, {"IMUS", "TCOM"}, {"ICOP", "TCOP"}, {"ITCH", "TENC"}, {"ISFT", "TSSE"},
+    {"ILNG", "TLAN"}, {"IWRI", "TEXT"}, {"IMED", "TMED"}, {"ISBJ", "TIT3"}};
+
+}  // namespace
+
+std::vector<std::uint8_t> CarriedId3v2(const std::vector<std::uint8_t>& tag) {
+    if (!Readable(tag)) return {};
+    ParsedId3v2 parsed(tag);
+    TagLib::ID3v2::Tag* t = parsed.Tag();
+    if (!t) return {};
+    bool removed = false;
+    for (const char* id : kStreamPositionFrames) {
+        removed = removed || !t->frameList(id).isEmpty();
+        t->removeFrames(id);
     }
-    return f;
+    // Untouched, the tag's own bytes travel: nothing re-encoded.
+    if (!removed) return std::vector<std::uint8_t>(tag.begin(), tag.begin() + static_cast<long>(Id3v2Size(tag.data(), tag.size())));
+    return Bytes(t->render(t->header()->majorVersion() == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3));
+}
+
+TSummary Id3v2Summary(const std::vector<std::uint8_t>& tag) {
+    TSummary s;
+    if (!Readable(tag)) return s;
+    ParsedId3v2 parsed(tag);
+    TagLib::ID3v2::Tag* t = parsed.Tag();
+    if (!t) return s;
+    for (const auto& [info, frame] : kSummaryFrames) {
+        const TagLib::ID3v2::FrameList& frames = t->frameList(frame);
+        if (frames.isEmpty()) continue;
+        // A genre given by number, "(17)", is named as the list names it.
+        SetSummaryText(s, info, std::string(frame) == "TCON" ? Utf8(t->genre()) : Utf8(frames.front()->toString()));
+    }
+    // The first comment in the tag's order, whatever its language.
+    for (TagLib::ID3v2::Frame* f : t->frameList()) {
+        if (f->frameID() != "COMM") continue;
+        SetSummaryText(s, "ICMT", Utf8(f->toString()));
+        break;
+    }
+    return s;
+}
+
+std::vector<std::uint8_t> RenderId3v2(const TSummary& summary, int version) {
+    TagLib::ID3v2::Tag tag;
+    for (const auto& [info, frame] : kSummaryFrames) {
+        const std::string text = SummaryText(summary, info);
+        if (text.empty()) continue;
+        auto* f = new TagLib::ID3v2::TextIdentificationFrame(TagLib::ByteVector(frame), TagLib::String::UTF8);
+        f->setText(FromUtf8(text));
+        tag.addFrame(f);
+    }
+    if (const std::string comment = SummaryText(summary, "ICMT"); !comment.empty()) tag.setComment(FromUtf8(comment));
+    if (tag.isEmpty()) return {};
+    return Bytes(tag.render(version == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3));
 }
 
 TId3Fields Id3v1Fields(const TId3Fields& f) { return FieldsFromRecord(RecordFromFields(f)); }
@@ -135,18 +179,6 @@ std::vector<std::uint8_t> RenderId3v2(const TId3Fields& f, int version) {
     TagLib::ID3v2::Tag tag;
     Fill(tag, f);
     return Bytes(tag.render(version == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3));
-}
-
-std::vector<std::uint8_t> RenderInfo(const TId3Fields& f) {
-    if (NoFields(f)) return {};
-    TagLib::RIFF::Info::Tag tag;
-    Fill(tag, f);
-    if (!f.Track.empty()) {
-        // Both names of the track field: readers differ in which they read.
-        tag.setFieldText("ITRK", FromUtf8(f.Track));
-        tag.setFieldText("IPRT", FromUtf8(f.Track));
-    }
-    return Bytes(tag.render());
 }
 
 }  // namespace sondrel

@@ -12,12 +12,30 @@
 #include <vector>
 
 #include "tags/Id3Tag.h"
+#include "tags/Summary.h"
 
 namespace sondrel {
 
-// A tag bigger than this (pictures, mostly) is not read at all; the texts
-// we carry are a few hundred bytes.
-constexpr std::uint32_t kLargestCarriedTag = 16u << 20;
+// A tag bigger than this (a picture of that size, mostly) is left out; one
+// below it travels whole, cover pictures of tens of megabytes included.
+constexpr std::uint32_t kLargestCarriedTag = 64u << 20;
+
+// The ID3v2 frames that describe positions in the MPEG stream a tag was
+// written for (a location table, seek frames and points, a position
+// synchronisation): another stream, or a WAV file, has none of them.
+inline constexpr const char* kStreamPositionFrames[] = {"MLLT", "SEEK", "ASPI", "POSS"};
+
+// A whole ID3v2 tag, as it travels with the audio: every frame as it is,
+// the stream-position frames left out (the tag then rendered again in its
+// version; 2.2 as 2.3). Empty where the tag cannot be read.
+std::vector<std::uint8_t> CarriedId3v2(const std::vector<std::uint8_t>& tag);
+// The summary of an ID3v2 tag: every field that has a place in LIST/INFO,
+// the track and date as the tag gives them, the first comment in the tag's
+// order.
+TSummary Id3v2Summary(const std::vector<std::uint8_t>& tag);
+// An ID3v2 tag (version 3 or 4) with a frame for every field of a summary
+// that has one; empty for none.
+std::vector<std::uint8_t> RenderId3v2(const TSummary& summary, int version = 3);
 
 bool NoFields(const TId3Fields& fields);
 
@@ -28,17 +46,12 @@ TId3Fields Id3v2Fields(const std::vector<std::uint8_t>& tag);
 // they hold. Empty where the tag cannot be read.
 std::vector<std::uint8_t> UpdatedId3v2(const std::vector<std::uint8_t>& tag, const TId3Fields& was,
                                        const TId3Fields& now);
-// The body of a LIST chunk: "INFO" and its sub-chunks.
-TId3Fields InfoFields(const std::vector<std::uint8_t>& listBody);
 // What ID3v1.1 can hold of the fields, as the tag page would store it.
 TId3Fields Id3v1Fields(const TId3Fields& fields);
 
 // An ID3v2 tag of the non-empty fields (version 3 or 4); empty when no
 // field is set.
 std::vector<std::uint8_t> RenderId3v2(const TId3Fields& fields, int version = 3);
-// A LIST body ("INFO" and sub-chunks, UTF-8 texts); empty when no field is
-// set.
-std::vector<std::uint8_t> RenderInfo(const TId3Fields& fields);
 
 // The size of the ID3v2 tag at the start of bytes (header, body and
 // footer), 0 when there is none.

@@ -80,4 +80,19 @@ std::string Utf8Prefix(const std::string& text, std::size_t n) {
     return text.substr(0, i);
 }
 
+bool IsUtf8(const std::string& bytes) {
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        const int extra = b < 0x80 ? 0 : (b & 0xE0) == 0xC0 ? 1 : (b & 0xF0) == 0xE0 ? 2 : (b & 0xF8) == 0xF0 ? 3 : -1;
+        // Lead bytes of overlong forms (C0, C1) and sequences cut off at
+        // the end are not UTF-8 either.
+        if (extra < 0 || (extra == 1 && b < 0xC2) || i + static_cast<std::size_t>(extra) >= bytes.size() + (extra == 0 ? 1 : 0))
+            return false;
+        for (int k = 1; k <= extra; ++k)
+            if ((static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80) return false;
+        i += static_cast<std::size_t>(extra) + 1;
+    }
+    return true;
+}
+
 }  // namespace sondrel

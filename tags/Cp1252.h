@@ -12,6 +12,8 @@ std::string Cp1252ToUtf8(const std::uint8_t* bytes, std::size_t length);
 std::string Utf8ToCp1252(const std::string& text, std::size_t maxBytes);
 // Characters (code points) of a UTF-8 text.
 std::size_t Utf8Length(const std::string& text);
+// Whether the bytes are valid UTF-8 (ASCII is).
+bool IsUtf8(const std::string& bytes);
 // The first n characters of a UTF-8 text.
 std::string Utf8Prefix(const std::string& text, std::size_t n);
 

@@ -76,48 +76,69 @@ TWaveTagChunks FindWaveTagChunks(TByteFile& f) {
     }
     f.Seek(keep);
     // A damaged INFO list keeps what can still be read of it.
-    if (!found.Info.empty() && !InfoIsSound(found.Info)) found.Info = RenderInfo(InfoFields(found.Info));
+    if (!found.Info.empty() && !InfoIsSound(found.Info)) found.Info = RenderInfo(InfoSummary(found.Info));
     return found;
 }
 
-TId3Fields WaveFileFields(const TWaveTagChunks& chunks) {
-    TId3Fields f = Id3v2Fields(chunks.Id3);
-    return NoFields(f) ? InfoFields(chunks.Info) : f;
-}
+namespace {
 
-TId3Fields Mp3FileFields(TByteFile& source) {
-    const std::int64_t keep = source.Position();
-    if (IsRiffWave(source)) {
-        const TId3Fields f = WaveFileFields(FindWaveTagChunks(source));
-        source.Seek(keep);
-        return f;
-    }
-    TId3Fields fields;
-    // Leading zero bytes, then the tag, as the frame search skips them.
+// The whole ID3v2 tag at the start of an MP3 file (behind leading zero
+// bytes, as the frame search skips them); empty for none.
+std::vector<std::uint8_t> LeadingId3v2(TByteFile& source) {
     std::vector<std::uint8_t> start(64 * 1024);
     source.Seek(0);
     start.resize(source.Read(start.data(), start.size()));
     std::size_t zeros = 0;
     while (zeros < start.size() && start[zeros] == 0) ++zeros;
     const std::uint64_t size = zeros < start.size() ? Id3v2Size(start.data() + zeros, start.size() - zeros) : 0;
-    if (size > 0) fields = Id3v2Fields(ReadAt(source, static_cast<std::int64_t>(zeros), size));
-    if (NoFields(fields)) {
+    return size > 0 ? ReadAt(source, static_cast<std::int64_t>(zeros), size) : std::vector<std::uint8_t>{};
+}
+
+}  // namespace
+
+TCarriedTags Mp3SourceTags(TByteFile& source) {
+    const std::int64_t keep = source.Position();
+    if (IsRiffWave(source)) {
+        TCarriedTags t = WaveSourceTags(source);
+        source.Seek(keep);
+        return t;
+    }
+    TCarriedTags t;
+    const std::vector<std::uint8_t> v2 = LeadingId3v2(source);
+    t.Id3v2 = CarriedId3v2(v2);
+    t.Summary = Id3v2Summary(v2);
+    if (t.Summary.empty()) {
         TTagRecord record{};
         const std::int64_t length = source.Size();
         source.Seek(length - 128);
-        if (length >= 128 && source.Read(record.data(), 128) == 128 && std::memcmp(record.data(), "TAG", 3) == 0)
-            fields = FieldsFromRecord(record);
-        // A genre byte outside the list is "no genre", not a name.
-        if (record[127] >= kGenreCount) fields.Genre.clear();
+        if (length >= 128 && source.Read(record.data(), 128) == 128 && std::memcmp(record.data(), "TAG", 3) == 0) {
+            t.Summary = Id3v1Summary(record);
+            if (t.Id3v2.empty()) t.Id3v2 = RenderId3v2(t.Summary, 3);
+        }
     }
     source.Seek(keep);
-    return fields;
+    return t;
 }
 
-std::vector<std::uint8_t> WaveTagTail(const TId3Fields& fields) {
+TCarriedTags WaveSourceTags(TByteFile& source) {
+    const TWaveTagChunks chunks = FindWaveTagChunks(source);
+    TCarriedTags t;
+    t.Id3v2 = CarriedId3v2(chunks.Id3);
+    t.Summary = Id3v2Summary(chunks.Id3);
+    if (t.Id3v2.empty() || t.Summary.empty()) {
+        const TSummary info = InfoSummary(chunks.Info);
+        if (!info.empty()) {
+            t.Summary = info;
+            if (t.Id3v2.empty()) t.Id3v2 = RenderId3v2(info, 3);
+        }
+    }
+    return t;
+}
+
+std::vector<std::uint8_t> WaveTagTail(const TCarriedTags& tags) {
     std::vector<std::uint8_t> out;
-    AppendChunk(out, "LIST", RenderInfo(fields));
-    AppendChunk(out, "id3 ", RenderId3v2(fields, 3));
+    AppendChunk(out, "LIST", RenderInfo(tags.Summary));
+    AppendChunk(out, "id3 ", tags.Id3v2);
     return out;
 }
 

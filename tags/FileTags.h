@@ -8,6 +8,7 @@
 
 #include "codec/ByteFile.h"
 #include "tags/CarriedTags.h"
+#include "tags/Summary.h"
 
 namespace sondrel {
 
@@ -23,18 +24,26 @@ struct TWaveTagChunks {
     bool Empty() const { return Id3.empty() && Info.empty(); }
 };
 TWaveTagChunks FindWaveTagChunks(TByteFile& source);
-// The fields of a WAVE file: its ID3 chunk where that has any, else its
-// LIST/INFO chunk.
-TId3Fields WaveFileFields(const TWaveTagChunks& chunks);
+// What a conversion carries from its source to its target: the whole
+// ID3v2 tag (the target's "id3 " chunk or its ID3v2 tag) and its summary
+// (the target's LIST/INFO chunk or its ID3v1.1 tag).
+struct TCarriedTags {
+    std::vector<std::uint8_t> Id3v2;
+    TSummary Summary;
+    bool Empty() const { return Id3v2.empty() && Summary.empty(); }
+};
+// An MP3 file's: its ID3v2 tag (behind leading zero bytes), the summary
+// from it, or where it has no fields from the ID3v1.1 tag; a file with
+// only an ID3v1.1 tag gets an ID3v2 tag made of it. A RIFF-wrapped stream's
+// come from its chunks.
+TCarriedTags Mp3SourceTags(TByteFile& source);
+// A WAVE file's: its ID3 chunk whole, summed up; where it has none, an
+// ID3v2 tag with a frame for every field of its LIST/INFO chunk.
+TCarriedTags WaveSourceTags(TByteFile& source);
 
-// The fields of an MP3 file: its ID3v2 tag (behind leading zero bytes)
-// where that has any, else its ID3v1.1 tag; a RIFF-wrapped stream's come
-// from its chunks.
-TId3Fields Mp3FileFields(TByteFile& source);
-
-// The chunks a WAV target gets after its data: LIST/INFO and an ID3v2.3
-// tag in an "id3 " chunk; empty for no fields.
-std::vector<std::uint8_t> WaveTagTail(const TId3Fields& fields);
+// The chunks a WAV target gets after its data: LIST/INFO and the ID3v2 tag
+// in an "id3 " chunk; empty for none.
+std::vector<std::uint8_t> WaveTagTail(const TCarriedTags& tags);
 // The same for chunks taken over from a WAVE source as they are.
 std::vector<std::uint8_t> WaveTagTail(const TWaveTagChunks& chunks);
 

@@ -147,7 +147,8 @@ TEST_F(Outcome, FormatNumbersAtTheEdgesOfTheLists) {
         const WAVEFORMATEX& f = slot.Wfx();
         SCOPED_TRACE((r.mp3 ? "mp3 " : "wav ") + std::to_string(r.index));
         const auto target = *dir / (r.mp3 ? "edge.mp3" : "edge.wav");
-        const std::string command = std::string(SONDREL_CLI) + (r.mp3 ? " wav-to-mp3" : " wav-to-wav") + " --format " +
+        // (Without the source's tags, which would add to the size.)
+        const std::string command = std::string(SONDREL_CLI) + (r.mp3 ? " wav-to-mp3" : " wav-to-wav") + " --no-tags --format " +
                                     std::to_string(r.index) + " " + (*dir / "s44.wav").string() + " " + target.string();
         ASSERT_EQ(std::system(command.c_str()), 0);
         const TargetCheck want{f.nSamplesPerSec, f.nChannels, r.mp3 ? 16 : f.wBitsPerSample, 2, r.mp3 ? 12.0 : 30.0};

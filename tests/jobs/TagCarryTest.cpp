@@ -3,13 +3,16 @@
 // where the source had none.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <sstream>
 
 #include "codec/LittleEndian.h"
 #include "jobs/ConverterCore.h"
 #include "support/Audio.h"
 #include "support/RecordingHost.h"
 #include "tags/CarriedTags.h"
+#include "tags/Summary.h"
 
 using namespace sondrel;
 using namespace testing_support;
@@ -211,6 +214,126 @@ TEST_F(TagCarry, DamagedTagsNeverCostTheAudio) {
         EXPECT_EQ(GetLe32(&wav[4]), wav.size() - 8);
         EXPECT_TRUE(host.errors.empty());
     }
+}
+
+// mutagen's view of a file's ID3v2 tag (an MP3's, or a WAV's id3 chunk),
+// frame by frame in its order: each frame's key and a hash of all it holds.
+std::string Mutagen(const std::filesystem::path& file) {
+    return Output("/usr/bin/python3 -c \"import hashlib, mutagen, mutagen.id3, mutagen.wave\n"
+                  "f = '" + file.string() + "'\n"
+                  "t = mutagen.wave.WAVE(f).tags if f.endswith('.wav') else mutagen.id3.ID3(f, load_v1=False)\n"
+                  "for fr in t.values(): print(fr.HashKey, hashlib.md5(repr(fr).encode()).hexdigest(),"
+                  " fr.text[0] if fr.FrameID == 'COMM' else '')\"");
+}
+
+// Everything a rich tag holds travels (a cover of a few hundred
+// kilobytes, lyrics, comments in three languages, ReplayGain, composer,
+// album artist, disc, BPM, URLs, a rating, "3/12", "1998-05-03"): MP3 to
+// WAV to MP3, compared frame by frame in mutagen, less the frame about
+// positions in the old stream. The summaries: the first comment in the
+// tag's order, the track and date as given (where they fit), the other
+// fields INFO has.
+TEST_F(TagCarry, ARichTagTravelsWhole) {
+    if (!Shell("/usr/bin/python3 -c 'import mutagen' 2>/dev/null")) GTEST_SKIP() << "python3-mutagen not installed";
+    core.ConvertWAVMP3(P("plain.wav").string(), P("rich.mp3").string());
+    const std::string py =
+        "import os, mutagen.id3 as m\n"
+        "t = m.ID3()\n"
+        "t.add(m.TIT2(encoding=3, text='Grüße')); t.add(m.TPE1(encoding=3, text='Die Ärzte'))\n"
+        "t.add(m.TALB(encoding=3, text='Straße')); t.add(m.TCON(encoding=3, text='Rock'))\n"
+        "t.add(m.TRCK(encoding=3, text='3/12')); t.add(m.TDRC(encoding=3, text='1998-05-03'))\n"
+        "t.add(m.COMM(encoding=3, lang='deu', desc='k', text='Hallo'))\n"
+        "t.add(m.COMM(encoding=3, lang='eng', desc='', text='English comment'))\n"
+        "t.add(m.COMM(encoding=3, lang='fra', desc='note', text='Commentaire'))\n"
+        "t.add(m.APIC(encoding=3, mime='image/jpeg', type=3, desc='Cover', data=b'\\xff\\xd8' + os.urandom(300000)))\n"
+        "t.add(m.USLT(encoding=3, lang='deu', desc='', text='Erste Zeile\\nZweite Zeile'))\n"
+        "t.add(m.TXXX(encoding=3, desc='REPLAYGAIN_TRACK_GAIN', text='-6.50 dB'))\n"
+        "t.add(m.TCOM(encoding=3, text='Komponist')); t.add(m.TPE2(encoding=3, text='Albumkünstler'))\n"
+        "t.add(m.TPOS(encoding=3, text='1/2')); t.add(m.TBPM(encoding=3, text='120'))\n"
+        "t.add(m.WOAR(url='https://example.org/band')); t.add(m.WXXX(encoding=3, desc='Shop', url='https://example.org'))\n"
+        "t.add(m.POPM(email='a@example.org', rating=196, count=3))\n"
+        "t.add(m.MLLT(frames=1, bytes=417, milliseconds=26, bits_for_bytes=8, bits_for_milliseconds=8, data=b'\\x01\\x02'))\n"
+        "t.save('" + P("rich.mp3").string() + "', v1=0, v2_version=4)\n";
+    ASSERT_TRUE(Shell("/usr/bin/python3 -c \"" + py + "\""));
+    std::string expected, firstComment;
+    std::istringstream lines(Mutagen(P("rich.mp3")));
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("MLLT", 0) != 0) expected += (expected.empty() ? "" : "\n") + line;
+        // (The text after key and hash.)
+        if (line.rfind("COMM", 0) == 0 && firstComment.empty()) firstComment = line.substr(line.find(' ', line.find(' ') + 1) + 1);
+    }
+    // mutagen writes shorter frames of a kind first: the German one, with
+    // a description, before the English one without (which a reader
+    // asking for "the" comment takes).
+    ASSERT_EQ(firstComment, "Hallo");
+    ASSERT_NE(expected.find("APIC"), std::string::npos);
+
+    core.ConvertMP3WAV(P("rich.mp3").string(), P("rich.wav").string());
+    EXPECT_EQ(Mutagen(P("rich.wav")), expected);
+    TSummary info;
+    for (const auto& [id, body] : Chunks(ReadFile(P("rich.wav"))))
+        if (id == "LIST") info = InfoSummary(body);
+    // The first comment in the tag's order, whatever its language.
+    EXPECT_EQ(SummaryText(info, "ICMT"), firstComment);
+    EXPECT_EQ(SummaryText(info, "ITRK"), "3/12");
+    EXPECT_EQ(SummaryText(info, "ICRD"), "1998-05-03");
+    EXPECT_EQ(SummaryText(info, "IMUS"), "Komponist");
+    EXPECT_EQ(SummaryText(info, "INAM"), "Grüße");
+    EXPECT_EQ(Ffprobe(P("rich.wav"), "title"), "Grüße");
+
+    core.ConvertWAVMP3(P("rich.wav").string(), P("again.mp3").string());
+    EXPECT_EQ(Mutagen(P("again.mp3")), expected);
+    TTagRecord record{};
+    ASSERT_EQ(ReadTagRecord(P("again.mp3"), record), TTagResult::Ok);
+    const TId3Fields v1 = FieldsFromRecord(record);
+    EXPECT_EQ(v1.Year, "1998");
+    EXPECT_EQ(v1.Track, "3");
+    EXPECT_EQ(v1.Comment, firstComment);
+    EXPECT_EQ(v1.Genre, "Rock");
+    EXPECT_EQ(DecodedFrames(P("again.mp3")), kFrames);
+    EXPECT_TRUE(host.errors.empty());
+}
+
+// LIST/INFO as Windows and many taggers write it, in Windows-1252, after
+// audio data of an odd size (8-bit mono) and its pad byte: read, never
+// dropped, into the MP3's tags; WAV to WAV keeps the chunks as they are.
+TEST_F(TagCarry, AWindows1252InfoAfterOddSizedData) {
+    std::vector<std::uint8_t> wav = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
+                                     1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x40, 0x1F, 0, 0, 1, 0, 8, 0, 'd', 'a', 't', 'a'};
+    const std::uint32_t samples = 8001;  // odd
+    for (int i = 0; i < 4; ++i) wav.push_back(static_cast<std::uint8_t>(samples >> (8 * i)));
+    for (std::uint32_t i = 0; i < samples; ++i) wav.push_back(static_cast<std::uint8_t>(128 + 60 * std::sin(i * 0.3)));
+    wav.push_back(0);  // the pad byte
+    // "Grüße aus Köln" and "Sänger" in Windows-1252.
+    const std::vector<std::uint8_t> title = {'G', 'r', 0xFC, 0xDF, 'e', ' ', 'a', 'u', 's', ' ', 'K', 0xF6, 'l', 'n', 0};
+    const std::vector<std::uint8_t> artist = {'S', 0xE4, 'n', 'g', 'e', 'r', 0};
+    std::vector<std::uint8_t> list = {'I', 'N', 'F', 'O'};
+    for (const auto& [id, text] : {std::pair{"INAM", title}, std::pair{"IART", artist}}) {
+        list.insert(list.end(), id, id + 4);
+        for (int i = 0; i < 4; ++i) list.push_back(static_cast<std::uint8_t>(text.size() >> (8 * i)));
+        list.insert(list.end(), text.begin(), text.end());
+        if (text.size() & 1) list.push_back(0);
+    }
+    wav.insert(wav.end(), {'L', 'I', 'S', 'T'});
+    for (int i = 0; i < 4; ++i) wav.push_back(static_cast<std::uint8_t>(list.size() >> (8 * i)));
+    wav.insert(wav.end(), list.begin(), list.end());
+    for (int i = 0; i < 4; ++i) wav[4 + i] = static_cast<std::uint8_t>((wav.size() - 8) >> (8 * i));
+    WriteFile(P("cp1252.wav"), wav);
+
+    core.ConvertWAVMP3(P("cp1252.wav").string(), P("cp1252.mp3").string());
+    EXPECT_TRUE(host.errors.empty());
+    EXPECT_EQ(Ffprobe(P("cp1252.mp3"), "title"), "Grüße aus Köln");
+    EXPECT_EQ(Ffprobe(P("cp1252.mp3"), "artist"), "Sänger");
+    TTagRecord record{};
+    ASSERT_EQ(ReadTagRecord(P("cp1252.mp3"), record), TTagResult::Ok);
+    EXPECT_EQ(FieldsFromRecord(record).Title, "Grüße aus Köln");
+    // WAV to WAV: the chunk as it was, behind the converted audio.
+    core.WavFormatIndex = 0;
+    core.ConvertWAV2WAV(P("cp1252.wav").string(), P("copy.wav").string());
+    const auto chunks = Chunks(ReadFile(P("copy.wav")));
+    ASSERT_EQ(chunks.size(), 3u);
+    EXPECT_EQ(chunks[2].first, "LIST");
+    EXPECT_EQ(chunks[2].second, list);
 }
 
 // A cancelled conversion still ends in a valid file, its tags included.
