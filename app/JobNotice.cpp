@@ -1,6 +1,7 @@
 #include "app/JobNotice.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QGuiApplication>
@@ -26,10 +27,10 @@ QString TJobNotice::Summary(bool cancelled, int itemIndex) const {
 
 QString TJobNotice::Body(bool cancelled, int itemIndex, const QString& target) const {
     if (mode_ != 2 && mode_ != 4) return target;
-    // A cancelled batch finished the files before the one it stopped in.
+    // A cancelled batch ended the files it had finished (itemIndex of
+    // them, those that failed among them).
     const int done = cancelled ? itemIndex : files_;
-    int failed = 0;
-    for (int i : failed_) failed += i < done ? 1 : 0;
+    const int failed = std::min(done, static_cast<int>(failed_.size()));
     QString text = QStringLiteral("%1 von %2 Dateien konvertiert").arg(done - failed).arg(files_);
     if (failed > 0) text += QStringLiteral(", %1 fehlgeschlagen").arg(failed);
     return text;

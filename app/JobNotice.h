@@ -19,7 +19,8 @@ public:
     // A message shown during the job, for the file in work.
     void Failed(int itemIndex) { failed_.insert(itemIndex); }
     // After the job: tells the user, where the job took longer than a few
-    // seconds and another window is active. target is the single file's.
+    // seconds and another window is active. target is the single file's;
+    // itemIndex, for a batch, the files it ended whole.
     void End(QWidget* window, bool cancelled, int itemIndex, const QString& target);
 
     // What the notification says; empty summary for none.

@@ -136,6 +136,7 @@ public:
     void JobFileNames(int mode, std::string& source, std::string& target) override;
     bool CdQualityChecked() override;
     TBatchSettings JobBatch(int mode) override;
+    void RunBatch(int mode, const TBatchSettings& batch) override;
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -96,7 +96,7 @@ void TStatusForm::RunJob() {
         if (mode == 2 || mode == 4) {
             const TBatchSettings batch = owner_.JobBatch(mode);
             if (batch.Files.empty()) return Fail(QString::fromStdString(msg::FillList));
-            mode == 2 ? core.Gobtn2Proc(batch) : core.Gobtn4Proc(batch);
+            owner_.RunBatch(mode, batch);
             return;
         }
         std::string source, target;
@@ -124,10 +124,14 @@ void TStatusForm::Fail(const QString& text, const QString& detail) {
     box.exec();
 }
 
-void TStatusForm::CancelBtnClick() { owner_.Core().State.Cancel = true; }
+void TStatusForm::CancelBtnClick() {
+    owner_.Core().State.Cancel = true;
+    emit cancelRequested();
+}
 
 bool TStatusForm::FormCloseQuery() {
     owner_.Core().State.Cancel = true;
+    if (!MayClose) emit cancelRequested();
     return MayClose;
 }
 

@@ -28,6 +28,11 @@ public:
     bool FormCloseQuery();
     void Timer1Timer();
 
+signals:
+    // Cancel, Escape or a close request while a job runs.
+    void cancelRequested();
+
+public:
     QProgressBar* ProgressBar1;
     QProgressBar* ProgressBar2;
     QPushButton* CancelBtn;

@@ -1,6 +1,5 @@
-// A command-line batch on several worker threads: each worker has its own
-// core and convertors and takes the next file of the list until none is
-// left, so the targets are byte for byte those of a batch on one thread.
+// A command-line batch on the core's batch engine (jobs/BatchEngine.h):
+// several workers, the same bytes as one.
 #pragma once
 
 #include <atomic>
@@ -18,6 +17,7 @@ int DefaultJobs();
 // every worker after its file (a full disk fails them all), and an
 // interrupt stops every worker after its current chunk. True when any
 // message was shown.
-bool RunParallelBatch(const TOptions& o, int jobs, int mp3Index, const std::atomic<bool>& interrupted);
+bool RunParallelBatch(const TOptions& o, int jobs, int mp3Index, const TFormatCatalogue& catalogue,
+                      const std::atomic<bool>& interrupted);
 
 }  // namespace sondrel::cli

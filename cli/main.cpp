@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <filesystem>
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "cli/Options.h"
 #include "cli/ParallelBatch.h"
 #include "cli/TagCommand.h"
+#include "jobs/BatchEngine.h"
 #include "jobs/ConverterCore.h"
 #include "jobs/Messages.h"
 #include "platform/acm/Mp3BlockEncoder.h"
@@ -124,9 +126,26 @@ int main(int argc, char* argv[]) {
     // Batches always go through the workers, one or many, so that messages
     // name their file either way.
     if (batch) {
-        const bool shown = sondrel::cli::RunParallelBatch(options, jobs, core.Mp3FormatIndex, interrupted);
+        // A folder stands for the files of the batch's kind inside it.
+        std::vector<std::string> files, refused;
+        for (const std::string& name : options.files) {
+            std::error_code ec;
+            if (!std::filesystem::is_directory(name, ec)) {
+                files.push_back(name);
+                continue;
+            }
+            const auto inside = sondrel::BatchSources({name}, options.command == "batch-mp3-to-wav" ? ".mp3" : ".wav", refused);
+            files.insert(files.end(), inside.begin(), inside.end());
+        }
+        for (const std::string& folder : refused) {
+            std::cerr << folder << ": " << sondrel::msg::NoFilesInFolder << '\n';
+            host.shown = true;
+        }
+        options.files = files;
+        if (files.empty()) return 1;
+        const bool shown = sondrel::cli::RunParallelBatch(options, jobs, core.Mp3FormatIndex, core.Catalogue, interrupted);
         if (interrupted) return 130;
-        return shown ? 1 : 0;
+        return shown || host.shown ? 1 : 0;
     }
     try {
         sondrel::cli::Run(options, core);

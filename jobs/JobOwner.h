@@ -17,6 +17,9 @@ public:
     virtual bool CdQualityChecked() = 0;
     // The list and its options for the batch jobs (modes 2, 4).
     virtual TBatchSettings JobBatch(int mode) = 0;
+    // Runs a batch job (on every core), showing its progress and messages;
+    // returns when it has ended.
+    virtual void RunBatch(int mode, const TBatchSettings& batch) = 0;
 };
 
 }  // namespace sondrel

@@ -27,6 +27,15 @@ inline const std::string ConversionFailed =
     "oder die Datei ist beschädigt.";
 
 inline std::string CannotOpenNamed(const std::string& name) { return "Konnte Datei (" + name + ") nicht öffnen!"; }
+// A folder given to a batch that holds no file of its kind.
+inline const std::string NoFilesInFolder = "Das Verzeichnis enthält keine passenden Dateien.";
+// A batch's output folder, said once before any file starts.
+inline std::string NoOutputFolder(const std::string& folder) {
+    return "Das Ausgabeverzeichnis „" + folder + "“ existiert nicht.";
+}
+inline std::string OutputFolderNotWritable(const std::string& folder) {
+    return "In das Ausgabeverzeichnis „" + folder + "“ kann nicht geschrieben werden.";
+}
 inline std::string BatchStatus(int position, int count) {
     return "Verarbeite Datei " + std::to_string(position) + " von " + std::to_string(count);
 }

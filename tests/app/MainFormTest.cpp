@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QtTest>
 #include <functional>
+#include <thread>
 
 #include "app/JobNotice.h"
 #include "app/MainUnit.h"
@@ -152,25 +153,42 @@ private slots:
 
     void cancelDuringABatchStopsBeforeTheNextFile() {
         QStringList files;
+        // A short first file, then long ones: it is done while the next
+        // is still running.
         for (int i = 0; i < 4; ++i) {
             const QString name = P(QString("b%1.wav").arg(i));
-            testing_support::WriteFile(name.toStdString(),
-                                       testing_support::MakeWav(testing_support::MakeMusic(44100, 2, 3.0), 44100, 2));
+            testing_support::WriteFile(name.toStdString(), testing_support::MakeWav(
+                                                               testing_support::MakeMusic(44100, 2, i == 0 ? 1.0 : 15.0), 44100, 2));
             files << name;
         }
         form_->AddFiles(ui_->FileList2, files);
+        // The batch runs on every core: once the first file is done,
+        // Cancel stops each worker at its next chunk and no file starts
+        // after it; what is left are whole files (a stopped one holds what
+        // was converted), at most one stopped file a worker.
         QTimer watch;
+        bool cancelled = false;
         connect(&watch, &QTimer::timeout, this, [&] {
-            if (form_->Core().State.ItemIndex == 1 && form_->StatusForm()->isVisible())
+            if (!cancelled && form_->Core().State.ItemIndex >= 1 && form_->StatusForm()->isVisible()) {
+                cancelled = true;
                 form_->StatusForm()->CancelBtn->click();
+            }
         });
         watch.start(1);
         BoxAnswerer answerer;
         form_->GoClick(4);
+        QVERIFY(cancelled);
         QVERIFY(QFile::exists(P("b0.mp3")));
-        QVERIFY(QFile::exists(P("b1.mp3")));
-        QVERIFY(!QFile::exists(P("b2.mp3")));
-        QVERIFY(!QFile::exists(P("b3.mp3")));
+        const int workers = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        int made = 0;
+        for (int i = 0; i < 4; ++i) {
+            const QString mp3 = P(QString("b%1.mp3").arg(i));
+            if (!QFile::exists(mp3)) continue;
+            ++made;
+            QVERIFY2(testing_support::Shell("mpg123 -q -t " + mp3.toStdString() + " 2>/dev/null"), qPrintable(mp3));
+        }
+        QVERIFY2(made <= 1 + workers, qPrintable(QString::number(made)));
+        if (workers < 3) QVERIFY(!QFile::exists(P("b3.mp3")));
         QVERIFY(answerer.texts.isEmpty());
     }
 
@@ -194,7 +212,7 @@ private slots:
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
             if (disturbed && form_->Core().Running() && !status->isVisible()) closedEarly = true;
-            if (disturbed || form_->Core().State.ItemIndex != 1 || !status->isVisible()) return;
+            if (disturbed || form_->Core().State.ItemIndex < 1 || !status->isVisible()) return;
             disturbed = true;
             firstTarget = testing_support::ReadFile(P("r0.mp3").toStdString());
             // What a restore after minimising delivers: a spontaneous show.
@@ -981,9 +999,9 @@ private slots:
         notice.Failed(4);
         QCOMPARE(notice.Summary(false, 5), QString("Konvertierung abgeschlossen"));
         QCOMPARE(notice.Body(false, 5, ""), QString("4 von 6 Dateien konvertiert, 2 fehlgeschlagen"));
-        // Stopped in the fourth file: three were done, one of them failed.
+        // Cancelled with three files ended, the two that failed among them.
         QCOMPARE(notice.Summary(true, 3), QString("Konvertierung abgebrochen"));
-        QCOMPARE(notice.Body(true, 3, ""), QString("2 von 6 Dateien konvertiert, 1 fehlgeschlagen"));
+        QCOMPARE(notice.Body(true, 3, ""), QString("1 von 6 Dateien konvertiert, 2 fehlgeschlagen"));
     }
 
     // Without a display the window says so in German and ends with 1.
@@ -1069,16 +1087,19 @@ private slots:
             check(wavs[1], out + "/single.mp3", mp3);
             QVERIFY(!QDir(P("unused")).exists());
 
-            // During the batch: files numbered from 1, the overall bar the
-            // batch's share of the file bar, never past 100 %.
-            QCOMPARE(texts.mid(texts.indexOf("Verarbeite Datei 1 von 3")),
-                     QStringList({"Verarbeite Datei 1 von 3", "Verarbeite Datei 2 von 3", "Verarbeite Datei 3 von 3"}));
-            int highest = 0;
+            // During the batch (on every core): the status line names the
+            // lowest-numbered file still running, counting up from 1; the
+            // overall bar is the batch's share from all workers, at least
+            // the files before that one, rising to 100 % and never past it.
+            const QStringList named = texts.mid(texts.indexOf("Verarbeite Datei 1 von 3"));
+            QVERIFY(!named.isEmpty());
+            int highest = 0, lastFile = 0;
             for (const Seen& seen : bars) {
                 const int file = seen.text.section(' ', 2, 2).toInt() - 1;  // "Verarbeite Datei N von 3"
                 if (file < 0) continue;                                      // before the first file
-                QVERIFY2(seen.overall == (file * 100 + seen.fileBar) / 3,
+                QVERIFY2(file >= lastFile && seen.overall >= highest && seen.overall <= 100 && seen.overall >= file * 100 / 3,
                          qPrintable(QString("%1: %2 %3").arg(seen.text).arg(seen.fileBar).arg(seen.overall)));
+                lastFile = file;
                 highest = std::max(highest, seen.overall);
             }
             QCOMPARE(highest, 100);

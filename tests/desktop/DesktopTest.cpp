@@ -229,7 +229,7 @@ private slots:
         bool done = false;
         QTimer watch;
         connect(&watch, &QTimer::timeout, this, [&] {
-            if (done || form.Core().State.ItemIndex != 1 || !status->isVisible()) return;
+            if (done || form.Core().State.ItemIndex < 1 || !status->isVisible()) return;
             done = true;
             first = testing_support::ReadFile(P("m0.mp3").toStdString());
             const QString id = QString::number(status->winId());

@@ -1,0 +1,67 @@
+// A batch on several workers, for every front end (the window and
+// sondrel-cli): each worker has its own core and convertors and takes the
+// next file of the list until none is left, so the targets are byte for
+// byte those of one worker. All target names are decided before the first
+// file starts. No file starts after a cancel or after a failure that ends
+// a batch (a failed write: a full disk fails every file after it); a
+// cancel stops every worker at its next chunk, so each leaves at most one
+// partial target. Memory is bounded by the workers, not the files.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "codec/FormatCatalogue.h"
+#include "jobs/ConverterCore.h"
+
+namespace sondrel {
+
+struct TBatchJob {
+    TBatchSettings Batch;
+    bool ToWav = true;  // MP3 to WAV; otherwise WAV to MP3
+    int Mp3FormatIndex = 0;
+    bool CarryTags = true;
+    int Workers = 1;
+};
+
+// What a front end hears of a running batch. Called from the workers'
+// threads, one call at a time: the engine never calls two at once.
+class TBatchEvents {
+public:
+    virtual ~TBatchEvents() = default;
+    virtual void FileStarted(std::size_t /*file*/) {}
+    // The file's percentage, rising from 1 to 100.
+    virtual void FilePercent(std::size_t /*file*/, int /*percent*/) {}
+    // The file's conversion is over: whole (converted, or failed with a
+    // message), or stopped part way by a cancel.
+    virtual void FileDone(std::size_t /*file*/, bool /*whole*/) {}
+    // A message for a file of the list; kNoFile for the batch as a whole.
+    virtual void Message(std::size_t file, const std::string& text) = 0;
+    static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
+};
+
+class TBatchEngine {
+public:
+    // Every target, in list order: set before the first file starts.
+    std::vector<std::string> Targets;
+
+    // Runs the batch on job.Workers workers (at most one a file), with a
+    // copy of catalogue each; returns when every worker has stopped. An
+    // output folder that is missing or cannot be written is said once,
+    // naming it, and no file starts. cancel is read by every worker before
+    // each chunk.
+    void Run(const TBatchJob& job, const TFormatCatalogue& catalogue, TBatchEvents& events,
+             const std::atomic<bool>& cancel);
+};
+
+// The sources a batch gets from names given to it (a dropped selection, a
+// command line): files of the batch's kind (by their extension, any letter
+// case) as they are, a folder as the files of that kind directly inside
+// it, in name order. refused gets the names that are neither (missing,
+// another kind, a folder without such files).
+std::vector<std::string> BatchSources(const std::vector<std::string>& names, const std::string& extension,
+                                      std::vector<std::string>& refused);
+
+}  // namespace sondrel
