@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "app/MainUnit.h"
+#include "jobs/BatchEngine.h"
 #include "jobs/Naming.h"
 #include "ui/FileEdit.h"
 #include "ui_MainForm.h"
@@ -18,6 +19,32 @@ void TMainForm::AddFiles(QListWidget* list, const QStringList& files) {
         for (int i = 0; i < list->count() && !present; ++i) present = list->item(i)->text() == file;
         if (!present) list->addItem(file);
     }
+}
+
+QStringList TMainForm::BatchFiles(const QStringList& names, bool mp3, QStringList& refused) {
+    std::vector<std::string> given, left;
+    for (const QString& name : names) given.push_back(name.toStdString());
+    QStringList files;
+    for (const std::string& f : BatchSources(given, mp3 ? ".mp3" : ".wav", left))
+        files << QDir::toNativeSeparators(QFileInfo(QString::fromStdString(f)).absoluteFilePath());
+    for (const std::string& r : left) refused << QDir::toNativeSeparators(QString::fromStdString(r));
+    return files;
+}
+
+void TMainForm::SayRefused(const QStringList& refused) {
+    if (refused.isEmpty()) return;
+    QMessageBox box(QMessageBox::Warning, windowTitle(),
+                    QStringLiteral("Folgende Dateien wurden nicht übernommen: ") + refused.join(QStringLiteral(", ")),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void TMainForm::AddToBatchList(QListWidget* list, const QStringList& names) {
+    // A folder brings the files of the list's kind inside it, in name
+    // order; what is neither is named in one message.
+    QStringList refused;
+    AddFiles(list, BatchFiles(names, list == ui->FileList, refused));
+    SayRefused(refused);
 }
 
 void TMainForm::AddFilesFromDialog(QListWidget* list, bool mp3) {
@@ -55,30 +82,25 @@ void TMainForm::input2edAfterDialog(const QString& name, bool) {
 void TMainForm::OpenFiles(const QStringList& files) {
     // As a file manager's "Open with" passes them: files that exist, MP3
     // and WAV by their ending.
+    // A folder stands for the MP3 and WAV files inside it, in name order.
     QStringList mp3, wav, accepted, refused;
     for (const QString& file : files) {
-        const QFileInfo info(file);
-        const QString name = QDir::toNativeSeparators(info.absoluteFilePath());
-        const QString suffix = info.suffix().toLower();
-        if (info.isFile() && suffix == QLatin1String("mp3")) mp3 << name;
-        else if (info.isFile() && suffix == QLatin1String("wav")) wav << name;
-        else {
+        QStringList none;
+        const QStringList m = BatchFiles({file}, true, none), w = BatchFiles({file}, false, none);
+        if (m.isEmpty() && w.isEmpty()) {
             refused << QDir::toNativeSeparators(file);
             continue;
         }
-        accepted << name;
+        mp3 << m;
+        wav << w;
+        accepted << m << w;
     }
     // The others go in; what was left out is said once, by name.
-    if (!refused.isEmpty()) {
-        QMessageBox box(QMessageBox::Warning, windowTitle(),
-                        QStringLiteral("Folgende Dateien wurden nicht übernommen: ") + refused.join(QStringLiteral(", ")),
-                        QMessageBox::Ok, this);
-        box.exec();
-    }
+    SayRefused(refused);
     if (accepted.isEmpty()) return;
     const bool firstIsMp3 = mp3.contains(accepted.first());
     ui->PageControl1->setCurrentWidget(firstIsMp3 ? ui->TabSheet1 : ui->TabSheet2);
-    if (accepted.size() == 1) {
+    if (accepted.size() == 1 && !QFileInfo(files.first()).isDir()) {
         // One file: the page's source field, its target named as after the
         // file dialog.
         if (firstIsMp3) {

@@ -364,12 +364,12 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     }
     if (list && event->type() == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
-        QStringList files;
+        QStringList names;
         for (const QUrl& url : drop->mimeData()->urls())
-            if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile())
-                files << QDir::toNativeSeparators(url.toLocalFile());
-        AddFiles(list, files);
+            names << (url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString());
         drop->acceptProposedAction();
+        // Shown once the drag is over: the file manager waits for the drop.
+        QTimer::singleShot(0, this, [this, list, names] { AddToBatchList(list, names); });
         return true;
     }
     return QMainWindow::eventFilter(watched, event);

@@ -84,6 +84,11 @@ public:
 
     // The batch lists and the target name after the source dialog.
     void AddFiles(QListWidget* list, const QStringList& files);
+    // Names dropped on a batch list: files of its kind, folders as the
+    // files of its kind inside them; the rest named in one message.
+    void AddToBatchList(QListWidget* list, const QStringList& names);
+    static QStringList BatchFiles(const QStringList& names, bool mp3, QStringList& refused);
+    void SayRefused(const QStringList& refused);
     void AddBtnClick();
     void AddBtn2Click();
     void DelbtnClick();

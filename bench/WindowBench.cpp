@@ -4,21 +4,28 @@
 //
 //     sondrel-window-bench mp3-to-wav SOURCE TARGET
 //     sondrel-window-bench wav-to-mp3 SOURCE TARGET
+//     sondrel-window-bench batch-mp3-to-wav OUTDIR FILE...
+//     sondrel-window-bench batch-wav-to-mp3 OUTDIR FILE...
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/MainUnit.h"
 #include "app/Startup.h"
 #include "ui_MainForm.h"
 
 int main(int argc, char* argv[]) {
-    if (argc != 4 || (std::strcmp(argv[1], "mp3-to-wav") != 0 && std::strcmp(argv[1], "wav-to-mp3") != 0)) {
-        std::fprintf(stderr, "usage: %s mp3-to-wav|wav-to-mp3 SOURCE TARGET\n", argv[0]);
+    const std::string job = argc > 1 ? argv[1] : "";
+    const bool batch = job == "batch-mp3-to-wav" || job == "batch-wav-to-mp3";
+    if ((batch && argc < 4) || (!batch && (argc != 4 || (job != "mp3-to-wav" && job != "wav-to-mp3")))) {
+        std::fprintf(stderr, "usage: %s mp3-to-wav|wav-to-mp3 SOURCE TARGET\n"
+                             "       %s batch-mp3-to-wav|batch-wav-to-mp3 OUTDIR FILE...\n", argv[0], argv[0]);
         return 2;
     }
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
@@ -34,14 +41,29 @@ int main(int argc, char* argv[]) {
     settle.start();
     while (settle.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     Ui::TMainForm* ui = form.Form();
-    const bool toWav = std::strcmp(argv[1], "mp3-to-wav") == 0;
-    (toWav ? ui->InputFileEd : ui->input2ed)->setFileName(QString::fromLocal8Bit(argv[2]));
-    (toWav ? ui->OutputFileEd : ui->output2ed)->setFileName(QString::fromLocal8Bit(argv[3]));
-    // A target left by an earlier run would make the window ask first.
-    QFile::remove(QString::fromLocal8Bit(argv[3]));
+    const bool toWav = job.find("mp3-to-wav") != std::string::npos;
+    int mode = toWav ? 1 : 3;
+    if (batch) {
+        // The files into their own folder (emptied first, so that no
+        // question is asked).
+        const QString out = QString::fromLocal8Bit(argv[2]);
+        QDir(out).removeRecursively();
+        QDir().mkpath(out);
+        QStringList files;
+        for (int i = 3; i < argc; ++i) files << QString::fromLocal8Bit(argv[i]);
+        form.AddFiles(toWav ? ui->FileList : ui->FileList2, files);
+        (toWav ? ui->OwnfolderCheck : ui->OwnFolderCheck2)->setChecked(true);
+        (toWav ? ui->OutDirectoryEd : ui->OutDirectory2Ed)->setFileName(out);
+        mode = toWav ? 2 : 4;
+    } else {
+        (toWav ? ui->InputFileEd : ui->input2ed)->setFileName(QString::fromLocal8Bit(argv[2]));
+        (toWav ? ui->OutputFileEd : ui->output2ed)->setFileName(QString::fromLocal8Bit(argv[3]));
+        // A target left by an earlier run would make the window ask first.
+        QFile::remove(QString::fromLocal8Bit(argv[3]));
+    }
     QElapsedTimer clock;
     clock.start();
-    form.GoClick(toWav ? 1 : 3);
+    form.GoClick(mode);
     const double seconds = clock.nsecsElapsed() / 1e9 - 0.1;
     std::printf("%.3f\n", seconds);
     return 0;

@@ -33,8 +33,10 @@ def best_of(cmd, runs):
 
 
 def window_seconds(bench, job, source, target):
-    """The window's own time for one job, as sondrel-window-bench reports it."""
-    proc = subprocess.run([bench, job, source, target], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+    """The window's own time for one job, as sondrel-window-bench reports it
+    (for a batch: source is the output folder, target the list of files)."""
+    args = [bench, job, source] + (target if isinstance(target, list) else [target])
+    proc = subprocess.run(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                           text=True, env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
     if proc.returncode != 0:
         sys.exit("failed: " + bench + " " + job)
@@ -86,7 +88,45 @@ def main():
                 print(f"  {name:11s} time {t1:6.2f} s vs {t2:6.2f} s  ratio {t1 / t2:4.2f}   "
                       f"peak {m1 / 1024:6.1f} MB vs {m2 / 1024:6.1f} MB  ratio {m1 / m2:4.2f}   ({peer[0]})")
     batch_on_all_cores(cli, args.runs)
+    window_batches(cli, args.runs)
     long_file_on_all_cores(cli, args.runs, max(args.minutes))
+
+
+def window_batches(cli, runs):
+    """The window's batches against sondrel-cli's on the same files: many
+    short files and a few long ones, both ways; the same bytes."""
+    window = os.path.join(os.path.dirname(cli), "sondrel-window-bench")
+    if not os.path.exists(window):
+        return
+    with tempfile.TemporaryDirectory() as d:
+        sets = []
+        for name, count, seconds in (("40 x 8 s", 40, 8), ("12 x 3 min", 12, 180)):
+            wavs, mp3s = [], []
+            for i in range(count):
+                wav = os.path.join(d, f"{count}-{i}.wav")
+                subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", str(seconds),
+                                "sine", str(200 + 7 * i), "pinknoise", "remix", "1,2v0.1", "2,1v0.1", "vol", "0.5"],
+                               check=True)
+                mp3 = wav[:-4] + ".mp3"
+                subprocess.run(["lame", "--quiet", "-b", "128", wav, mp3], check=True)
+                wavs.append(wav)
+                mp3s.append(mp3)
+            sets.append((name, wavs, mp3s))
+        print("The window's batches against sondrel-cli's (Go click to progress window gone):")
+        for name, wavs, mp3s in sets:
+            for job, files, ext in (("batch-mp3-to-wav", mp3s, ".wav"), ("batch-wav-to-mp3", wavs, ".mp3")):
+                wout, cout = os.path.join(d, "w"), os.path.join(d, "c")
+                w = min(window_seconds(window, job, wout, files) for _ in range(runs))
+
+                def cli_run():
+                    shutil.rmtree(cout, ignore_errors=True)
+                    os.makedirs(cout)
+                    return measure([cli, job, "--out-dir", cout] + files)[0]
+                c = min(cli_run() for _ in range(runs))
+                same = all(open(os.path.join(wout, os.path.basename(f)[:-4] + ext), "rb").read() ==
+                           open(os.path.join(cout, os.path.basename(f)[:-4] + ext), "rb").read() for f in files)
+                print(f"  {name:11s} {job:17s} window {w:6.2f} s vs sondrel-cli {c:6.2f} s  ratio {w / c:4.2f}"
+                      f"   same bytes: {'yes' if same else 'NO'}")
 
 
 def long_file_on_all_cores(cli, runs, minutes):

@@ -570,9 +570,22 @@ private slots:
             QApplication::sendEvent(target, &event);
         };
         drop(ui_->FileList->viewport(), {P("d1.mp3"), P("d2.mp3"), P("d1.mp3")});
-        QCOMPARE(ui_->FileList->count(), 2);
-        drop(ui_->FileList->viewport(), {folder_});  // a folder is no file
-        QCOMPARE(ui_->FileList->count(), 2);
+        QTRY_COMPARE(ui_->FileList->count(), 2);
+        // A folder brings the files of the list's kind inside it, in name
+        // order; what is of neither kind is named in one message.
+        QDir().mkpath(P("sub"));
+        for (const char* name : {"b.mp3", "a.MP3", "c.wav", "notes.txt"}) testing_support::WriteFile(P(QString("sub/") + name).toStdString(), {1});
+        {
+            BoxAnswerer answerer;
+            drop(ui_->FileList->viewport(), {P("sub"), P("sub/notes.txt")});
+            QTRY_COMPARE(ui_->FileList->count(), 4);
+            QCOMPARE(ui_->FileList->item(2)->text(), QDir::toNativeSeparators(P("sub/a.MP3")));
+            QCOMPARE(ui_->FileList->item(3)->text(), QDir::toNativeSeparators(P("sub/b.mp3")));
+            QTRY_COMPARE(answerer.texts, QStringList{"Folgende Dateien wurden nicht übernommen: " +
+                                                     QDir::toNativeSeparators(P("sub/notes.txt"))});
+            drop(ui_->FileList2->viewport(), {P("sub")});
+            QTRY_COMPARE(ui_->FileList2->count(), 1);
+        }
         drop(ui_->input2ed, {P("d1.mp3")});
         QCOMPARE(ui_->input2ed->fileName(), QDir::toNativeSeparators(P("d1.mp3")));
         QCOMPARE(ui_->output2ed->fileName(), QDir::toNativeSeparators(P("d1.mp3")));  // ".mp3" replaced by ".mp3"
@@ -644,14 +657,19 @@ private slots:
         QCOMPARE(ui_->OutputFileEd->fileName(), QDir::toNativeSeparators(P("o1.wav")));
 
         Fresh();
-        form_->OpenFiles({P("o3.wav"), P("o1.mp3"), folder_, P("missing.mp3"), P("o2.MP3")});
-        QCOMPARE(answerer.texts.last(), "Folgende Dateien wurden nicht übernommen: " + QDir::toNativeSeparators(folder_) +
-                                            ", " + QDir::toNativeSeparators(P("missing.mp3")));
+        // A folder brings its MP3s and WAVs; a folder with neither is named.
+        QDir().mkpath(P("cmd"));
+        QDir().mkpath(P("empty"));
+        for (const char* name : {"cmd/y.wav", "cmd/x.mp3", "cmd/notes.txt"}) testing_support::WriteFile(P(name).toStdString(), {1});
+        form_->OpenFiles({P("o3.wav"), P("o1.mp3"), P("cmd"), P("missing.mp3"), P("o2.MP3"), P("empty")});
+        QCOMPARE(answerer.texts.last(), "Folgende Dateien wurden nicht übernommen: " + QDir::toNativeSeparators(P("missing.mp3")) +
+                                            ", " + QDir::toNativeSeparators(P("empty")));
         QCOMPARE(ui_->PageControl1->currentWidget(), ui_->TabSheet2);
         QCOMPARE(ui_->PageControl3->currentWidget(), ui_->BatchSheet2);
-        QCOMPARE(ui_->FileList->count(), 2);
-        QCOMPARE(ui_->FileList->item(1)->text(), QDir::toNativeSeparators(P("o2.MP3")));
-        QCOMPARE(ui_->FileList2->count(), 1);
+        QCOMPARE(ui_->FileList->count(), 3);
+        QCOMPARE(ui_->FileList->item(1)->text(), QDir::toNativeSeparators(P("cmd/x.mp3")));
+        QCOMPARE(ui_->FileList->item(2)->text(), QDir::toNativeSeparators(P("o2.MP3")));
+        QCOMPARE(ui_->FileList2->count(), 2);
         QVERIFY(ui_->InputFileEd->fileName().isEmpty());
 
         Fresh();

@@ -396,6 +396,31 @@ long StereoFrames(const std::filesystem::path& wav) {
     return static_cast<long>(SplitWave(ReadFile(wav)).data.size() / 4);
 }
 
+// What goes into a batch: a folder stands for the files of the batch's
+// kind inside it (in name order); a missing output folder is said once,
+// by name, before any file starts.
+TEST(Cli, BatchFoldersAndAMissingOutputFolder) {
+    TempDir dir;
+    const std::string d = dir.Path().string();
+    std::filesystem::create_directory(dir / "in");
+    for (const char* name : {"b.wav", "a.WAV", "notes.txt"})
+        WriteFile(dir / "in" / name, MakeWav(MakeMusic(22050, 1, 0.5), 22050, 1));
+    const Outcome missing = Cli("batch-wav-to-mp3 --jobs 2 --out-dir " + d + "/nirgends " + d + "/in");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.out, "Das Ausgabeverzeichnis „" + d + "/nirgends“ existiert nicht.\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "in"), {}), 3);
+    std::filesystem::create_directory(dir / "out");
+    const Outcome run = Cli("batch-wav-to-mp3 --jobs 2 --out-dir " + d + "/out " + d + "/in");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "a.mp3"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "out" / "b.mp3"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "out"), {}), 2);
+    std::filesystem::create_directory(dir / "leer");
+    const Outcome empty = Cli("batch-mp3-to-wav " + d + "/leer");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.out, d + "/leer: Das Verzeichnis enthält keine passenden Dateien.\n");
+}
+
 // Same-named sources from three folders into one output folder, and an
 // MP3 beside an MP3 in a WAVE wrapper of the same name: every file gets a
 // target of its own (named before the batch starts, in list order), whole
