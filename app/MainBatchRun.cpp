@@ -7,6 +7,7 @@
 // and come one at a time, lowest-numbered file first.
 #include <QEventLoop>
 #include <QTimer>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -106,17 +107,13 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     WindowEvents events(n);
     TBatchEngine engine;
     std::atomic<bool> cancel{false}, finished{false};
-    std::thread runner([&] {
-        engine.Run(job, core_.Catalogue, events, cancel);
-        finished = true;
-    });
     QEventLoop loop;
+    QTimer tick;
     // Cancel reaches the workers at once, not at the next tick.
     const auto stop = connect(statusForm_, &TStatusForm::cancelRequested, &loop, [&] { cancel = true; });
-    QTimer tick;
     tick.setInterval(30);
     bool showing = false;
-    connect(&tick, &QTimer::timeout, &loop, [&] {
+    std::function<void()> step = [&] {
         // Cancel, Escape and closing the progress window set the core's
         // flag; every worker stops at its next chunk.
         if (core_.State.Cancel) cancel = true;
@@ -140,6 +137,13 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
             core_.State.ItemIndex = p.whole;
             loop.quit();
         }
+    };
+    connect(&tick, &QTimer::timeout, &loop, step);
+    std::thread runner([&] {
+        engine.Run(job, core_.Catalogue, events, cancel);
+        finished = true;
+        // The end is seen at once, not at the next tick.
+        QMetaObject::invokeMethod(&loop, [&step] { step(); }, Qt::QueuedConnection);
     });
     tick.start();
     loop.exec();
