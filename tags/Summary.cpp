@@ -45,7 +45,9 @@ TSummary InfoSummary(const std::vector<std::uint8_t>& body) {
 
 std::vector<std::uint8_t> RenderInfo(const TSummary& summary) {
     std::vector<std::uint8_t> out;
-    for (const auto& [id, text] : summary) {
+    for (const auto& field : summary) {
+        const std::string& id = field.first;
+        const std::string& text = field.second;
         if (text.empty() || id.size() != 4) continue;
         if (out.empty()) out = {'I', 'N', 'F', 'O'};
         const auto add = [&](const char* key) {
