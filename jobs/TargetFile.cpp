@@ -53,11 +53,13 @@ bool TTargetFile::Finish(bool complete) {
     partial_.clear();
     final_.clear();
     struct stat st {};
-    if (complete && ::stat(final.c_str(), &st) == 0) {
+    if (complete) {
         // The result is the user's file again: its permissions, and (where
         // we run with the right to give files away) its owner and group.
-        ::chmod(partial.c_str(), st.st_mode & 07777);
-        if (::geteuid() == 0) (void)!::chown(partial.c_str(), st.st_uid, st.st_gid);
+        if (::stat(final.c_str(), &st) == 0) {
+            ::chmod(partial.c_str(), st.st_mode & 07777);
+            if (::geteuid() == 0) (void)!::chown(partial.c_str(), st.st_uid, st.st_gid);
+        }
         if (::rename(partial.c_str(), final.c_str()) == 0) return true;
     }
     ::unlink(partial.c_str());
