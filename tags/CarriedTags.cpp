@@ -123,7 +123,8 @@ constexpr std::pair<const char*, const char*> kSummaryFrames[] = {
 }  // namespace
 
 std::vector<std::uint8_t> CarriedId3v2(const std::vector<std::uint8_t>& tag) {
-    if (!Readable(tag)) return {};
+    // A tag that claims more bytes than there are is damaged: left out.
+    if (!Readable(tag) || Id3v2Size(tag.data(), tag.size()) > tag.size()) return {};
     ParsedId3v2 parsed(tag);
     TagLib::ID3v2::Tag* t = parsed.Tag();
     if (!t) return {};

@@ -193,6 +193,12 @@ TEST_F(TagCarry, DamagedTagsNeverCostTheAudio) {
     subPastChunk[list + 16] = 0xFF;  // the first INFO entry's size
     auto hugeId3 = id3;
     hugeId3[6] = hugeId3[7] = hugeId3[8] = hugeId3[9] = 0x7F;  // a 256 MB tag
+    // A tag claiming more than its bytes travels nowhere (found by fuzzing:
+    // it was copied past its end).
+    auto longer = id3;
+    std::uint32_t claimed = static_cast<std::uint32_t>(id3.size() - 10 + 100);
+    for (int i = 9; i >= 6; --i, claimed >>= 7) longer[static_cast<std::size_t>(i)] = claimed & 0x7F;
+    EXPECT_TRUE(CarriedId3v2(longer).empty());
     auto badFrame = id3;
     badFrame[14] = 0x7F;  // the first frame claims far past the tag
     const Case cases[] = {
