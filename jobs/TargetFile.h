@@ -27,10 +27,6 @@ public:
     // incomplete one goes. False when the complete result could not be put
     // in place (it is removed, the earlier file stays).
     bool Finish(bool complete);
-    // An earlier file is being replaced.
-    bool Replacing() const { return !partial_.empty(); }
-    // The hidden file beside the earlier one (empty when writing directly).
-    const std::string& Partial() const { return partial_; }
 
 private:
     std::string final_;    // the earlier file's real path

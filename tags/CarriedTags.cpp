@@ -173,8 +173,6 @@ std::vector<std::uint8_t> RenderId3v2(const TSummary& summary, int version) {
     return Bytes(tag.render(version == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3));
 }
 
-TId3Fields Id3v1Fields(const TId3Fields& f) { return FieldsFromRecord(RecordFromFields(f)); }
-
 std::vector<std::uint8_t> RenderId3v2(const TId3Fields& f, int version) {
     if (NoFields(f)) return {};
     TagLib::ID3v2::Tag tag;

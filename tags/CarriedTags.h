@@ -46,8 +46,6 @@ TId3Fields Id3v2Fields(const std::vector<std::uint8_t>& tag);
 // they hold. Empty where the tag cannot be read.
 std::vector<std::uint8_t> UpdatedId3v2(const std::vector<std::uint8_t>& tag, const TId3Fields& was,
                                        const TId3Fields& now);
-// What ID3v1.1 can hold of the fields, as the tag page would store it.
-TId3Fields Id3v1Fields(const TId3Fields& fields);
 
 // An ID3v2 tag of the non-empty fields (version 3 or 4); empty when no
 // field is set.
