@@ -77,17 +77,16 @@ private:
 
 class Own final : public InfoFrame {
 public:
-    Own(unsigned rate, int channels) : rate_(rate), channels_(channels), sideInfo_(SideInfoBytes(rate, channels)) {
-        // The smallest bitrate of the version whose frame holds the tag.
+    Own(unsigned rate, int channels, int kbps)
+        : rate_(rate), channels_(channels), kbps_(kbps), sideInfo_(SideInfoBytes(rate, channels)) {
+        // A frame of the stream's own bitrate, so that readers that take
+        // the bitrate from the first frame read the stream's; none where
+        // that frame cannot hold the tag.
         const auto& table = IsMpeg1Rate(rate) ? kMpeg1Layer3Kbps : kMpeg2Layer3Kbps;
-        for (std::size_t i = 0; i < table.size(); ++i) {
-            const auto bytes = static_cast<std::size_t>(FrameBytes(table[i], rate));
-            if (bytes >= sideInfo_ + kOwnTagBytes) {
-                kbpsIndex_ = static_cast<int>(i) + 1;
-                size_ = bytes;
-                break;
-            }
-        }
+        for (std::size_t i = 0; i < table.size(); ++i)
+            if (table[i] == kbps) kbpsIndex_ = static_cast<int>(i) + 1;
+        const auto bytes = static_cast<std::size_t>(FrameBytes(kbps, rate));
+        if (kbpsIndex_ > 0 && bytes >= sideInfo_ + kOwnTagBytes) size_ = bytes;
     }
     std::vector<std::uint8_t> Placeholder() const override {
         std::vector<std::uint8_t> frame(size_, 0);
@@ -99,12 +98,15 @@ public:
         frame[0] = 0xFF;
         frame[1] = mpeg1 ? 0xFB : 0xF3;
         frame[2] = static_cast<std::uint8_t>((kbpsIndex_ << 4) | (sampling << 2));
-        frame[3] = channels_ == 1 ? 0xC0 : 0x40;
+        // Mono or joint stereo, an original, as the audio frames say.
+        frame[3] = channels_ == 1 ? 0xC4 : 0x44;
         return frame;
     }
     std::vector<std::uint8_t> Filled(const InfoFrameValues& v) const override {
         std::vector<std::uint8_t> frame = Placeholder();
         if (frame.empty()) return frame;
+        if (v.lastHeaderByte >= 0)
+            frame[3] = static_cast<std::uint8_t>((frame[3] & ~0x30) | (v.lastHeaderByte & 0x30));
         std::uint8_t* p = frame.data() + sideInfo_;
         std::memcpy(p, "Info", 4);
         PutBig32(p + 4, 0x3);  // frame count and byte count follow
@@ -126,9 +128,10 @@ public:
 private:
     unsigned rate_;
     int channels_;
+    int kbps_;
     std::size_t sideInfo_;  // header and side information, bytes
     int kbpsIndex_ = 0;
-    std::size_t size_ = 0;
+    std::size_t size_ = 0;  // 0: no frame
 };
 
 }  // namespace
@@ -200,6 +203,8 @@ std::unique_ptr<InfoFrame> LibraryInfoFrame(std::vector<std::uint8_t> model) {
     return nullptr;
 }
 
-std::unique_ptr<InfoFrame> OwnInfoFrame(unsigned rate, int channels) { return std::make_unique<Own>(rate, channels); }
+std::unique_ptr<InfoFrame> OwnInfoFrame(unsigned rate, int channels, int kbps) {
+    return std::make_unique<Own>(rate, channels, kbps);
+}
 
 }  // namespace acm

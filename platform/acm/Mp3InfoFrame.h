@@ -8,9 +8,11 @@
 // alone. For a stream we put together ourselves (encoded in blocks, or cut
 // short by a failed write) the frame is built here: the library's own
 // frame for the same settings, with the values of our stream filled in.
-// Where a frame of the stream's bitrate is too small to hold the tag (the
-// lowest bitrates), a smaller tag goes into a frame of a higher bitrate of
-// the same version, rate and channels.
+// Every frame of a constant-bitrate stream has its bitrate, the info frame
+// too: where that frame is too small for the library's tag (the lowest
+// bitrates), ours goes in without the seek table and quality word; where
+// not even that fits, the stream has no info frame, as the library's has
+// none there.
 #pragma once
 
 #include <array>
@@ -64,8 +66,8 @@ public:
 // replaced. Null where model is not such a frame.
 std::unique_ptr<InfoFrame> LibraryInfoFrame(std::vector<std::uint8_t> model);
 
-// Ours, in a frame of a higher bitrate, for the formats whose frames are
-// too small for the library's.
-std::unique_ptr<InfoFrame> OwnInfoFrame(unsigned rate, int channels);
+// Ours, for the formats whose frames are too small for the library's:
+// Placeholder and Filled are empty where the frame cannot hold even this.
+std::unique_ptr<InfoFrame> OwnInfoFrame(unsigned rate, int channels, int kbps);
 
 }  // namespace acm

@@ -153,12 +153,12 @@ bool Mp3EncodeStream::Start() {
     blocks_.reset();
     blockInfo_.reset();
     ownInfo_.reset();
-    if (!EncoderWritesInfoFrame(rate_, channels_, kbps_)) ownInfo_ = OwnInfoFrame(rate_, channels_);
+    if (!EncoderWritesInfoFrame(rate_, channels_, kbps_)) ownInfo_ = OwnInfoFrame(rate_, channels_, kbps_);
     return true;
 }
 
 std::unique_ptr<InfoFrame> Mp3EncodeStream::BuiltInfoFrame() const {
-    if (!EncoderWritesInfoFrame(rate_, channels_, kbps_)) return OwnInfoFrame(rate_, channels_);
+    if (!EncoderWritesInfoFrame(rate_, channels_, kbps_)) return OwnInfoFrame(rate_, channels_, kbps_);
     // The library's own frame for these settings, from a stream of a few
     // frames of silence: its header, quality and method fields, lowpass,
     // stereo mode and bitrate are those of every stream in the format.
@@ -172,7 +172,7 @@ std::unique_ptr<InfoFrame> Mp3EncodeStream::BuiltInfoFrame() const {
         lame_close(lame);
         frame = LibraryInfoFrame(std::move(model));
     }
-    return frame ? std::move(frame) : OwnInfoFrame(rate_, channels_);
+    return frame ? std::move(frame) : OwnInfoFrame(rate_, channels_, kbps_);
 }
 
 InfoFrameValues Mp3EncodeStream::BaseValues() const {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <cstring>
+#include <map>
+#include <sstream>
 
 #include <lame/lame.h>
 
@@ -40,7 +43,7 @@ struct Encoded {
     std::vector<std::uint8_t> info;
 };
 
-Encoded Encode(DWORD rate, WORD channels, int kbps, double seconds) {
+Encoded Encode(DWORD rate, WORD channels, int kbps, const std::vector<std::uint8_t>& pcm) {
     TACMConvertor enc;
     enc.FormatIn.Bytes.fill(0);
     enc.FormatIn.Wfx() = acm::PcmFormat(rate, channels, 16);
@@ -56,14 +59,19 @@ Encoded Encode(DWORD rate, WORD channels, int kbps, double seconds) {
     m.nFramesPerBlock = 1;
     Encoded e;
     e.info.resize(4096);
-    e.stream = RunProtocol(enc, AsBytes(MakeMusic(rate, channels, seconds)), 4096, [&](TACMConvertor& c) {
+    e.stream = RunProtocol(enc, pcm, 4096, [&](TACMConvertor& c) {
                    DWORD size = static_cast<DWORD>(e.info.size());
-                   EXPECT_EQ(acmStreamMessage(c.StreamHandle(), ACMDM_MP3_INFOFRAME,
-                                              reinterpret_cast<LPARAM>(e.info.data()), reinterpret_cast<LPARAM>(&size)),
-                             MMSYSERR_NOERROR);
+                   // None where the format's frames cannot hold one.
+                   if (acmStreamMessage(c.StreamHandle(), ACMDM_MP3_INFOFRAME, reinterpret_cast<LPARAM>(e.info.data()),
+                                        reinterpret_cast<LPARAM>(&size)) != MMSYSERR_NOERROR)
+                       size = 0;
                    e.info.resize(size);
                }).output;
     return e;
+}
+
+Encoded Encode(DWORD rate, WORD channels, int kbps, double seconds) {
+    return Encode(rate, channels, kbps, AsBytes(MakeMusic(rate, channels, seconds)));
 }
 
 // The frames that follow the info frame, walked by their headers.
@@ -97,20 +105,20 @@ TEST(InfoFrame, OursWhereTheFramesAreTooSmall) {
         WORD channels;
         int kbps;
         std::size_t sideInfo;
-        int headerKbpsIndex;
     };
-    // The smallest bitrate whose frame holds header, side information and
-    // the 52 bytes of tag: 8 kbit/s at 16 kHz is a 36-byte frame, the tag
-    // needs 65, so 16 kbit/s; 32 kbit/s at 44.1 kHz stereo (104 bytes) holds
-    // it itself; at 22.05 kHz stereo 24 kbit/s (78 bytes) is enough.
-    for (const Case c : {Case{16000, 1, 8, 13, 2}, Case{44100, 2, 32, 36, 1}, Case{22050, 2, 48, 21, 3}}) {
+    // Frames too small for the library's tag but big enough for ours
+    // (header, side information and 52 bytes): 16 kbit/s at 16 kHz mono is
+    // a 72-byte frame, 32 kbit/s at 44.1 kHz stereo 104 bytes, 48 kbit/s at
+    // 22.05 kHz stereo 156.
+    for (const Case c : {Case{16000, 1, 16, 13}, Case{44100, 2, 32, 36}, Case{22050, 2, 48, 21}}) {
         SCOPED_TRACE(std::to_string(c.rate) + " Hz " + std::to_string(c.kbps) + " kbit/s");
         const Encoded e = Encode(c.rate, c.channels, c.kbps, 2.0);
-        ASSERT_GT(e.info.size(), c.sideInfo + 52);
-        // The placeholder in the stream: the same header, nothing else yet.
+        // A frame of the stream's own bitrate, as long as every other.
+        ASSERT_EQ(e.info.size(), static_cast<std::size_t>(acm::FrameBytes(c.kbps, c.rate)));
         ASSERT_GT(e.stream.size(), e.info.size());
-        EXPECT_EQ(std::memcmp(e.stream.data(), e.info.data(), 4), 0);
-        EXPECT_EQ(e.info[2] >> 4, c.headerKbpsIndex);
+        EXPECT_EQ(e.info[2] >> 4, e.stream[e.info.size() + 2] >> 4);
+        // The placeholder in the stream: the same header, nothing else yet.
+        EXPECT_EQ(std::memcmp(e.stream.data(), e.info.data(), 3), 0);
         for (std::size_t i = 4; i < e.info.size(); ++i) ASSERT_EQ(e.stream[i], 0) << i;
         const std::uint8_t* tag = e.info.data() + c.sideInfo;
         for (std::size_t i = 4; i < c.sideInfo; ++i) EXPECT_EQ(e.info[i], 0) << i;
@@ -131,6 +139,105 @@ TEST(InfoFrame, OursWhereTheFramesAreTooSmall) {
         EXPECT_EQ(Arc16(e.info.data(), crcAt), (e.info[crcAt] << 8) | e.info[crcAt + 1]);
         EXPECT_EQ(Arc16(e.stream.data() + e.info.size(), e.stream.size() - e.info.size()),
                   (e.info[crcAt - 2] << 8) | e.info[crcAt - 1]);
+    }
+}
+
+// The library's own file for a format: one encoder, its info frame where
+// it writes one.
+std::vector<std::uint8_t> LibraryFile(unsigned rate, int channels, int kbps, const std::vector<std::uint8_t>& pcm) {
+    lame_global_flags* lame = acm::NewLameEncoder(acm::Mp3Settings{rate, channels, kbps}, true);
+    if (!lame) return {};
+    std::vector<std::uint8_t> file(pcm.size() + 100000);
+    std::size_t made = acm::LameEncode(lame, channels, pcm.data(), pcm.size() / (2 * channels), file.data(), file.size());
+    made += static_cast<std::size_t>(std::max(0, lame_encode_flush(lame, file.data() + made, 7200)));
+    file.resize(made);
+    std::vector<std::uint8_t> info(4096);
+    info.resize(lame_get_lametag_frame(lame, info.data(), info.size()));
+    std::copy(info.begin(), info.end(), file.begin());
+    lame_close(lame);
+    return file;
+}
+
+// Every format of the catalogue, as a user meets it: a file encoded in it
+// has every frame at the chosen bitrate, the info frame included; exiftool
+// and mediainfo read its length as well as they read the library's own
+// file for the format (within 0.03 s of that one's error, or 0.1 s), and
+// mediainfo calls it CBR; where it has an info frame, mpg123 gives back
+// exactly the source's samples.
+TEST(InfoFrame, EveryFormatOfTheCatalogueReadsAsTheLibrarysOwnFile) {
+    for (const char* tool : {"exiftool", "mediainfo", "mpg123"})
+        if (!HaveTool(tool)) GTEST_SKIP() << tool << " not installed";
+    struct Entry {
+        std::string name;
+        unsigned rate;
+        int channels;
+        bool info, libraryInfo;
+        double frameSeconds;
+    };
+    std::vector<Entry> entries;
+    TempDir dir;
+    constexpr double kSeconds = 2.5;
+    std::map<unsigned, std::vector<std::uint8_t>> music;  // by rate and channels
+    const std::vector<acm::FormatEntry>& formats = acm::Drivers().front()->Formats();
+    for (std::size_t i = 0; i < formats.size(); ++i) {
+        const auto& f = *reinterpret_cast<const MPEGLAYER3WAVEFORMAT*>(formats[i].record.data());
+        const unsigned rate = f.wfx.nSamplesPerSec;
+        const int channels = f.wfx.nChannels, kbps = static_cast<int>(f.wfx.nAvgBytesPerSec / 125);
+        SCOPED_TRACE(formats[i].description);
+        auto& pcm = music[rate * 4 + static_cast<unsigned>(channels)];
+        if (pcm.empty()) pcm = AsBytes(MakeMusic(rate, channels, kSeconds));
+        Encoded e = Encode(rate, static_cast<WORD>(channels), kbps, pcm);
+        std::copy(e.info.begin(), e.info.end(), e.stream.begin());  // as the conversion writes it
+        const std::string name = std::to_string(i);
+        WriteFile(dir / ("ours_" + name + ".mp3"), e.stream);
+        const auto library = LibraryFile(rate, channels, kbps, pcm);
+        WriteFile(dir / ("lib_" + name + ".mp3"), library);
+        const bool libraryInfo = std::string(library.begin(), library.begin() + 64).find("Info") != std::string::npos;
+        for (std::size_t at = 0; at + 4 <= e.stream.size();) {
+            ASSERT_TRUE(sondrel::IsValidHeader(&e.stream[at])) << "frame at " << at;
+            ASSERT_EQ(acm::kBitrateKbps[rate >= 32000][1][e.stream[at + 2] >> 4], kbps) << "frame at " << at;
+            at += static_cast<std::size_t>(sondrel::Layer3FrameBytes(&e.stream[at]));
+        }
+        entries.push_back({name, rate, channels, !e.info.empty(), libraryInfo, acm::SamplesPerFrame(rate) / double(rate)});
+    }
+    // Each reader once over all files: name, then what it reads (the
+    // inner redirections, as Shell sends the command's own output away).
+    const std::string d = dir.Path().string();
+    ASSERT_TRUE(Shell("cd " + d + " && { exiftool -T -n -FileName -Duration *.mp3 > exif.txt; }"));
+    const std::string form = "General;%FileName%\t\nAudio;%Duration%\t%BitRate_Mode%\\n\n";
+    WriteFile(dir / "form.txt", std::vector<std::uint8_t>(form.begin(), form.end()));
+    ASSERT_TRUE(Shell("cd " + d + " && { mediainfo --Inform=file://form.txt *.mp3 > mi.txt; }"));
+    ASSERT_TRUE(Shell("cd " + d + " && { for f in ours_*.mp3; do echo \"${f%.mp3}\t$(mpg123 -q -s $f | wc -c)\"; done > mpg123.txt; }"));
+    std::map<std::string, std::vector<std::string>> read;
+    for (const char* list : {"exif.txt", "mi.txt", "mpg123.txt"}) {
+        const std::vector<std::uint8_t> text = ReadFile(dir / list);
+        std::istringstream lines(std::string(text.begin(), text.end()));
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream fields(line);
+            std::string file, value;
+            std::getline(fields, file, '\t');
+            file = file.substr(0, file.find('.'));
+            while (std::getline(fields, value, '\t')) read[file].push_back(value);
+        }
+    }
+    for (const Entry& e : entries) {
+        SCOPED_TRACE(formats[std::stoul(e.name)].description);
+        const auto& ours = read["ours_" + e.name];
+        const auto& lib = read["lib_" + e.name];
+        ASSERT_EQ(ours.size(), 4u);  // exiftool, mediainfo's length and mode, mpg123
+        ASSERT_EQ(lib.size(), 3u);
+        const double ourExif = std::abs(std::stod(ours[0]) - kSeconds), libExif = std::abs(std::stod(lib[0]) - kSeconds);
+        const double ourMi = std::abs(std::stod(ours[1]) / 1000 - kSeconds), libMi = std::abs(std::stod(lib[1]) / 1000 - kSeconds);
+        // exiftool takes a constant-bitrate file's length from its size, so
+        // an info frame counts as audio to it: where the library writes
+        // none, ours is that one frame longer to it.
+        const double extra = e.info && !e.libraryInfo ? e.frameSeconds : 0.0;
+        EXPECT_LE(ourExif, std::max(libExif + 0.03 + extra, 0.1)) << ours[0] << " s against the library's " << lib[0];
+        EXPECT_LE(ourMi, std::max(libMi + 0.03, 0.1)) << ours[1] << " ms against the library's " << lib[1];
+        EXPECT_EQ(ours[2], "CBR");
+        if (e.info) {
+            EXPECT_EQ(std::stol(ours[3]), std::lround(kSeconds * e.rate) * 2 * e.channels);
+        }
     }
 }
 
@@ -184,6 +291,35 @@ TEST(InfoFrame, ABlockStreamGetsTheLibrarysFrameWithItsOwnValues) {
             ASSERT_EQ(e.stream[at + 2] >> 4, e.info[2] >> 4) << "frame at " << at;
             at += static_cast<std::size_t>(sondrel::Layer3FrameBytes(&e.stream[at]));
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The same rule for a stream encoded in blocks: our frame at the stream's
+// bitrate where the library's does not fit, none where ours does not
+// either; mpg123 gives back exactly the source where there is one.
+TEST(InfoFrame, ABlockStreamOfTheSmallestFormats) {
+    if (!HaveTool("mpg123")) GTEST_SKIP() << "mpg123 not installed";
+    for (const int kbps : {16, 8}) {
+        SCOPED_TRACE(std::to_string(kbps) + " kbit/s at 16 kHz");
+        const double seconds = 1.1 * acm::Mp3BlockEncoder::kThresholdFrames * acm::SamplesPerFrame(16000) / 16000.0;
+        const auto pcm = AsBytes(MakeMusic(16000, 1, seconds));
+        Encoded e = Encode(16000, 1, kbps, pcm);
+        EXPECT_EQ(e.info.size(), kbps == 16 ? 72u : 0u);
+        std::copy(e.info.begin(), e.info.end(), e.stream.begin());
+        for (std::size_t at = 0; at + 4 <= e.stream.size();) {
+            ASSERT_EQ(acm::kBitrateKbps[0][1][e.stream[at + 2] >> 4], kbps) << "frame at " << at;
+            at += static_cast<std::size_t>(sondrel::Layer3FrameBytes(&e.stream[at]));
+        }
+        if (e.info.empty()) continue;
+        EXPECT_EQ(Big32(e.info.data() + 13 + 8), AudioFrames(e.stream, e.info.size(), 16000));
+        TempDir dir;
+        WriteFile(dir / "block.mp3", e.stream);
+        ASSERT_TRUE(Shell("mpg123 -q -w " + (dir / "block.wav").string() + " " + (dir / "block.mp3").string()));
+        EXPECT_EQ(SplitWave(ReadFile(dir / "block.wav")).data.size(), pcm.size());
     }
 }
 
