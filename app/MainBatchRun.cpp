@@ -15,6 +15,7 @@
 #include "app/MainUnit.h"
 #include "jobs/BatchEngine.h"
 #include "jobs/Messages.h"
+#include "jobs/Naming.h"
 #include "platform/acm/Mp3BlockEncoder.h"
 
 namespace sondrel {
@@ -22,20 +23,19 @@ namespace {
 
 class WindowEvents final : public TBatchEvents {
 public:
-    explicit WindowEvents(std::size_t files) : percent_(files, 0), state_(files, kWaiting) {}
+    explicit WindowEvents(const std::vector<std::string>& files) : progress_(files) {}
 
     void FileStarted(std::size_t file) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        state_[file] = kRunning;
+        progress_.Started(file);
     }
     void FilePercent(std::size_t file, int percent) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        percent_[file] = percent;
+        progress_.Percent(file, percent);
     }
-    void FileDone(std::size_t file, bool whole) override {
+    void FileDone(std::size_t file, TFileEnd end) override {
         std::lock_guard<std::mutex> lock(mutex_);
-        state_[file] = whole ? kDone : kStopped;
-        if (whole) percent_[file] = 100;
+        progress_.Done(file, end);
     }
     void Message(std::size_t file, const std::string& text) override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -43,30 +43,10 @@ public:
         messages_.emplace(file == kNoFile ? 0 : file + 1, std::make_pair(file, text));
     }
 
-    struct Progress {
-        std::size_t watched = 0;  // the file the upper bar shows
-        int filePercent = 0;
-        int overallPercent = 0;
-        int whole = 0;  // files converted (or failed) whole
-    };
-    Progress Read() {
+    // A copy to read without holding the workers up.
+    TBatchProgress Read() {
         std::lock_guard<std::mutex> lock(mutex_);
-        Progress p;
-        long sum = 0;
-        p.watched = state_.size();
-        for (std::size_t i = 0; i < state_.size(); ++i) {
-            sum += percent_[i];
-            if (state_[i] == kDone) ++p.whole;
-            if (state_[i] == kRunning && p.watched == state_.size()) p.watched = i;
-        }
-        if (p.watched == state_.size()) {
-            // Between files: the next one to start, or the last.
-            p.watched = 0;
-            while (p.watched + 1 < state_.size() && state_[p.watched] != kWaiting) ++p.watched;
-        }
-        p.filePercent = state_[p.watched] == kRunning ? percent_[p.watched] : 0;
-        p.overallPercent = static_cast<int>(sum / static_cast<long>(std::max<std::size_t>(1, state_.size())));
-        return p;
+        return progress_;
     }
     // The next message to show, lowest-numbered file first.
     bool NextMessage(std::size_t& file, std::string& text) {
@@ -79,12 +59,22 @@ public:
     }
 
 private:
-    enum State { kWaiting, kRunning, kDone, kStopped };
     std::mutex mutex_;
-    std::vector<int> percent_;
-    std::vector<State> state_;
+    TBatchProgress progress_;
     std::multimap<std::size_t, std::pair<std::size_t, std::string>> messages_;
 };
+
+// What the status line says after a batch: the files that were not
+// converted by their names, the first few of them.
+std::string Summary(const TBatchProgress& p, const std::vector<std::string>& files) {
+    const std::vector<std::size_t> left = p.Unfinished();
+    std::string names;
+    constexpr std::size_t kNamed = 3;
+    for (std::size_t k = 0; k < left.size() && k < kNamed; ++k)
+        names += (k ? ", " : "") + FileNamePart(files[left[k]]);
+    if (left.size() > kNamed) names += " und " + std::to_string(left.size() - kNamed) + " weitere";
+    return msg::BatchSummary(p.Finished(), static_cast<int>(files.size()), names);
+}
 
 }  // namespace
 
@@ -104,7 +94,7 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     core_.State.Busy = true;
     core_.State.ItemTotal = static_cast<int>(n);
 
-    WindowEvents events(n);
+    WindowEvents events(batch.Files);
     TBatchEngine engine;
     std::atomic<bool> cancel{false}, finished{false};
     QEventLoop loop;
@@ -117,10 +107,10 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
         // Cancel, Escape and closing the progress window set the core's
         // flag; every worker stops at its next chunk.
         if (core_.State.Cancel) cancel = true;
-        const WindowEvents::Progress p = events.Read();
-        core_.State.ItemIndex = static_cast<int>(p.watched);
-        ShowStatusText(msg::BatchStatus(static_cast<int>(p.watched) + 1, static_cast<int>(n)));
-        ShowProgress(p.filePercent, p.overallPercent);
+        const TBatchProgress p = events.Read();
+        core_.State.ItemIndex = static_cast<int>(p.Watched());
+        ShowStatusText(msg::BatchStatus(static_cast<int>(p.Watched()) + 1, static_cast<int>(n)));
+        ShowProgress(p.WatchedPercent(), p.Overall());
         if (showing) return;  // a message is on screen; the bars go on
         std::size_t file = 0;
         std::string text;
@@ -133,8 +123,8 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
             return;
         }
         if (finished) {
-            // What was converted whole, for the job's closing notice.
-            core_.State.ItemIndex = p.whole;
+            // What ran to its end, for the job's closing notice.
+            core_.State.ItemIndex = p.Ended();
             loop.quit();
         }
     };
@@ -150,7 +140,9 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     disconnect(stop);
     runner.join();
     acm::SetMp3EncoderWorkers(0);
-    ShowStatusText("");
+    // What became of every file, until the next job.
+    const TBatchProgress end = events.Read();
+    ShowStatusText(end.AnyStarted() ? Summary(end, batch.Files) : "");
     core_.State.Busy = false;
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "jobs/BatchEngine.h"
+#include "jobs/Messages.h"
 
 namespace sondrel::cli {
 namespace {
@@ -21,7 +22,7 @@ namespace {
 class TerminalEvents final : public TBatchEvents {
 public:
     explicit TerminalEvents(const TOptions& o)
-        : options_(o), percents_(o.files.size(), 0), progress_(isatty(STDERR_FILENO) != 0) {}
+        : options_(o), progress_(o.files), drawing_(isatty(STDERR_FILENO) != 0) {}
 
     bool shown = false;
 
@@ -34,31 +35,37 @@ public:
         shown = true;
         DrawLine();
     }
+    void FileStarted(std::size_t file) override { progress_.Started(file); }
     void FilePercent(std::size_t file, int percent) override {
-        if (percents_[file] == percent) return;
-        sum_ += percent - percents_[file];
-        percents_[file] = percent;
+        progress_.Percent(file, percent);
         DrawLine();
     }
-    void FileDone(std::size_t file, bool whole) override {
-        if (!whole) return;  // stopped part way: not done
-        sum_ += 100 - percents_[file];
-        percents_[file] = 100;
-        ++done_;
+    void FileDone(std::size_t file, TFileEnd end) override {
+        progress_.Done(file, end);
         DrawLine();
     }
-    void Finish() { ClearLine(); }
+    // How many files were converted, and every one that was not (failed,
+    // stopped, or never started), by the name it was given.
+    void Finish() {
+        ClearLine();
+        // A batch that never began (its output folder) has said why.
+        if (!progress_.AnyStarted()) return;
+        const std::vector<std::size_t> left = progress_.Unfinished();
+        std::string names;
+        for (std::size_t k = 0; k < left.size(); ++k) names += (k ? ", " : "") + options_.files[left[k]];
+        std::cerr << msg::BatchSummary(progress_.Finished(), static_cast<int>(options_.files.size()), names) << '\n';
+    }
 
 private:
-    // "3 von 8 Dateien fertig, gesamt 45 %": files done and the whole
-    // batch (a count, so it starts at 0, not a file's number).
+    // "3 von 8 Dateien fertig, gesamt 45 %": files done and the share of
+    // the whole batch's work.
     void DrawLine() {
-        if (!progress_) return;
-        const long overall = sum_ / static_cast<long>(std::max<std::size_t>(1, percents_.size()));
-        if (overall == drawn_ && done_ == drawnDone_ && dirty_) return;
+        if (!drawing_) return;
+        const int overall = progress_.Overall(), done = progress_.Finished();
+        if (overall == drawn_ && done == drawnDone_ && dirty_) return;
         drawn_ = overall;
-        drawnDone_ = done_;
-        std::fprintf(stderr, "\r%zu von %zu Dateien fertig, gesamt %3ld %%", done_, percents_.size(), overall);
+        drawnDone_ = done;
+        std::fprintf(stderr, "\r%d von %zu Dateien fertig, gesamt %3d %%", done, options_.files.size(), overall);
         std::fflush(stderr);
         dirty_ = true;
     }
@@ -69,13 +76,11 @@ private:
     }
 
     const TOptions& options_;
-    std::vector<int> percents_;
-    long sum_ = 0;  // of percents_, kept as they change
-    std::size_t done_ = 0;
-    bool progress_;
+    TBatchProgress progress_;
+    bool drawing_;
     bool dirty_ = false;
-    long drawn_ = -1;
-    std::size_t drawnDone_ = 0;
+    int drawn_ = -1;
+    int drawnDone_ = 0;
 };
 
 }  // namespace

@@ -119,4 +119,12 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
     return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
+std::string FitFileName(const std::string& stem, const std::string& tail) {
+    if (stem.size() + tail.size() <= kLongestFileName || tail.size() >= kLongestFileName) return stem + tail;
+    std::size_t cut = kLongestFileName - tail.size();
+    // Not inside a character: back to the byte that starts one.
+    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+    return stem.substr(0, cut) + tail;
+}
+
 }  // namespace sondrel

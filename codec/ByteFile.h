@@ -65,6 +65,14 @@ private:
 // program for good.
 int OpenRegularFile(const std::filesystem::path& path, int flags);
 
+// The longest name of a file in a folder, in bytes, on the file systems
+// we write to.
+constexpr std::size_t kLongestFileName = 255;
+// stem followed by tail, the stem shortened (at a character boundary, so
+// its UTF-8 stays intact) where the whole would pass the longest name a
+// file may have.
+std::string FitFileName(const std::string& stem, const std::string& tail);
+
 // True when both names lead to the same existing file (the same path, a
 // link, or another spelling of it).
 bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);

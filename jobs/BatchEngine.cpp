@@ -57,6 +57,7 @@ void Work(Shared& shared, const TFormatCatalogue& catalogue) {
     core.Catalogue = catalogue;
     core.Mp3FormatIndex = shared.job.Mp3FormatIndex;
     core.CarryTags = shared.job.CarryTags;
+    core.DiscardUnfinished = true;
     const TBatchSettings& batch = shared.job.Batch;
     for (;;) {
         if (shared.stop || shared.cancel) break;
@@ -80,8 +81,11 @@ void Work(Shared& shared, const TFormatCatalogue& catalogue) {
             // This file failed; the others go on.
             host.ShowError(msg::ConversionFailed + " (" + e.what() + ")");
         }
+        const TFileEnd end = core.LastCompleted ? TFileEnd::Finished
+                             : core.State.Cancel ? TFileEnd::Stopped
+                                                 : TFileEnd::Failed;
         std::lock_guard<std::mutex> lock(shared.mutex);
-        shared.events.FileDone(i, !core.State.Cancel);
+        shared.events.FileDone(i, end);
     }
 }
 

@@ -4,8 +4,10 @@
 // byte those of one worker. All target names are decided before the first
 // file starts. No file starts after a cancel or after a failure that ends
 // a batch (a failed write: a full disk fails every file after it); a
-// cancel stops every worker at its next chunk, so each leaves at most one
-// partial target. Memory is bounded by the workers, not the files.
+// cancel stops every worker at its next chunk. A file that does not
+// finish leaves no target (a file it was replacing stays as it was): with
+// several cut at once, nothing would tell them from whole ones. Memory is
+// bounded by the workers, not the files.
 #pragma once
 
 #include <atomic>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "codec/FormatCatalogue.h"
+#include "jobs/BatchProgress.h"
 #include "jobs/ConverterCore.h"
 
 namespace sondrel {
@@ -34,9 +37,8 @@ public:
     virtual void FileStarted(std::size_t /*file*/) {}
     // The file's percentage, rising from 1 to 100.
     virtual void FilePercent(std::size_t /*file*/, int /*percent*/) {}
-    // The file's conversion is over: whole (converted, or failed with a
-    // message), or stopped part way by a cancel.
-    virtual void FileDone(std::size_t /*file*/, bool /*whole*/) {}
+    // The file's conversion is over, as end says.
+    virtual void FileDone(std::size_t /*file*/, TFileEnd /*end*/) {}
     // A message for a file of the list; kNoFile for the batch as a whole.
     virtual void Message(std::size_t file, const std::string& text) = 0;
     static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);

@@ -70,14 +70,15 @@ bool IsMpegAudioTag(const TFrameAnalysis& a) {
     return tag == WAVE_FORMAT_MPEGLAYER3 || tag == WAVE_FORMAT_MPEG;
 }
 
-// On every way out of a conversion: convertors closed, a WAV target's
-// header made to describe what the target holds (also after a cancel or an
-// exception part way), files closed, progress back to 0, busy flag cleared.
+// On every way out of a conversion: convertors closed, source closed, the
+// target finished as the conversion ended (also after a cancel or an
+// exception part way), progress back to 0, busy flag cleared.
 class RunGuard {
 public:
-    RunGuard(TConverterCore& core, std::initializer_list<TACMConvertor*> convertors, TByteFile& target,
-             TByteFile& source)
-        : core_(core), convertors_(convertors), target_(target), source_(source) {}
+    RunGuard(TConverterCore& core, std::initializer_list<TACMConvertor*> convertors, TByteFile& source)
+        : core_(core), convertors_(convertors), source_(source) {
+        core_.LastCompleted = false;
+    }
     ~RunGuard() {
         for (TACMConvertor* c : convertors_) {
             try {
@@ -85,67 +86,33 @@ public:
             } catch (const EACMConvertor&) {
             }
         }
-        if (waveTarget_ && target_.IsOpen()) FinishWaveTarget();
-        target_.Close();
         source_.Close();
-        // A replaced file goes only for a complete result.
-        if (!place_.Finish(complete_ && !core_.State.Cancel)) core_.ReportUnfinishedReplacement();
+        const bool complete = complete_ && !core_.State.Cancel;
+        using TEnd = TTargetFile::TEnd;
+        const TEnd end = complete ? TEnd::Complete : discard_ || core_.DiscardUnfinished ? TEnd::Discard : TEnd::Partial;
+        if (target_.Finish(end))
+            core_.LastCompleted = complete;
+        else
+            core_.ReportUnfinishedReplacement();
         core_.SetProStatus(0);
         core_.State.Busy = false;
     }
     RunGuard(const RunGuard&) = delete;
     RunGuard& operator=(const RunGuard&) = delete;
 
-    // Where the target is written (an existing file is replaced only by a
-    // complete result).
-    TTargetFile& Place() { return place_; }
+    TTargetFile& Target() { return target_; }
     // The conversion ran to its end and everything was written.
     void Completed() { complete_ = true; }
-
-    // The target is a WAV file of this format: its provisional header
-    // written (with room for RF64 sizes where the conversion may pass 4
-    // GiB); tags are the chunks that follow its data. The chain's bound on
-    // the target, where it has a plain header.
-    std::int64_t WaveTarget(TByteFile& target, const std::uint8_t format16[16], std::int64_t estimate,
-                            std::vector<std::uint8_t> tags = {}) {
-        // The estimate may be off (a variable bitrate read from one frame):
-        // a quarter of the plain header's reach already reserves the room.
-        const bool reserve = estimate >= kLargestPlainWave / 4;
-        WriteProvisionalHeader(target, format16, reserve);
-        dataStart_ = reserve ? kReservedWaveDataStart : kWaveDataStart;
-        std::memcpy(format_.data(), format16, 16);
-        waveTarget_ = true;
-        tags_ = std::move(tags);
-        return reserve ? -1 : kLargestPlainWave - 1;
-    }
+    // There is no result (the source held no audio): nothing may stay.
+    void Discard() { discard_ = true; }
 
 private:
-    // The tag chunks after the data (a pad byte first after odd data), then
-    // the header. Chunks that do not go out whole are cut off again: the
-    // audio matters, its tags do not.
-    void FinishWaveTarget() {
-        const std::int64_t dataEnd = target_.Size();
-        if (!tags_.empty()) {
-            if ((dataEnd - dataStart_) & 1) tags_.insert(tags_.begin(), 0);
-            target_.Seek(dataEnd);
-            // Tags never take a plain file past what its header describes.
-            const bool fits = dataStart_ != kWaveDataStart ||
-                              dataEnd + static_cast<std::int64_t>(tags_.size()) < kLargestPlainWave;
-            if (!fits || target_.Write(tags_.data(), tags_.size()) != tags_.size()) (void)target_.Truncate(dataEnd);
-        }
-        WriteFinalHeader(target_, format_.data(), dataEnd, dataStart_);
-    }
-
     TConverterCore& core_;
     std::vector<TACMConvertor*> convertors_;
-    TByteFile& target_;
     TByteFile& source_;
-    TTargetFile place_;
+    TTargetFile target_;
     bool complete_ = false;
-    bool waveTarget_ = false;
-    std::int64_t dataStart_ = kWaveDataStart;
-    std::array<std::uint8_t, 16> format_{};
-    std::vector<std::uint8_t> tags_;
+    bool discard_ = false;
 };
 
 }  // namespace
@@ -194,6 +161,7 @@ struct TConverterCore::Chain final : TChunkIo {
     // -1 for no bound. Reached, the conversion stops with a message.
     std::int64_t largest = -1;
     bool tooLarge = false;
+    TChunkRun run;
 };
 
 TConverterCore::TConverterCore(TJobHost& host) : host_(host) {
@@ -222,7 +190,7 @@ void TConverterCore::ReportUnfinishedReplacement() {
     host_.ShowError(msg::CannotWrite);
 }
 
-bool TConverterCore::CreateTarget(TTargetFile& place, TByteFile& target, TByteFile& source, const std::string& name) {
+bool TConverterCore::CreateTarget(TTargetFile& target, TByteFile& source, const std::string& name) {
     // Creating the target empties it; were it the source, nothing would be
     // left to convert.
     std::uint64_t dev = 0, ino = 0, tdev = 0, tino = 0;
@@ -233,7 +201,7 @@ bool TConverterCore::CreateTarget(TTargetFile& place, TByteFile& target, TByteFi
         return false;
     }
     probe.Close();
-    if (place.Create(target, name)) return true;
+    if (target.Create(name)) return true;
     host_.ShowError(msg::CannotCreate);
     return false;
 }
@@ -253,8 +221,8 @@ bool TConverterCore::FormatChosen(int count, int index) {
     return true;
 }
 
-bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& sourceName, TTargetFile& place,
-                                    TByteFile& target, const std::string& targetName, TWaveChunks& wave, std::int64_t& length) {
+bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& sourceName, TTargetFile& target,
+                                    const std::string& targetName, TWaveChunks& wave, std::int64_t& length) {
     if (!OpenSource(source, sourceName, msg::CannotOpenNamed(sourceName))) return false;
     try {
         WalkChunks(source, wave);
@@ -267,13 +235,14 @@ bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& source
     }
     // A data chunk claiming more than the file holds ends with the file.
     length = std::min<std::int64_t>(wave.DataSize, std::max<std::int64_t>(0, source.Size() - wave.DataOffset));
-    if (!CreateTarget(place, target, source, targetName)) return false;
+    if (!CreateTarget(target, source, targetName)) return false;
     source.Seek(wave.DataOffset);
     return true;
 }
 
 bool TConverterCore::RunChunks(Chain& ch) {
-    const TChunkRun run = RunChunkLoop(*ch.first, ch.second, ch.length, ch, ch.keep);
+    ch.run = RunChunkLoop(*ch.first, ch.second, ch.length, ch, ch.keep);
+    const TChunkRun& run = ch.run;
     if (run.written && ch.silenceIsFailure && run.read > 0 && run.firstOutput == 0)
         throw EACMConvertor("acmStreamConvert: the codec made no audio of the data");
     if (run.written) return true;
@@ -286,63 +255,6 @@ bool TConverterCore::RunChunks(Chain& ch) {
     writeFailed_ = true;
     host_.ShowError(msg::CannotWrite);
     return false;
-}
-
-void TConverterCore::WriteInfoFrame(TByteFile& target, std::int64_t at) {
-    // The encoder began the target with a placeholder info frame; now that
-    // the stream is complete (or cancelled), the filled-in frame goes over
-    // it, so that decoders skip the encoder's delay and padding.
-    std::array<BYTE, 4096> frame{};
-    DWORD size = frame.size();
-    if (acmStreamMessage(wavmp3.StreamHandle(), ACMDM_MP3_INFOFRAME, reinterpret_cast<LPARAM>(frame.data()),
-                         reinterpret_cast<LPARAM>(&size)) != MMSYSERR_NOERROR ||
-        size == 0 || target.Size() - at < static_cast<std::int64_t>(size))
-        return;
-    const std::int64_t end = target.Position();
-    target.Seek(at);
-    target.Write(frame.data(), size);
-    target.Seek(end);
-}
-
-// The front end calls in from its own code (painting, say), which may have
-// left the vector state in use; the conversion starts with it clear.
-void TConverterCore::SealCutMp3(TByteFile& target, std::int64_t at) {
-    // The disk filled up part way: the target ends after its last whole
-    // frame, and its info frame counts the frames that are there, so that
-    // other tools read its length right.
-    std::uint8_t header[4];
-    target.Seek(at);
-    if (target.Read(header, 4) != 4 || !IsValidHeader(header)) return;
-    const int placeholder = Layer3FrameBytes(header);
-    const std::int64_t size = target.Size();
-    std::int64_t end = at + placeholder;
-    std::uint32_t frames = 0;
-    std::uint16_t crc = 0;
-    int last = -1;
-    std::vector<std::uint8_t> frame;
-    for (;;) {
-        target.Seek(end);
-        if (target.Read(header, 4) != 4 || !IsValidHeader(header)) break;
-        const int length = Layer3FrameBytes(header);
-        if (length <= 4 || end + length > size) break;
-        frame.resize(static_cast<std::size_t>(length));
-        std::memcpy(frame.data(), header, 4);
-        if (target.Read(frame.data() + 4, frame.size() - 4) != frame.size() - 4) break;
-        crc = acm::InfoCrc16(crc, frame.data(), frame.size());
-        last = header[3];
-        ++frames;
-        end += length;
-    }
-    (void)target.Truncate(end);
-    std::array<BYTE, 4096> info{};
-    MP3INFOFRAMECUT cut{frames, static_cast<DWORD>(end - at), crc, last, info.data(), static_cast<DWORD>(info.size())};
-    if (placeholder <= 0 || acmStreamMessage(wavmp3.StreamHandle(), ACMDM_MP3_INFOFRAME_CUT,
-                                             reinterpret_cast<LPARAM>(&cut), 0) != MMSYSERR_NOERROR ||
-        cut.cbFrame != static_cast<DWORD>(placeholder))
-        return;
-    target.Seek(at);
-    target.Write(info.data(), cut.cbFrame);
-    target.Seek(end);
 }
 
 void TConverterCore::ConvertMP3WAV(const std::string& source, const std::string& target) {
@@ -372,8 +284,9 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     }
     State.Busy = true;
     SetProStatus(0);
-    TByteFile source, target;
-    RunGuard guard(*this, {&wavcd, &mp3wav}, target, source);
+    TByteFile source;
+    RunGuard guard(*this, {&wavcd, &mp3wav}, source);
+    TTargetFile& target = guard.Target();
     if (!OpenSource(source, sourceName, msg::CannotOpen)) return;
     const std::int64_t size = source.Size();
     // The source is looked at before the target is made, so that a source
@@ -388,7 +301,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
         return;
     }
     DeriveFormats(analysis, source, mp3wav, Catalogue.MP3FormatTable);
-    if (!CreateTarget(guard.Place(), target, source, targetName)) return;
+    if (!CreateTarget(target, source, targetName)) return;
     std::vector<std::uint8_t> tags;
     if (CarryTags) tags = WaveTagTail(Mp3SourceTags(source));
     // The CD-quality target's format is wavcd's stored one; when the MP3 is
@@ -411,7 +324,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
         bytes / 1000 * perSecond,
         frames >= 0 ? frames * acm::SamplesPerFrame(analysis.SampleRate) * perSecond / std::max(1u, analysis.SampleRate)
                     : bytes * 8 / std::max(8, analysis.Bitrate) * perSecond / 1000);
-    const std::int64_t largest = guard.WaveTarget(target, format16, estimate, std::move(tags));
+    const std::int64_t largest = target.BeginWave(format16, estimate, std::move(tags));
 
     mp3wav.SetInputBufferSize(std::max<DWORD>(1, mp3wav.FormatIn.Wfx().nBlockAlign) * 1024);
     mp3wav.SetActive(true);
@@ -420,11 +333,20 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
         wavcd.SetInputBufferSize(mp3wav.OutputBufferSize());
         wavcd.SetActive(true);
     }
-    Chain chain(*this, source, target, &mp3wav, secondStage ? &wavcd : nullptr, size, size - analysis.AudioStart);
+    Chain chain(*this, source, target.File(), &mp3wav, secondStage ? &wavcd : nullptr, size,
+                size - analysis.AudioStart);
     chain.largest = largest;
     const bool whole = RunChunks(chain);
     Finish(mp3wav);
     if (secondStage) Finish(wavcd);
+    if (whole && !State.Cancel && chain.run.firstOutput == 0) {
+        // A chance frame header in bytes that are no MP3 (random data,
+        // another kind of file): the decoder found no audio behind it. An
+        // empty WAV would pass for a success.
+        host_.ShowError(msg::NoValidMp3);
+        guard.Discard();
+        return;
+    }
     if (whole) guard.Completed();
 }
 
@@ -432,17 +354,18 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     if (!FormatChosen(Catalogue.MP3FormatCount(), Mp3FormatIndex)) return;
     State.Busy = true;
     SetProStatus(0);
-    TByteFile source, target;
-    RunGuard guard(*this, {&wavmp3, &wavtowav}, target, source);
+    TByteFile source;
+    RunGuard guard(*this, {&wavmp3, &wavtowav}, source);
+    TTargetFile& target = guard.Target();
     TWaveChunks wave;
     std::int64_t length = 0;
-    if (!OpenWaveSource(source, sourceName, guard.Place(), target, targetName, wave, length)) return;
+    if (!OpenWaveSource(source, sourceName, target, targetName, wave, length)) return;
     // The source's tags: an ID3v2 tag in front of the stream, so that
     // players show them at once, and an ID3v1.1 tag at its end.
     TCarriedTags tags;
     if (CarryTags) tags = WaveSourceTags(source);
     const std::vector<std::uint8_t>& front = tags.Id3v2;
-    if (!front.empty()) target.Write(front.data(), front.size());
+    if (!front.empty()) target.File().Write(front.data(), front.size());
 
     TFormatCatalogue::CopySlot(Catalogue.MP3FormatTable, Mp3FormatIndex, wavmp3.FormatOut);
     const WAVEFORMATEX& mp3 = wavmp3.FormatOut.Wfx();
@@ -472,16 +395,16 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
         wavmp3.SetInputBufferSize(WavChunk(src, 8192));
     }
     wavmp3.SetActive(true);
-    Chain chain(*this, source, target, first, direct ? nullptr : &wavmp3, length, length, true);
+    Chain chain(*this, source, target.File(), first, direct ? nullptr : &wavmp3, length, length, true);
     if (!direct) chain.keep = AudioBytes(wave, wavtowav.FormatOut.Wfx());
     bool whole = RunChunks(chain);
     if (whole)
-        WriteInfoFrame(target, static_cast<std::int64_t>(front.size()));
+        target.WriteMp3InfoFrame(wavmp3.StreamHandle(), static_cast<std::int64_t>(front.size()));
     else
-        SealCutMp3(target, static_cast<std::int64_t>(front.size()));
+        target.SealCutMp3(wavmp3.StreamHandle(), static_cast<std::int64_t>(front.size()));
     if (whole && !tags.Summary.empty()) {
         const TTagRecord record = Id3v1Record(tags.Summary);
-        whole = target.Write(record.data(), record.size()) == record.size() && whole;
+        whole = target.File().Write(record.data(), record.size()) == record.size() && whole;
     }
     if (!direct) Finish(wavtowav);
     Finish(wavmp3);
@@ -492,11 +415,12 @@ void TConverterCore::WavToWav(const std::string& sourceName, const std::string& 
     if (!FormatChosen(Catalogue.WAVFormatCount(), WavFormatIndex)) return;
     State.Busy = true;
     SetProStatus(0);
-    TByteFile source, target;
-    RunGuard guard(*this, {&wavtowav}, target, source);
+    TByteFile source;
+    RunGuard guard(*this, {&wavtowav}, source);
+    TTargetFile& target = guard.Target();
     TWaveChunks wave;
     std::int64_t length = 0;
-    if (!OpenWaveSource(source, sourceName, guard.Place(), target, targetName, wave, length)) return;
+    if (!OpenWaveSource(source, sourceName, target, targetName, wave, length)) return;
 
     wavtowav.FormatIn.Bytes.fill(0);
     std::memcpy(wavtowav.FormatIn.Bytes.data(), wave.Format.data(), wave.Format.size());
@@ -513,10 +437,9 @@ void TConverterCore::WavToWav(const std::string& sourceName, const std::string& 
     // byte; a header claiming so is damaged, not a measure.
     const std::int64_t estimate =
         keep >= 0 ? keep : length * std::min<std::int64_t>(128, out.nAvgBytesPerSec / SourceBytesPerSecond(wave.Wfx()) + 1);
-    const std::int64_t largest = guard.WaveTarget(
-        target, format16, estimate,
-        CarryTags ? WaveTagTail(FindWaveTagChunks(source)) : std::vector<std::uint8_t>{});
-    Chain chain(*this, source, target, &wavtowav, nullptr, length, length, true);
+    const std::int64_t largest = target.BeginWave(
+        format16, estimate, CarryTags ? WaveTagTail(FindWaveTagChunks(source)) : std::vector<std::uint8_t>{});
+    Chain chain(*this, source, target.File(), &wavtowav, nullptr, length, length, true);
     chain.keep = keep;
     chain.largest = largest;
     const bool whole = RunChunks(chain);

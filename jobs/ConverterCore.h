@@ -61,6 +61,13 @@ public:
     // LIST/INFO and an "id3 " chunk in a WAV); off, targets are the bare
     // audio.
     bool CarryTags = true;
+    // A target that does not finish (cancel, failure) is removed instead
+    // of kept with what was converted: set for the files of a batch, where
+    // several may be cut at once and nothing would tell them from whole
+    // ones. A file it was replacing stays either way.
+    bool DiscardUnfinished = false;
+    // The last conversion ran to its end and its target is complete.
+    bool LastCompleted = false;
 
 private:
     struct Chain;
@@ -70,21 +77,15 @@ private:
     bool OpenSource(TByteFile& file, const std::string& name, const std::string& failure);
     // Creates the target (beside an existing one, which a complete result
     // replaces); false after a message.
-    bool CreateTarget(TTargetFile& place, TByteFile& target, TByteFile& source, const std::string& name);
+    bool CreateTarget(TTargetFile& target, TByteFile& source, const std::string& name);
 
     // The target format list has entries and index names one of them;
     // otherwise says why not.
     bool FormatChosen(int count, int index);
     // Opens a WAV source, finds its format and data, creates the target and
     // positions the source at its audio; false after a message.
-    bool OpenWaveSource(TByteFile& source, const std::string& sourceName, TTargetFile& place, TByteFile& target,
+    bool OpenWaveSource(TByteFile& source, const std::string& sourceName, TTargetFile& target,
                         const std::string& targetName, TWaveChunks& wave, std::int64_t& length);
-    // Writes the MP3 encoder's finished info frame over its placeholder,
-    // which begins at at (behind the ID3v2 tag, where there is one).
-    void WriteInfoFrame(TByteFile& target, std::int64_t at);
-    // After a failed write: the target cut after its last whole frame,
-    // with the info frame of what it holds.
-    void SealCutMp3(TByteFile& target, std::int64_t at);
     // Stops early, and says so, when a write to the target comes back short.
     // False then.
     bool RunChunks(Chain& chain);

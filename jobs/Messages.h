@@ -36,6 +36,14 @@ inline std::string NoOutputFolder(const std::string& folder) {
 inline std::string OutputFolderNotWritable(const std::string& folder) {
     return "In das Ausgabeverzeichnis „" + folder + "“ kann nicht geschrieben werden.";
 }
+// After a batch: how many of its files were converted, and which not
+// (names as the front end shows them, joined).
+inline std::string BatchSummary(int finished, int total, const std::string& unfinished) {
+    if (finished == total)
+        return total == 1 ? "Die Datei wurde konvertiert." : "Alle " + std::to_string(total) + " Dateien wurden konvertiert.";
+    return std::to_string(finished) + " von " + std::to_string(total) + " Dateien konvertiert. Nicht fertig: " +
+           unfinished;
+}
 inline std::string BatchStatus(int position, int count) {
     return "Verarbeite Datei " + std::to_string(position) + " von " + std::to_string(count);
 }

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <set>
 
+#include "codec/ByteFile.h"
+
 namespace sondrel {
 
 std::string FileNamePart(const std::string& path, const char* separators) {
@@ -60,10 +62,15 @@ std::vector<std::string> BatchTargets(const std::vector<std::string>& sources, c
     targets.reserve(sources.size());
     for (const std::string& source : sources) {
         const std::string first = BatchTarget(source, extension, nextToSource, outputFolder);
-        std::string name = first;
-        const std::string stem = first.substr(0, first.size() - extension.size());
-        for (int n = 2; !free(name); ++n) name = stem + " (" + std::to_string(n) + ")" + extension;
-        targets.push_back(name);
+        // The folder, and the name's stem, which gives way (from its end)
+        // where the name with its number or extension would be longer than
+        // a file name may be.
+        const std::string name = FileNamePart(first);
+        const std::string folder = first.substr(0, first.size() - name.size());
+        const std::string stem = name.substr(0, name.size() - extension.size());
+        std::string target = folder + FitFileName(stem, extension);
+        for (int n = 2; !free(target); ++n) target = folder + FitFileName(stem, " (" + std::to_string(n) + ")" + extension);
+        targets.push_back(target);
     }
     return targets;
 }

@@ -83,7 +83,8 @@ bool PadTo(Bytes& tag, std::size_t size) {
 // at last in the temporary folder.
 std::filesystem::path CopyPlace(const std::filesystem::path& file, int attempt) {
     namespace fs = std::filesystem;
-    const std::string name = "." + file.filename().string() + ".sondrel-" + std::to_string(::getpid());
+    // Hidden, and never longer than a file name may be.
+    const std::string name = FitFileName("." + file.filename().string(), ".sondrel-" + std::to_string(::getpid()));
     if (attempt == 0) return file.parent_path() / name;
     const char* cache = std::getenv("XDG_CACHE_HOME");
     const char* home = std::getenv("HOME");

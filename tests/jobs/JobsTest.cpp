@@ -59,12 +59,18 @@ TEST(Naming, ABatchNeverGivesOneNameTwiceNorASourcesName) {
     const std::string d = dir.Path().string() + "/";
     std::filesystem::create_directory(dir / "a");
     std::filesystem::create_directory_symlink(dir / "a", dir / "link");
+    // Names near the longest a file may have (255 bytes): the stem gives
+    // way for the number or the extension, never inside a character.
+    const std::string x246(246, 'x'), longStem = x246 + "\xC3\xBC" + "ab";  // 250 bytes, an "ü" at 246
     struct Row {
         std::vector<std::string> sources;
         const char* extension;
         const char* folder;  // empty: next to the source
         std::vector<std::string> targets;
     } rows[] = {
+        {{"a/" + longStem + ".mp3", "b/" + longStem + ".mp3"}, ".wav", "out",
+         {"out/" + longStem + ".wav", "out/" + x246 + " (2).wav"}},
+        {{"a/" + x246 + "1234567"}, ".wav", "", {"a/" + x246 + "12345.wav"}},
         {{"a/Lied.wav", "b/Lied.wav", "c/Lied.wav"}, ".mp3", "out", {"out/Lied.mp3", "out/Lied (2).mp3", "out/Lied (3).mp3"}},
         // An MP3 beside an MP3 in a WAVE wrapper: both targets would be the
         // second source.
@@ -85,6 +91,9 @@ TEST(Naming, ABatchNeverGivesOneNameTwiceNorASourcesName) {
         const std::string folder = *r.folder ? d + r.folder : "";
         EXPECT_EQ(BatchTargets(sources, r.extension, folder.empty(), folder), expected) << r.sources[0];
     }
+    // Those names are ones the file system takes.
+    std::filesystem::create_directory(dir / "out");
+    testing_support::WriteFile(dir / "out" / (x246 + " (2).wav"), {'x'});
 
     // Files the user had before the batch: kept, unless the batch may
     // replace them; a name the batch gives itself is still never given
