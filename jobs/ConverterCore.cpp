@@ -15,6 +15,8 @@
 #include "jobs/TargetFile.h"
 #include "platform/acm/Mp3InfoFrame.h"
 #include "platform/acm/MpegTables.h"
+#include "platform/acm/Driver.h"
+#include "platform/acm/PcmSamples.h"
 #include "platform/cpu/VectorState.h"
 #include "tags/FileTags.h"
 
@@ -231,6 +233,14 @@ bool TConverterCore::OpenWaveSource(TByteFile& source, const std::string& source
     }
     if (!wave.Found) {
         host_.ShowError(msg::NoValidWav);
+        return false;
+    }
+    // More than two channels mix into the target's by where they belong;
+    // where that is not known, nothing is made rather than silence.
+    const WAVEFORMATEX& f = wave.Wfx();
+    std::vector<float> mix;
+    if (f.nChannels > 2 && f.nChannels <= 8 && !acm::DownmixMatrix(f.nChannels, acm::ChannelMask(f), 2, mix)) {
+        host_.ShowError(msg::UnknownChannelLayout);
         return false;
     }
     // A data chunk claiming more than the file holds ends with the file.

@@ -16,6 +16,10 @@ inline const std::string CannotWrite = "Konnte Ausgabedatei nicht schreiben!";
 inline const std::string TooLarge =
     "Die Zieldatei wäre größer als 4 GiB geworden. Sie enthält nur den Anfang der Quelle.";
 inline const std::string NoValidWav = "Keine gültige WAV-Datei!!!!";
+// A WAV file of more than two channels whose mask places a channel on no
+// speaker we know: mixing it anywhere would be a guess.
+inline const std::string UnknownChannelLayout =
+    "Die Kanalbelegung der Datei ist unbekannt: ihre Kanäle lassen sich nicht auf Stereo oder Mono mischen.";
 inline const std::string NoValidMp3 = "Keine gültige MP3-Datei!!!!";
 inline const std::string SameFile = "Quell- und Zieldatei sind dieselbe Datei!";
 inline const std::string ChooseFormat = "Sie müssen zunächst ein Ausgabeformat wählen!";

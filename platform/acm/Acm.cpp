@@ -147,9 +147,13 @@ bool Plan(const WAVEFORMATEX& in, const WAVEFORMATEX& out, const Driver* only, s
         if (!enc || !enc->Converts(b, out)) return false;
     }
     if (std::memcmp(&a, &b, sizeof a - sizeof a.cbSize) != 0) {
-        const Driver* pcm = FindDriver(a, b);
+        // Decoded channels keep the places the source's mask gave them, so
+        // that they mix down where they belong.
+        Record mixed = Copy(a);
+        if (a.nChannels > 2 && ChannelMask(in) != 0) mixed = ExtensiblePcm(a, ChannelMask(in));
+        const Driver* pcm = FindDriver(Fmt(mixed), b);
         if (!pcm) return false;
-        steps.push_back({pcm, Copy(a), Copy(b)});
+        steps.push_back({pcm, mixed, Copy(b)});
     }
     if (enc) steps.push_back({enc, Copy(b), Copy(out)});
     return !steps.empty();

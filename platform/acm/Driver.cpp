@@ -43,10 +43,49 @@ void ByteSink::Settle() {
     spilled_ = !overflow_.empty();
 }
 
+namespace {
+
+// The tail of the sub-format GUID of every extensible record: the first
+// two bytes are the format tag it stands for.
+constexpr std::uint8_t kSubFormatTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                             0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+// Extra bytes of an extensible record: valid bits, channel mask, sub-format.
+constexpr WORD kExtensibleExtra = 22;
+
+bool IsExtensiblePcm(const WAVEFORMATEX& f) {
+    if (f.wFormatTag != WAVE_FORMAT_EXTENSIBLE || f.cbSize < kExtensibleExtra) return false;
+    const auto* extra = reinterpret_cast<const std::uint8_t*>(&f) + sizeof(WAVEFORMATEX);
+    return extra[6] == WAVE_FORMAT_PCM && extra[7] == 0 && std::memcmp(extra + 8, kSubFormatTail, 14) == 0;
+}
+
+}  // namespace
+
 bool IsPlainPcm(const WAVEFORMATEX& f) {
-    return f.wFormatTag == WAVE_FORMAT_PCM && f.nChannels >= 1 && f.nChannels <= 8 &&
+    return (f.wFormatTag == WAVE_FORMAT_PCM || IsExtensiblePcm(f)) && f.nChannels >= 1 && f.nChannels <= 8 &&
            (f.wBitsPerSample == 8 || f.wBitsPerSample == 16 || f.wBitsPerSample == 24) &&
            f.nSamplesPerSec >= 1000 && f.nSamplesPerSec <= 768000;
+}
+
+std::uint32_t ChannelMask(const WAVEFORMATEX& f) {
+    if (f.wFormatTag != WAVE_FORMAT_EXTENSIBLE || f.cbSize < kExtensibleExtra) return 0;
+    const auto* extra = reinterpret_cast<const std::uint8_t*>(&f) + sizeof(WAVEFORMATEX);
+    return static_cast<std::uint32_t>(extra[2]) | static_cast<std::uint32_t>(extra[3]) << 8 |
+           static_cast<std::uint32_t>(extra[4]) << 16 | static_cast<std::uint32_t>(extra[5]) << 24;
+}
+
+std::vector<std::uint8_t> ExtensiblePcm(const WAVEFORMATEX& pcm, std::uint32_t mask) {
+    WAVEFORMATEX head = pcm;
+    head.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
+    head.cbSize = kExtensibleExtra;
+    const auto* p = reinterpret_cast<const std::uint8_t*>(&head);
+    std::vector<std::uint8_t> record(p, p + sizeof head);
+    const std::uint8_t extra[8] = {static_cast<std::uint8_t>(pcm.wBitsPerSample), static_cast<std::uint8_t>(pcm.wBitsPerSample >> 8),
+                                   static_cast<std::uint8_t>(mask), static_cast<std::uint8_t>(mask >> 8),
+                                   static_cast<std::uint8_t>(mask >> 16), static_cast<std::uint8_t>(mask >> 24),
+                                   WAVE_FORMAT_PCM, 0};
+    record.insert(record.end(), extra, extra + 8);
+    record.insert(record.end(), kSubFormatTail, kSubFormatTail + 14);
+    return record;
 }
 
 WAVEFORMATEX PcmFormat(DWORD rate, WORD channels, WORD bits) {

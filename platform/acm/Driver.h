@@ -109,7 +109,13 @@ std::unique_ptr<Driver> MakePcmConverterDriver();
 std::unique_ptr<Driver> MakeWaveDecoderDriver();
 
 // Wave format helpers shared by the drivers.
-bool IsPlainPcm(const WAVEFORMATEX& f);  // tag 1, 8/16/24 bits
+// Integer PCM of 8, 16 or 24 bits: tag 1, or the extensible record of PCM
+// (which says where its channels belong).
+bool IsPlainPcm(const WAVEFORMATEX& f);
+// The channel mask of an extensible record; 0 for none.
+std::uint32_t ChannelMask(const WAVEFORMATEX& f);
+// pcm's record as the extensible record of PCM with this channel mask.
+std::vector<std::uint8_t> ExtensiblePcm(const WAVEFORMATEX& pcm, std::uint32_t mask);
 WAVEFORMATEX PcmFormat(DWORD rate, WORD channels, WORD bits);
 // The full record (header and extra bytes) of a format pointer, as far as
 // cbSize says, capped at the format area's size for non-PCM tags.

@@ -27,6 +27,10 @@ PcmConvertStream::PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& o
             inChannels_ == outChannels_) {
     if (same_) return;
     mixed_.resize(kPiece * outChannels_);
+    if (inChannels_ > 2 && outChannels_ < inChannels_ && !DownmixMatrix(inChannels_, ChannelMask(in), outChannels_, mix_)) {
+        ok_ = false;
+        return;
+    }
     if (in.nSamplesPerSec != out.nSamplesPerSec) {
         soxr_error_t err = nullptr;
         const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
@@ -105,7 +109,7 @@ MMRESULT PcmConvertStream::Convert(const std::uint8_t* src, std::size_t len, std
 void PcmConvertStream::ConvertFrames(const std::uint8_t* frames, std::size_t count, ByteSink& out) {
     while (count > 0) {
         const std::size_t n = std::min(count, kPiece);
-        PcmToFloat(frames, n, inBits_, inChannels_, mixed_.data(), outChannels_);
+        PcmToFloat(frames, n, inBits_, inChannels_, mixed_.data(), outChannels_, mix_.empty() ? nullptr : mix_.data());
         if (soxr_)
             Resample(mixed_.data(), n, out);
         else

@@ -1,6 +1,8 @@
 // PCM to PCM: sample rate through libsoxr (very high quality), sample size
 // and channel count by hand. Mixing down happens before resampling, so the
-// resampler never works on channels that are thrown away.
+// resampler never works on channels that are mixed away. More than two
+// channels mix down by the source's channel mask (an extensible PCM
+// record's), or by the standard layout for their count.
 #pragma once
 
 #include <array>
@@ -42,6 +44,7 @@ private:
     std::array<std::uint8_t, 64> carry_{};
     std::size_t carried_ = 0;
     std::vector<float> mixed_;
+    std::vector<float> mix_;  // more than two channels: the downmix
     std::vector<float> resampled_;
 };
 

@@ -1,9 +1,11 @@
 // The PCM converter driver. It offers the everyday PCM formats, entry 0
-// being CD quality, and converts any PCM of 8, 16 or 24 bits into any other.
+// being CD quality, and converts any PCM of 8, 16 or 24 bits into any other,
+// mixing down up to eight channels whose places it knows.
 #include <array>
 
 #include "platform/acm/Driver.h"
 #include "platform/acm/PcmConvertStream.h"
+#include "platform/acm/PcmSamples.h"
 
 namespace acm {
 namespace {
@@ -39,8 +41,10 @@ public:
     const std::vector<FormatEntry>& Formats() const override { return formats_; }
 
     bool Converts(const WAVEFORMATEX& in, const WAVEFORMATEX& out) const override {
-        return IsPlainPcm(in) && IsPlainPcm(out) &&
-               (out.nChannels <= 2 || out.nChannels == in.nChannels);
+        std::vector<float> mix;
+        return IsPlainPcm(in) && IsPlainPcm(out) && (out.nChannels <= 2 || out.nChannels == in.nChannels) &&
+               (in.nChannels <= 2 || out.nChannels >= in.nChannels ||
+                DownmixMatrix(in.nChannels, ChannelMask(in), out.nChannels, mix));
     }
     std::unique_ptr<CodecStream> Open(const WAVEFORMATEX& in, const WAVEFORMATEX& out) const override {
         auto s = std::make_unique<PcmConvertStream>(in, out);

@@ -1,5 +1,6 @@
 #include "platform/acm/PcmSamples.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace acm {
@@ -24,10 +25,68 @@ inline long Quantise(float v, float scale, long lo, long hi) {
     return q < lo ? lo : (q > hi ? hi : q);
 }
 
+// Speaker bits of the WAVE channel mask that we can place: front left and
+// right, centre, low frequency, back left and right, left and right of
+// centre, back centre, side left and right, and the six top speakers.
+constexpr int kKnownSpeakers = 18;
+
+// The mask of the standard layout for a channel count.
+std::uint32_t StandardMask(int channels) {
+    switch (channels) {
+    case 1: return 0x4;    // centre
+    case 2: return 0x3;    // left, right
+    case 3: return 0x7;    // and centre
+    case 4: return 0x107;  // left, right, centre, back centre
+    case 5: return 0x37;   // left, right, centre, back left and right
+    case 6: return 0x3F;   // 5.1: and the low-frequency channel
+    case 7: return 0x70F;  // 6.1: left, right, centre, LFE, back centre, sides
+    case 8: return 0x63F;  // 7.1: 5.1 and the sides
+    default: return 0;
+    }
+}
+
 }  // namespace
 
+bool DownmixMatrix(int inChannels, std::uint32_t mask, int outChannels, std::vector<float>& matrix) {
+    if (inChannels < 1 || outChannels < 1 || outChannels > 2) return false;
+    // "All speakers" and no mask at all say nothing about the places.
+    if (mask == 0 || mask == 0x80000000u) mask = StandardMask(inChannels);
+    constexpr float c = 0.70710678f;  // -3 dB
+    // Into left and right, by speaker bit.
+    constexpr float kLeft[kKnownSpeakers] = {1, 0, c, 0, c, 0, 1, 0, c * c, c, 0, c * c, c, c * c, 0, c, c * c, 0};
+    constexpr float kRight[kKnownSpeakers] = {0, 1, c, 0, 0, c, 0, 1, c * c, 0, c, c * c, 0, c * c, c, 0, c * c, c};
+    // Into one channel: the front ones at -3 dB, the centre whole, those
+    // behind at -6 dB.
+    constexpr float kMono[kKnownSpeakers] = {c, c, 1, 0, c * c, c * c, c, c, c * c, c * c, c * c, c, c * c, c, c * c, c * c, c, c * c};
+    std::vector<float> left, right, mono;
+    for (int bit = 0; bit < 32 && static_cast<int>(left.size()) < inChannels; ++bit) {
+        if (!(mask & (1u << bit))) continue;
+        if (bit >= kKnownSpeakers) return false;
+        left.push_back(kLeft[bit]);
+        right.push_back(kRight[bit]);
+        mono.push_back(kMono[bit]);
+    }
+    if (static_cast<int>(left.size()) < inChannels) return false;
+    matrix.clear();
+    if (outChannels == 2) {
+        matrix.insert(matrix.end(), left.begin(), left.end());
+        matrix.insert(matrix.end(), right.begin(), right.end());
+    } else {
+        matrix = mono;
+    }
+    float loudest = 0;
+    for (int row = 0; row < outChannels; ++row) {
+        float sum = 0;
+        for (int i = 0; i < inChannels; ++i) sum += matrix[static_cast<std::size_t>(row * inChannels + i)];
+        loudest = std::max(loudest, sum);
+    }
+    if (loudest > 1)
+        for (float& w : matrix) w /= loudest;
+    return true;
+}
+
 void PcmToFloat(const std::uint8_t* in, std::size_t frames, int inBits, int inChannels,
-                float* out, int outChannels) {
+                float* out, int outChannels, const float* mix) {
     const int width = inBits / 8;
     const std::size_t block = static_cast<std::size_t>(width) * inChannels;
     if (inChannels == outChannels) {
@@ -37,6 +96,19 @@ void PcmToFloat(const std::uint8_t* in, std::size_t frames, int inBits, int inCh
                 out[i] = static_cast<std::int16_t>(in[0] | (in[1] << 8)) * (1.0f / 32768.0f);
         } else {
             for (std::size_t i = 0; i < n; ++i, in += width) out[i] = ReadSample(in, inBits);
+        }
+        return;
+    }
+    if (mix && inChannels > 2) {
+        float s[8];
+        for (std::size_t f = 0; f < frames; ++f, in += block) {
+            for (int c = 0; c < inChannels && c < 8; ++c) s[c] = ReadSample(in + c * width, inBits);
+            for (int row = 0; row < outChannels; ++row) {
+                const float* w = mix + row * inChannels;
+                float v = 0;
+                for (int c = 0; c < inChannels && c < 8; ++c) v += w[c] * s[c];
+                *out++ = v;
+            }
         }
         return;
     }
