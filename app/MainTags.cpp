@@ -77,6 +77,7 @@ void TMainForm::ChangeID3Tag(const QString& fileName) {
     switch (SaveTagFields(fileName.toStdString(), f)) {
     case TTagResult::CannotOpen: return ShowError(kTagCannotOpen);
     case TTagResult::NotSaved: return ShowError(kTagNotSaved);
+    case TTagResult::Unreadable: return ShowError(kTagUnreadable);
     default: break;
     }
 }

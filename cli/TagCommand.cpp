@@ -139,6 +139,7 @@ int RunTagCommand(const std::vector<std::string>& args) {
     switch (SaveTagFields(file, f)) {
     case TTagResult::CannotOpen: return Message(kTagCannotOpen);
     case TTagResult::NotSaved: return Message(kTagNotSaved);
+    case TTagResult::Unreadable: return Message(kTagUnreadable);
     default: return warned ? 1 : 0;
     }
 }

@@ -313,7 +313,9 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     DeriveFormats(analysis, source, mp3wav, Catalogue.MP3FormatTable);
     if (!CreateTarget(target, source, targetName)) return;
     std::vector<std::uint8_t> tags;
-    if (CarryTags) tags = WaveTagTail(Mp3SourceTags(source));
+    if (CarryTags)
+        tags = WaveTagTail(Mp3SourceTags(
+            source, analysis.SampleRate ? double(acm::SamplesPerFrame(analysis.SampleRate)) / analysis.SampleRate : 0));
     // The CD-quality target's format is wavcd's stored one; when the MP3 is
     // already in it, decoding alone gives the same bytes.
     const TFormatArea& written = cdQuality ? wavcd.FormatOut : mp3wav.FormatOut;

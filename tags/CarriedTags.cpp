@@ -7,7 +7,12 @@
 #include <taglib/tbytevectorstream.h>
 #include <taglib/tstring.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
+
+#include "tags/Id3v2Edit.h"
+#include "tags/Id3v2Frames.h"
 
 #include "tags/Cp1252.h"
 
@@ -72,12 +77,18 @@ namespace {
 // An ID3v2 tag in memory, parsed; Tag() is null where it cannot be read.
 class ParsedId3v2 {
 public:
-    explicit ParsedId3v2(const std::vector<std::uint8_t>& tag)
-        : bytes_(reinterpret_cast<const char*>(tag.data()), static_cast<unsigned>(tag.size())), stream_(bytes_),
-          file_(&stream_, TagLib::ID3v2::FrameFactory::instance(), false) {}
+    // Read from its plain form: TagLib misreads some layouts (an
+    // extended header in 2.3) as a tag without frames.
+    explicit ParsedId3v2(const std::vector<std::uint8_t>& tag) : ParsedId3v2(Plain(tag), 0) {}
     TagLib::ID3v2::Tag* Tag() { return file_.isValid() && file_.hasID3v2Tag() ? file_.ID3v2Tag() : nullptr; }
 
 private:
+    static TagLib::ByteVector Plain(const std::vector<std::uint8_t>& tag) {
+        const std::vector<std::uint8_t> plain = PlainId3v2(tag);
+        return TagLib::ByteVector(reinterpret_cast<const char*>(plain.data()), static_cast<unsigned>(plain.size()));
+    }
+    ParsedId3v2(TagLib::ByteVector bytes, int)
+        : bytes_(std::move(bytes)), stream_(bytes_), file_(&stream_, TagLib::ID3v2::FrameFactory::instance(), false) {}
     TagLib::ByteVector bytes_;
     TagLib::ByteVectorStream stream_;
     TagLib::MPEG::File file_;
@@ -95,22 +106,6 @@ TId3Fields Id3v2Fields(const std::vector<std::uint8_t>& tag) {
     return parsed.Tag() ? FieldsOf(*parsed.Tag()) : TId3Fields{};
 }
 
-std::vector<std::uint8_t> UpdatedId3v2(const std::vector<std::uint8_t>& tag, const TId3Fields& was,
-                                       const TId3Fields& now) {
-    if (!Readable(tag)) return {};
-    ParsedId3v2 parsed(tag);
-    TagLib::ID3v2::Tag* t = parsed.Tag();
-    if (!t) return {};
-    if (now.Title != was.Title) t->setTitle(FromUtf8(now.Title));
-    if (now.Artist != was.Artist) t->setArtist(FromUtf8(now.Artist));
-    if (now.Album != was.Album) t->setAlbum(FromUtf8(now.Album));
-    if (now.Comment != was.Comment) t->setComment(FromUtf8(now.Comment));
-    if (now.Genre != was.Genre) t->setGenre(FromUtf8(now.Genre));
-    if (now.Year != was.Year) t->setYear(Number(now.Year));
-    if (now.Track != was.Track) t->setTrack(Number(now.Track));
-    return Bytes(t->render(t->header()->majorVersion() == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3));
-}
-
 namespace {
 
 // Fields of the summary and the ID3v2 frames that hold them; the comment
@@ -122,20 +117,168 @@ constexpr std::pair<const char*, const char*> kSummaryFrames[] = {
 
 }  // namespace
 
-std::vector<std::uint8_t> CarriedId3v2(const std::vector<std::uint8_t>& tag) {
+namespace {
+
+// Where the string that starts at at in a frame body of encoding ends
+// (after its terminator); 0 where it runs past the body.
+std::size_t StringEnd(const std::vector<std::uint8_t>& b, std::size_t at, std::uint8_t encoding) {
+    if (encoding == 1 || encoding == 2) {
+        for (; at + 1 < b.size(); at += 2)
+            if (b[at] == 0 && b[at + 1] == 0) return at + 2;
+        return 0;
+    }
+    for (; at < b.size(); ++at)
+        if (b[at] == 0) return at + 1;
+    return 0;
+}
+
+std::uint32_t Big32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+void PutBig32(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
+}
+
+// A SYLT or ETCO frame timed in MPEG frames of the old stream, timed in
+// milliseconds instead. False where that cannot be done (the frame length
+// is not known, the body is not what the frame should hold, or it is
+// compressed or encrypted); the frame is then left out.
+bool InMilliseconds(TId3v2Frame& f, double secondsPerFrame) {
+    const bool lyrics = f.id == "SYLT" || f.id == "SLT";
+    std::vector<std::uint8_t>& b = f.body;
+    const std::size_t formatAt = lyrics ? 4 : 0;
+    if (b.size() <= formatAt || b[formatAt] != 1) return true;  // in milliseconds, or unknown: as it is
+    if (secondsPerFrame <= 0 || (f.flags[1] & 0x0D) != 0) return false;
+    std::vector<std::size_t> stamps;
+    if (lyrics) {
+        if (b.size() < 6) return false;
+        std::size_t at = StringEnd(b, 6, b[0]);  // the content descriptor
+        while (at != 0 && at < b.size()) {
+            at = StringEnd(b, at, b[0]);  // a line's text
+            if (at == 0 || at + 4 > b.size()) return false;
+            stamps.push_back(at);
+            at += 4;
+        }
+        if (at == 0) return false;
+    } else {
+        if ((b.size() - 1) % 5 != 0) return false;
+        for (std::size_t at = 1; at < b.size(); at += 5) stamps.push_back(at + 1);
+    }
+    for (const std::size_t at : stamps)
+        PutBig32(&b[at], static_cast<std::uint32_t>(std::min(4294967295.0, Big32(&b[at]) * secondsPerFrame * 1000.0 + 0.5)));
+    b[formatAt] = 2;
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> CarriedId3v2(const std::vector<std::uint8_t>& tag, double secondsPerFrame) {
     // A tag that claims more bytes than there are is damaged: left out.
     if (!Readable(tag) || Id3v2Size(tag.data(), tag.size()) > tag.size()) return {};
-    ParsedId3v2 parsed(tag);
-    TagLib::ID3v2::Tag* t = parsed.Tag();
-    if (!t) return {};
-    bool removed = false;
-    for (const char* id : kStreamPositionFrames) {
-        removed = removed || !t->frameList(id).isEmpty();
-        t->removeFrames(id);
+    TId3v2Layout layout;
+    if (!ParseId3v2(tag, layout) || layout.frames.empty()) return {};
+    bool changed = layout.rearranged || !layout.whole;
+    std::vector<TId3v2Frame> kept;
+    for (TId3v2Frame& f : layout.frames) {
+        bool drop = std::any_of(std::begin(kStreamPositionFrames), std::end(kStreamPositionFrames),
+                                [&](const char* id) { return f.id == id; });
+        if (!drop && (f.id == "SYLT" || f.id == "SLT" || f.id == "ETCO" || f.id == "ETC")) {
+            const std::vector<std::uint8_t> before = f.body;
+            drop = !InMilliseconds(f, secondsPerFrame);
+            changed = changed || f.body != before;
+        }
+        changed = changed || drop;
+        if (!drop) kept.push_back(std::move(f));
     }
     // Untouched, the tag's own bytes travel: nothing re-encoded.
-    if (!removed) return std::vector<std::uint8_t>(tag.begin(), tag.begin() + static_cast<long>(Id3v2Size(tag.data(), tag.size())));
-    return Bytes(t->render(t->header()->majorVersion() == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3));
+    if (!changed) return std::vector<std::uint8_t>(tag.begin(), tag.begin() + static_cast<long>(Id3v2Size(tag.data(), tag.size())));
+    if (kept.empty()) return {};
+    layout.frames = std::move(kept);
+    return RenderId3v2Frames(layout);
+}
+
+namespace {
+
+// APEv2 keys (in any letter case) and the frames that say the same, in
+// 2.3/2.4 and in 2.2; the year by version. The others go into TXXX.
+struct ApeFrame {
+    const char* key;
+    const char* id;
+    const char* id22;
+};
+constexpr ApeFrame kApeFrames[] = {
+    {"title", "TIT2", "TT2"},       {"artist", "TPE1", "TP1"},   {"album", "TALB", "TAL"},
+    {"track", "TRCK", "TRK"},       {"genre", "TCON", "TCO"},    {"composer", "TCOM", "TCM"},
+    {"album artist", "TPE2", "TP2"}, {"albumartist", "TPE2", "TP2"}, {"disc", "TPOS", "TPA"},
+    {"copyright", "TCOP", "TCR"},   {"publisher", "TPUB", "TPB"}, {"language", "TLAN", "TLA"},
+    {"bpm", "TBPM", "TBP"},         {"isrc", "TSRC", "TRC"},      {"subtitle", "TIT3", "TT3"},
+    {"conductor", "TPE3", "TP3"},   {"encodedby", "TENC", "TEN"}, {"encoded by", "TENC", "TEN"}};
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The description of a TXXX frame's body.
+std::string UserTextDescription(const TId3v2Frame& f) {
+    if (f.body.empty()) return {};
+    const std::size_t end = StringEnd(f.body, 1, f.body[0]);
+    if (end == 0) return {};
+    TagLib::ByteVector data("TXXX");
+    const auto size = static_cast<unsigned>(f.body.size());
+    for (int shift = 21; shift >= 0; shift -= 7) data.append(static_cast<char>((size >> shift) & 0x7F));
+    data.append(TagLib::ByteVector(2, '\0'));
+    data.append(TagLib::ByteVector(reinterpret_cast<const char*>(f.body.data()), size));
+    return Utf8(TagLib::ID3v2::UserTextIdentificationFrame(data).description());
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> WithApeItems(const std::vector<std::uint8_t>& tag, const std::vector<TApeItem>& items) {
+    TId3v2Layout layout;
+    if (tag.empty()) {
+        layout.version = 3;
+        layout.whole = true;
+    } else if (!ParseId3v2(tag, layout)) {
+        return tag;
+    }
+    const bool v22 = layout.version == 2;
+    const auto has = [&](const std::string& id) {
+        return std::any_of(layout.frames.begin(), layout.frames.end(), [&](const TId3v2Frame& f) { return f.id == id; });
+    };
+    const std::size_t before = layout.frames.size();
+    for (const TApeItem& item : items) {
+        if (item.text.empty()) continue;
+        const std::string key = Lower(item.key);
+        TId3v2Frame f;
+        if (key == "comment") {
+            f.id = v22 ? "COM" : "COMM";
+            if (has(f.id)) continue;
+            f.body = CommentFrameBody(layout.version, nullptr, item.text);
+        } else if (key == "year") {
+            f.id = v22 ? "TYE" : layout.version == 4 ? "TDRC" : "TYER";
+            if (has("TYE") || has("TYER") || has("TDRC")) continue;
+            f.body = TextFrameBody(layout.version, item.text);
+        } else {
+            const auto known = std::find_if(std::begin(kApeFrames), std::end(kApeFrames),
+                                            [&](const ApeFrame& a) { return key == a.key; });
+            if (known != std::end(kApeFrames)) {
+                f.id = v22 ? known->id22 : known->id;
+                if (has(f.id)) continue;
+                f.body = TextFrameBody(layout.version, item.text);
+            } else {
+                f.id = v22 ? "TXX" : "TXXX";
+                const bool said = std::any_of(layout.frames.begin(), layout.frames.end(), [&](const TId3v2Frame& g) {
+                    return g.id == f.id && Lower(UserTextDescription(g)) == key;
+                });
+                if (said) continue;
+                f.body = UserTextFrameBody(layout.version, item.key, item.text);
+            }
+        }
+        layout.frames.push_back(std::move(f));
+    }
+    if (layout.frames.size() == before) return tag;
+    return RenderId3v2Frames(layout);
 }
 
 TSummary Id3v2Summary(const std::vector<std::uint8_t>& tag) {

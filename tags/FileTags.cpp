@@ -1,5 +1,11 @@
 #include "tags/FileTags.h"
 
+#include <taglib/apeitem.h>
+#include <taglib/apetag.h>
+#include <taglib/id3v2framefactory.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
+
 #include <cstring>
 
 #include "codec/LittleEndian.h"
@@ -96,17 +102,53 @@ std::vector<std::uint8_t> LeadingId3v2(TByteFile& source) {
 
 }  // namespace
 
-TCarriedTags Mp3SourceTags(TByteFile& source) {
+namespace {
+
+// The APEv2 tag at the end of an MP3 file (before its ID3v1 tag, or
+// alone), as replay-gain tools and some rippers write it: its text items,
+// read by TagLib from the tag's own bytes.
+std::vector<TApeItem> ApeItems(TByteFile& source) {
+    const std::int64_t size = source.Size();
+    for (const std::int64_t footer : {size - 32, size - 128 - 32}) {
+        std::uint8_t f[32];
+        source.Seek(footer);
+        if (footer < 0 || source.Read(f, 32) != 32 || std::memcmp(f, "APETAGEX", 8) != 0) continue;
+        const std::int64_t items = GetLe32(f + 12);
+        const bool header = (f[23] & 0x80) != 0;
+        const std::int64_t start = footer + 32 - items - (header ? 32 : 0);
+        const std::vector<std::uint8_t> bytes = ReadAt(source, start, static_cast<std::uint64_t>(footer + 32 - start));
+        if (bytes.empty()) return {};
+        TagLib::ByteVector data(reinterpret_cast<const char*>(bytes.data()), static_cast<unsigned>(bytes.size()));
+        TagLib::ByteVectorStream stream(data);
+        TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
+        TagLib::APE::Tag* tag = file.hasAPETag() ? file.APETag() : nullptr;
+        if (!tag) return {};
+        std::vector<TApeItem> out;
+        for (const auto& [key, item] : tag->itemListMap()) {
+            if (item.type() != TagLib::APE::Item::Text) continue;  // pictures, links: no frame of ours
+            out.push_back({key.to8Bit(true), item.values().toString("/").to8Bit(true)});
+        }
+        return out;
+    }
+    return {};
+}
+
+}  // namespace
+
+TCarriedTags Mp3SourceTags(TByteFile& source, double secondsPerFrame) {
     const std::int64_t keep = source.Position();
     if (IsRiffWave(source)) {
         TCarriedTags t = WaveSourceTags(source);
         source.Seek(keep);
         return t;
     }
+    // One model of what the file says: its ID3v2 tag, with what its APEv2
+    // tag adds; its ID3v1.1 tag where neither says anything.
     TCarriedTags t;
-    const std::vector<std::uint8_t> v2 = LeadingId3v2(source);
-    t.Id3v2 = CarriedId3v2(v2);
-    t.Summary = Id3v2Summary(v2);
+    t.Id3v2 = CarriedId3v2(LeadingId3v2(source), secondsPerFrame);
+    const std::vector<TApeItem> ape = ApeItems(source);
+    if (!ape.empty()) t.Id3v2 = WithApeItems(t.Id3v2, ape);
+    t.Summary = Id3v2Summary(t.Id3v2);
     if (t.Summary.empty()) {
         TTagRecord record{};
         const std::int64_t length = source.Size();

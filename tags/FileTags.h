@@ -32,11 +32,13 @@ struct TCarriedTags {
     TSummary Summary;
     bool Empty() const { return Id3v2.empty() && Summary.empty(); }
 };
-// An MP3 file's: its ID3v2 tag (behind leading zero bytes), the summary
-// from it, or where it has no fields from the ID3v1.1 tag; a file with
-// only an ID3v1.1 tag gets an ID3v2 tag made of it. A RIFF-wrapped stream's
-// come from its chunks.
-TCarriedTags Mp3SourceTags(TByteFile& source);
+// An MP3 file's: its ID3v2 tag (behind leading zero bytes, frames timed in
+// MPEG frames of secondsPerFrame each timed in milliseconds), with a frame
+// for every item of an APEv2 tag at its end that no frame says already;
+// the summary from that, or where it has no fields from the ID3v1.1 tag;
+// a file with only an ID3v1.1 tag gets an ID3v2 tag made of it. A
+// RIFF-wrapped stream's come from its chunks.
+TCarriedTags Mp3SourceTags(TByteFile& source, double secondsPerFrame = 0);
 // A WAVE file's: its ID3 chunk whole, summed up; where it has none, an
 // ID3v2 tag with a frame for every field of its LIST/INFO chunk.
 TCarriedTags WaveSourceTags(TByteFile& source);

@@ -21,8 +21,13 @@ inline const std::string kTrackWarning =
 inline const std::string kTagCannotOpen = "Konnte die Datei nicht öffnen!";
 inline const std::string kTagMissing = "Die Datei enthält keine ID3-Tag Informationen!";
 inline const std::string kTagNotSaved = "Konnte den Tag nicht speichern!";
+// The file's ID3v2 tag holds what we cannot read: changing it would lose
+// that, so the file is left as it was.
+inline const std::string kTagUnreadable =
+    "Das ID3v2-Tag der Datei enthält Teile, die nicht gelesen werden können. Damit nichts davon verloren geht, "
+    "wurde die Datei nicht verändert.";
 
-enum class TTagResult { Ok, CannotOpen, NoTag, NotSaved };
+enum class TTagResult { Ok, CannotOpen, NoTag, NotSaved, Unreadable };
 
 // A comment this long leaves no room for the track number.
 bool CommentHidesTrack(const std::string& comment);

@@ -9,6 +9,7 @@
 #include "codec/ByteFile.h"
 #include "tags/CarriedTags.h"
 #include "tags/Cp1252.h"
+#include "tags/Id3v2Edit.h"
 
 namespace sondrel {
 namespace {
@@ -20,6 +21,39 @@ bool SameFields(const TId3Fields& a, const TId3Fields& b) {
            a.Comment == b.Comment && a.Track == b.Track && a.Genre == b.Genre;
 }
 
+// What the page shows of a file's two tags: each field from the tag that
+// holds it whole. The ID3v2 text (as far as the page's field holds it)
+// where the ID3v1 field is empty or only its rendering (cut to the
+// field, characters outside Windows-1252 as "?"); the ID3v1 field where it
+// is all there is or says something else.
+TId3Fields Merged(const TTagRecord& v1, const TId3Fields& v2) {
+    const TId3Fields one = FieldsFromRecord(v1), two = PageView(v2);
+    // What a save of the ID3v2 texts writes into ID3v1, with the track and
+    // without (a track leaves the comment two bytes fewer).
+    TId3Fields bare = two;
+    bare.Track.clear();
+    const TId3Fields withTrack = FieldsFromRecord(RecordFromFields(two)), without = FieldsFromRecord(RecordFromFields(bare));
+    TId3Fields shown = one;
+    const auto pick = [](std::string& out, const std::string& v1Text, const std::string& v2Text,
+                         std::initializer_list<std::string> renderings, const std::string& none) {
+        if (v2Text.empty()) return;
+        if (v1Text.empty() || v1Text == none) {
+            out = v2Text;
+            return;
+        }
+        for (const std::string& r : renderings)
+            if (r == v1Text) out = v2Text;
+    };
+    pick(shown.Title, one.Title, two.Title, {withTrack.Title}, "");
+    pick(shown.Artist, one.Artist, two.Artist, {withTrack.Artist}, "");
+    pick(shown.Album, one.Album, two.Album, {withTrack.Album}, "");
+    pick(shown.Year, one.Year, two.Year, {withTrack.Year}, "");
+    pick(shown.Comment, one.Comment, two.Comment, {withTrack.Comment, without.Comment}, "");
+    pick(shown.Track, one.Track, two.Track, {withTrack.Track}, "");
+    pick(shown.Genre, one.Genre, two.Genre, {withTrack.Genre}, "255");
+    return shown;
+}
+
 // The tags of an open MP3 file, as a save sees them.
 struct TFileTags {
     std::int64_t size = 0;
@@ -28,7 +62,10 @@ struct TFileTags {
     Bytes v2;  // the whole ID3v2 tag at the start; empty for none
     std::int64_t audioEnd() const { return size - (hasV1 ? 128 : 0); }
     // What the page shows of them.
-    TId3Fields Shown() const { return hasV1 ? FieldsFromRecord(v1) : PageView(Id3v2Fields(v2)); }
+    TId3Fields Shown() const {
+        if (!hasV1) return PageView(Id3v2Fields(v2));
+        return v2.empty() ? FieldsFromRecord(v1) : Merged(v1, Id3v2Fields(v2));
+    }
 };
 
 TFileTags ReadTags(TByteFile& f) {
@@ -54,24 +91,11 @@ bool WriteAt(TByteFile& f, std::int64_t at, const std::uint8_t* bytes, std::size
     return f.Write(bytes, n) == n;
 }
 
-// Where the frames of a rendered ID3v2.3 or 2.4 tag end and its padding
-// begins.
-std::size_t FramesEnd(const Bytes& tag) {
-    std::size_t at = 10;
-    while (at + 10 <= tag.size() && tag[at] != 0) {
-        std::uint64_t size = 0;
-        for (std::size_t i = at + 4; i < at + 8; ++i) size = tag[3] == 4 ? (size << 7) | (tag[i] & 0x7F) : (size << 8) | tag[i];
-        at += 10 + size;
-    }
-    return std::min(at, tag.size());
-}
-
-// An ID3v2 tag made exactly size bytes long with padding (zero bytes after
-// its frames, counted in its header's size), where its frames fit. A tag
-// with a footer may not have padding.
+// The tag made exactly size bytes long with padding (zero bytes after its
+// frames, counted in its header's size), where its frames fit: the tag
+// then goes over the old one in place.
 bool PadTo(Bytes& tag, std::size_t size) {
-    if (tag.size() < 10 || (tag[3] == 4 && (tag[5] & 0x10)) || tag[3] < 3) return false;
-    if (tag.size() > size && FramesEnd(tag) > size) return false;
+    if (tag.size() > size || tag.size() < 10) return false;
     tag.resize(size, 0);
     std::uint32_t body = static_cast<std::uint32_t>(size - 10);
     for (int i = 9; i >= 6; --i, body >>= 7) tag[static_cast<std::size_t>(i)] = body & 0x7F;
@@ -172,7 +196,12 @@ TTagResult SaveTagFields(const std::filesystem::path& file, const TId3Fields& fi
     const TTagRecord record = RecordFromFields(fields);
     const TId3Fields was = t.Shown();
     Bytes front;
-    if (!t.v2.empty() && !SameFields(was, fields)) front = UpdatedId3v2(t.v2, was, fields);
+    if (!t.v2.empty() && !SameFields(was, fields)) {
+        front = UpdatedId3v2(t.v2, was, fields);
+        // A tag we cannot account for whole would lose what we cannot
+        // read: the file stays as it was, its ID3v1 tag too.
+        if (front.empty()) return TTagResult::Unreadable;
+    }
     if (!front.empty() && !PadTo(front, t.v2.size())) return Rewrite(f, file, t, front, record);
 
     // In place: the ID3v2 tag over its old room, the record over the old

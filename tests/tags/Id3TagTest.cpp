@@ -379,7 +379,8 @@ TEST(Id3Tag, ASaveSetsTheChangedFieldInBothTagsAndKeepsTheFile) {
     edited.Artist = "Ein viel längerer Künstlername";
     const int status = InChild([&] {
         signal(SIGXFSZ, SIG_IGN);
-        struct rlimit lim {5500, 5500};
+        const auto limit = static_cast<rlim_t>(before.size() + 8);
+        struct rlimit lim {limit, limit};
         if (setrlimit(RLIMIT_FSIZE, &lim) != 0) return 90;
         return SaveTagFields(path, edited) == TTagResult::NotSaved ? 0 : 91;
     });
