@@ -1,5 +1,7 @@
 // The batch lists: adding without duplicates, deleting the selection or
 // everything, and the target name derived after the source dialog.
+#include <algorithm>
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -62,8 +64,19 @@ void TMainForm::AddBtnClick() { AddFilesFromDialog(ui->FileList, true); }
 void TMainForm::AddBtn2Click() { AddFilesFromDialog(ui->FileList2, false); }
 
 void TMainForm::DeleteSelected(QListWidget* list) {
+    int first = -1;
     for (int i = list->count() - 1; i >= 0; --i)
-        if (list->item(i)->isSelected()) delete list->takeItem(i);
+        if (list->item(i)->isSelected()) {
+            delete list->takeItem(i);
+            first = i;
+        }
+    if (first < 0) return;
+    // The focus stays in the list, on the entry that took the first removed
+    // one's place: "Löschen" goes grey now, and the focus falling on to
+    // "Alle löschen" would make a second key press empty the list.
+    // (Current, not selected: what goes is what the user selects.)
+    if (list->count() > 0) list->setCurrentRow(std::min(first, list->count() - 1), QItemSelectionModel::NoUpdate);
+    list->setFocus(Qt::OtherFocusReason);
 }
 
 void TMainForm::DelbtnClick() { DeleteSelected(ui->FileList); }
@@ -100,7 +113,9 @@ void TMainForm::OpenFiles(const QStringList& files) {
     if (accepted.isEmpty()) return;
     const bool firstIsMp3 = mp3.contains(accepted.first());
     ui->PageControl1->setCurrentWidget(firstIsMp3 ? ui->TabSheet1 : ui->TabSheet2);
-    if (accepted.size() == 1 && !QFileInfo(files.first()).isDir()) {
+    // A folder always means the batch list, even where it holds one file.
+    const bool folder = std::any_of(files.begin(), files.end(), [](const QString& f) { return QFileInfo(f).isDir(); });
+    if (accepted.size() == 1 && !folder) {
         // One file: the page's source field, its target named as after the
         // file dialog.
         if (firstIsMp3) {

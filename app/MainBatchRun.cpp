@@ -118,7 +118,10 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
             showing = true;
             const bool ofFile = file != TBatchEvents::kNoFile;
             if (ofFile) jobNotice_.Failed(static_cast<int>(file));
-            ShowError(ofFile ? batch.Files[file] + ":\n" + text : text);
+            // The batch's own message (its output folder) comes before the
+            // progress window has a place: over the main window, as every
+            // message of the window.
+            ShowError(ofFile ? batch.Files[file] + ":\n" + text : text, !ofFile);
             showing = false;
             return;
         }

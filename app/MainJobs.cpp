@@ -18,7 +18,14 @@ void TMainForm::GoClick(int mode) {
     GoButtons[static_cast<std::size_t>(mode - 1)]->Release();
     if (core_.Running()) return;
     if (!MayReplaceTarget(mode)) return;
-    replaceInBatch_ = (mode == 2 || mode == 4) && MayReplaceBatchTargets(mode);
+    replaceInBatch_ = false;
+    if (mode == 2 || mode == 4) {
+        const TBatchAnswer answer = AskAboutBatchTargets(mode);
+        if (answer == TBatchAnswer::Cancel) return;
+        replaceInBatch_ = answer == TBatchAnswer::Replace;
+    }
+    // The line of the job before is history now.
+    ShowStatusText("");
     core_.State.Cancel = false;
     statusForm_->ProgressBar1->setValue(0);
     statusForm_->ProgressBar2->setValue(0);
@@ -33,7 +40,23 @@ void TMainForm::GoClick(int mode) {
     jobNotice_.Begin(mode, batch ? static_cast<int>(JobBatch(mode).Files.size()) : 1);
     statusForm_->JobCancelled = false;
     statusForm_->ExecJob();
+    // What came of it, on the status line (a batch has said it there) and
+    // to a screen reader.
+    if (!batch && !source.empty() && !target.empty()) {
+        const QString summary = jobNotice_.Summary(statusForm_->JobCancelled, core_.State.ItemIndex);
+        const bool done = summary == QStringLiteral("Konvertierung abgeschlossen");
+        ShowStatusText((summary + (done ? QStringLiteral(": ") + QFileInfo(QString::fromStdString(target)).fileName()
+                                        : QString()))
+                           .toStdString());
+    }
+    AnnounceStatus();
     jobNotice_.End(this, statusForm_->JobCancelled, core_.State.ItemIndex, QString::fromStdString(batch ? "" : target));
+}
+
+void TMainForm::AnnounceStatus() {
+    if (!QAccessible::isActive() || StatusText->text().isEmpty()) return;
+    QAccessibleEvent shown(StatusText, QAccessible::ObjectShow);
+    QAccessible::updateAccessibility(&shown);
 }
 
 bool TMainForm::MayReplaceTarget(int mode) {
@@ -61,27 +84,35 @@ bool TMainForm::MayReplaceTarget(int mode) {
     return box.exec() == QMessageBox::Yes;
 }
 
-bool TMainForm::MayReplaceBatchTargets(int mode) {
+TMainForm::TBatchAnswer TMainForm::AskAboutBatchTargets(int mode) {
     // A folder of MP3s converted back to WAV is where the original WAVs
     // sit: a batch keeps what was there unless the user says otherwise,
-    // asked once for the whole list.
+    // asked once for the whole list; or the user stops it here.
     TBatchSettings batch = JobBatch(mode);
-    if (batch.Files.empty()) return false;
+    if (batch.Files.empty()) return TBatchAnswer::Keep;
     const int existing = ExistingFiles(
         BatchTargets(batch.Files, mode == 2 ? ".wav" : ".mp3", batch.NextToSource, batch.OutputFolder, true));
-    if (existing == 0) return false;
+    if (existing == 0) return TBatchAnswer::Keep;
     const QString text =
         existing == 1
             ? QStringLiteral("Eine der Zieldateien existiert bereits. Soll sie überschrieben werden?")
             : QStringLiteral("%1 der Zieldateien existieren bereits. Sollen sie überschrieben werden?").arg(existing);
-    QMessageBox box(QMessageBox::Question, windowTitle(), text, QMessageBox::Yes | QMessageBox::No, this);
-    box.setInformativeText(QStringLiteral("Bei „Nein“ erhalten die neuen Dateien freie Namen wie „Name (2)%1“.")
+    QMessageBox box(QMessageBox::Question, windowTitle(), text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    this);
+    box.setInformativeText(QStringLiteral("Bei „Nein“ erhalten die neuen Dateien freie Namen wie „Name (2)%1“. "
+                                          "„Abbrechen“ startet nichts.")
                                .arg(mode == 2 ? QStringLiteral(".wav") : QStringLiteral(".mp3")));
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
+    box.button(QMessageBox::Cancel)->setText(QStringLiteral("Abbrechen"));
     box.setDefaultButton(QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes;
+    // Escape and closing the box start nothing.
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes: return TBatchAnswer::Replace;
+    case QMessageBox::No: return TBatchAnswer::Keep;
+    default: return TBatchAnswer::Cancel;
+    }
 }
 
 void TMainForm::ShowProgress(int filePercent, int overallPercent) {
@@ -132,9 +163,12 @@ void TMainForm::ProcessMessages() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-void TMainForm::ShowError(const std::string& text) {
+void TMainForm::ShowError(const std::string& text) { ShowError(text, false); }
+
+void TMainForm::ShowError(const std::string& text, bool overMainWindow) {
     jobNotice_.Failed(core_.State.ItemIndex);
-    QWidget* parent = statusForm_ && statusForm_->isVisible() ? static_cast<QWidget*>(statusForm_) : this;
+    QWidget* parent =
+        !overMainWindow && statusForm_ && statusForm_->isVisible() ? static_cast<QWidget*>(statusForm_) : this;
     QMessageBox box(QMessageBox::Critical, QString::fromStdString(msg::ErrorCaption), QString::fromStdString(text),
                     QMessageBox::Ok, parent);
     box.exec();

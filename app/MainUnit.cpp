@@ -190,6 +190,10 @@ void TMainForm::MakeImageButtons() {
 }
 
 void TMainForm::NameControls() {
+    // The lists are read as "Genre: Jazz", not as "Jazz" (set before their
+    // names, which make their accessible interfaces).
+    for (QComboBox* box : {ui->mp3format, ui->mp3format2, ui->WAVFormats, ui->edGenre})
+        box->setProperty(kNamedComboBox, true);
     // What a screen reader says for each control: the caption its picture
     // shows, or the label beside it (which also becomes its buddy, so that
     // the label's mnemonic reaches it).
@@ -228,6 +232,9 @@ void TMainForm::BuildStatusBar() {
     QStatusBar* bar = ui->StatusBar1;
     bar->setFixedHeight(19);
     StatusText = new QLabel(bar);
+    // Its line at the end of a job is read out wherever the focus is. (Set
+    // first: the accessible interface is made at the label's first event.)
+    StatusText->setProperty(kNotifyingLabel, true);
     StatusText->setObjectName("StatusPanel0");
     StatusText->setFixedWidth(250);
     StatusText->setFrameStyle(QFrame::Panel | QFrame::Sunken);

@@ -72,8 +72,13 @@ public:
     // A single-file job whose target exists asks first; false for "Nein".
     bool MayReplaceTarget(int mode);
     // A batch some of whose targets exist asks once whether they may be
-    // replaced; false for "Nein" (they get numbered names instead).
-    bool MayReplaceBatchTargets(int mode);
+    // replaced: Ja, Nein (they get numbered names instead), or Abbrechen
+    // (Escape, closing the box), which starts nothing.
+    enum class TBatchAnswer { Replace, Keep, Cancel };
+    TBatchAnswer AskAboutBatchTargets(int mode);
+    // The status line's text is read out by a screen reader, wherever the
+    // focus is: what the job in hand came to.
+    void AnnounceStatus();
     // The source and target fields of a single-file job mode; null for a batch.
     std::pair<TFileEdit*, TFileEdit*> JobFields(int mode) const;
     // The job mode of the Go button on the page in view; 0 on the tag page.
@@ -134,6 +139,9 @@ public:
 
     // TJobHost
     void ShowError(const std::string& text) override;
+    // Over the progress window while it is up, else (or where asked) over
+    // the main window.
+    void ShowError(const std::string& text, bool overMainWindow);
     void ShowProgress(int filePercent, int overallPercent) override;
     void ProcessMessages() override;
     void ShowStatusText(const std::string& text) override;

@@ -70,8 +70,10 @@ TTagResult IsMp3Audio(const std::string& file) {
 
 }  // namespace
 
-int RunTagCommand(const std::vector<std::string>& args) {
-    // args[0] is "tag".
+int RunTagCommand(std::vector<std::string> args) {
+    // args[0] is "tag". A "--" before the file says that a file name
+    // beginning with "-" is one, as the conversions take it.
+    if (args.size() > 3 && args[2] == "--") args.erase(args.begin() + 2);
     if (args.size() < 3 || (args[1] != "show" && args[1] != "set")) {
         std::cerr << "'tag' braucht 'show' oder 'set' und eine Datei.\n\n" << Usage();
         return 2;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the package that scripts/package.sh made: it holds the programs,
-# the icon, the desktop entry, both man pages, the copyright file and the
-# changelog; its desktop entry is valid; its Depends name the decoder
+# the icon, the desktop entry, the AppStream entry, both man pages, the
+# copyright file and the changelog; its desktop and AppStream entries are
+# valid; its Depends name the decoder
 # libraries; both programs tell their version; lintian finds no error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,7 +10,8 @@ deb=$(ls build/package/sondrel_*.deb)
 list=$(dpkg-deb -c "$deb")
 for f in ./usr/bin/sondrel ./usr/bin/sondrel-cli ./usr/share/applications/sondrel.desktop \
          ./usr/share/icons/hicolor/scalable/apps/sondrel.svg ./usr/share/man/man1/sondrel-cli.1.gz \
-         ./usr/share/man/man1/sondrel.1.gz ./usr/share/doc/sondrel/copyright ./usr/share/doc/sondrel/changelog.gz; do
+         ./usr/share/man/man1/sondrel.1.gz ./usr/share/doc/sondrel/copyright ./usr/share/doc/sondrel/changelog.gz \
+         ./usr/share/metainfo/example.velkor.Sondrel.metainfo.xml; do
   grep -q " $f\$" <<< "$list" || { echo "missing from the package: $f"; exit 1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -20,6 +22,8 @@ unpacked=$(mktemp -d)
 trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked"
 desktop-file-validate "$unpacked/usr/share/applications/sondrel.desktop"
+# The AppStream entry software centres show; infos and pedantic notes pass.
+appstreamcli validate --no-net "$unpacked/usr/share/metainfo/example.velkor.Sondrel.metainfo.xml"
 version=$("$unpacked/usr/bin/sondrel-cli" --version)
 [ "$version" = "sondrel-cli $(dpkg-deb -f "$deb" Version)" ] || { echo "unexpected version: $version"; exit 1; }
 [ "$("$unpacked/usr/bin/sondrel" --version)" = "sondrel $(dpkg-deb -f "$deb" Version)" ] || { echo "sondrel --version"; exit 1; }

@@ -1,5 +1,8 @@
 #include "ui/Accessible.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
 #include <QTimer>
 
 #include "ui/ImageButton.h"
@@ -12,6 +15,9 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
     auto* w = static_cast<QWidget*>(object);
     if (className == QLatin1String("sondrel::TImagePicture")) return new TAccessiblePicture(w);
     if (className == QLatin1String("sondrel::TProgressPanel")) return new TAccessibleProgress(w);
+    if (className == QLatin1String("QLabel") && w->property(kNotifyingLabel).toBool()) return new TAccessibleStatus(w);
+    if (className == QLatin1String("QComboBox") && w->property(kNamedComboBox).toBool())
+        return new TAccessibleNamedCombo(w);
     return nullptr;
 }
 
@@ -22,6 +28,40 @@ void InstallAccessibleInterfaces() {
     if (installed) return;
     installed = true;
     QAccessible::installFactory(Factory);
+}
+
+QString TAccessibleNamedCombo::text(QAccessible::Text t) const {
+    const auto* box = static_cast<const QComboBox*>(widget());
+    if (t == QAccessible::Value) return box->currentText();
+    if (t == QAccessible::Name && !box->accessibleName().isEmpty()) return box->accessibleName();
+    return QAccessibleWidget::text(t == QAccessible::Name ? QAccessible::Value : t);
+}
+
+int TAccessibleNamedCombo::childCount() const { return 1; }
+
+QAccessibleInterface* TAccessibleNamedCombo::child(int index) const {
+    return index == 0 ? QAccessible::queryAccessibleInterface(static_cast<const QComboBox*>(widget())->view()) : nullptr;
+}
+
+int TAccessibleNamedCombo::indexOfChild(const QAccessibleInterface* child) const {
+    return child && child->object() == static_cast<const QComboBox*>(widget())->view() ? 0 : -1;
+}
+
+QStringList TAccessibleNamedCombo::actionNames() const {
+    return {QAccessibleActionInterface::showMenuAction(), QAccessibleActionInterface::pressAction()};
+}
+
+void TAccessibleNamedCombo::doAction(const QString& action) {
+    if (action != QAccessibleActionInterface::showMenuAction() && action != QAccessibleActionInterface::pressAction())
+        return;
+    // After the call returns, as a click's effect would come.
+    auto* box = static_cast<QComboBox*>(widget());
+    QTimer::singleShot(0, box, [box] { box->showPopup(); });
+}
+
+QString TAccessibleStatus::text(QAccessible::Text t) const {
+    if (t == QAccessible::Name) return static_cast<const QLabel*>(widget())->text();
+    return QAccessibleWidget::text(t);
 }
 
 TAccessiblePicture::TAccessiblePicture(QWidget* w) : QAccessibleWidget(w, QAccessible::Button) {}

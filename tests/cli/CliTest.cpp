@@ -633,3 +633,77 @@ TEST(Cli, AParallelBatchStopsWhenWritesFail) {
 }
 
 }  // namespace
+
+namespace {
+
+// The command line's own rules, row by row: options before or after the
+// files, "--" before a name that begins with "-", a folder holding one file,
+// messages naming the file they are about, files and folders of another
+// user. Each row: the command, its exit status, a line it must print.
+TEST(Cli, TheCommandLineRules) {
+    TempDir dir;
+    const std::string d = dir.Path().string();
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    WriteFile(dir / "s.wav", MakeWav(MakeMusic(22050, 1, 0.5), 22050, 1));
+    ASSERT_EQ(Cli("wav-to-mp3 " + d + "/s.wav " + d + "/s.mp3").status, 0);
+    std::filesystem::copy_file(dir / "s.mp3", dir / "-x.mp3");
+    std::filesystem::create_directories(dir / "one");
+    std::filesystem::copy_file(dir / "s.wav", dir / "one" / "only.wav");
+    std::filesystem::create_directories(dir / "theirs");
+    WriteFile(dir / "theirs" / "private.wav", MakeWav(MakeMusic(22050, 1, 0.2), 22050, 1));
+    const bool root = geteuid() == 0 && HaveTool("setpriv");
+    if (root) {
+        // Another user's folder, closed to everyone else, and a file in it.
+        ASSERT_EQ(chown((d + "/theirs").c_str(), 1234, 1235), 0);
+        ASSERT_EQ(chmod((d + "/theirs").c_str(), 0700), 0);
+    }
+    const std::string asOther = "setpriv --reuid=4321 --regid=4321 --clear-groups ";
+    struct Row {
+        std::string command;  // after the tool's name, run in the folder
+        int status;
+        std::string said;     // a line of its output ("" for none at all)
+        bool asOtherUser = false;
+    } rows[] = {
+        {"wav-to-mp3 --format 64 s.wav a.mp3", 0, ""},
+        {"wav-to-mp3 s.wav b.mp3 --format 64", 0, ""},
+        {"wav-to-mp3 s.wav --no-tags --format '64 kBit/s, 44.100 Hz, Stereo' c.mp3", 0, ""},
+        {"tag set -- -x.mp3 --title Minus", 0, ""},
+        {"tag show -- -x.mp3", 0, "title=Minus"},
+        {"tag show -- ./-x.mp3", 0, "title="},
+        {"tag show ./-x.mp3 s.mp3", 2, "'tag show' nimmt genau eine Datei."},
+        {"mp3-to-wav -- -x.mp3 x.wav", 0, ""},
+        {"batch-wav-to-mp3 --jobs 1 one", 0, "Die Datei wurde konvertiert."},
+        {"batch-wav-to-mp3 one --jobs 2 --out-dir one", 0, "Die Datei wurde konvertiert."},
+        {"wav-to-wav missing.wav m.wav", 1, "Konnte Datei (missing.wav) nicht öffnen!"},
+        {"batch-wav-to-mp3 s.wav missing.wav --out-dir out", 1, "Das Ausgabeverzeichnis „out“ existiert nicht."},
+        {"batch-wav-to-mp3 --jobs 2 s.wav missing.wav", 1, "missing.wav: Konnte Datei (missing.wav) nicht öffnen!"},
+        {"batch-mp3-to-wav s.wav", 1, "s.wav: Keine gültige MP3-Datei!!!!"},
+    };
+    std::vector<Row> all(std::begin(rows), std::end(rows));
+    if (root) {
+        all.push_back({"wav-to-mp3 theirs/private.wav p.mp3", 1, "Konnte Datei (theirs/private.wav) nicht öffnen!", true});
+        all.push_back({"batch-wav-to-mp3 s.wav --out-dir theirs", 1,
+                       "In das Ausgabeverzeichnis „theirs“ kann nicht geschrieben werden.", true});
+        all.push_back({"tag show theirs/x.mp3", 1, "Konnte die Datei nicht öffnen!", true});
+    }
+    for (const Row& r : all) {
+        SCOPED_TRACE(r.command);
+        // Another user runs it in a folder of their own.
+        if (r.asOtherUser) ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);
+        const Outcome o = Command("cd " + d + " && " + (r.asOtherUser ? asOther : "") + SONDREL_CLI + " " + r.command);
+        if (r.asOtherUser) ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+        EXPECT_EQ(o.status, r.status) << o.out;
+        const std::vector<std::string> lines = Lines(o.out);
+        if (r.said.empty()) {
+            EXPECT_TRUE(lines.empty()) << o.out;
+        } else {
+            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(r.said, 0) == 0; }))
+                << o.out;
+        }
+    }
+    // The same bytes, whatever the order of options and files.
+    EXPECT_EQ(ReadFile(dir / "a.mp3"), ReadFile(dir / "b.mp3"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "one" / "only.mp3"));
+}
+
+}  // namespace
