@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -155,5 +156,10 @@ int main(int argc, char* argv[]) {
         host.ShowError(sondrel::msg::ConversionFailed + " (" + e.what() + ")");
     }
     if (interrupted) return 130;
+    // For the benchmark: how the block encoder fared.
+    if (std::getenv("SONDREL_BLOCK_STATS")) {
+        const acm::Mp3BlockStats s = acm::Mp3BlockStatistics();
+        std::fprintf(stderr, "blocks %ld again %ld without-reservoir %ld\n", s.blocks, s.again, s.withoutReservoir);
+    }
     return host.shown ? 1 : 0;
 }

@@ -8,6 +8,7 @@
 namespace acm {
 
 void ByteSink::Write(const void* data, std::size_t n) {
+    if (n == 0) return;
     std::uint8_t* p = Grab(n);
     std::memcpy(p, data, n);
     Commit(n);

@@ -12,6 +12,7 @@ namespace acm {
 namespace {
 
 std::atomic<int> g_workers{0};
+std::atomic<long> g_blocks{0}, g_again{0}, g_withoutReservoir{0};
 
 }  // namespace
 
@@ -47,6 +48,8 @@ std::size_t LameEncode(lame_global_struct* lame, int channels, const std::uint8_
 }
 
 void SetMp3EncoderWorkers(int workers) { g_workers = std::max(0, workers); }
+
+Mp3BlockStats Mp3BlockStatistics() { return {g_blocks, g_again, g_withoutReservoir}; }
 
 int Mp3EncoderWorkers() {
     const int set = g_workers;
@@ -154,6 +157,7 @@ long Mp3BlockEncoder::FindSeam(const Block& block, const Result& r) {
 }
 
 void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
+    ++g_blocks;
     if (delay_ == 0) delay_ = r.delay;
     long seam = block.first;
     if (block.first > 0) {
@@ -166,12 +170,14 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
             // what it banked by the seam.
             r = Encode(settings_, block, block.held, true, stop_);
             seam = FindSeam(block, r);
+            ++g_again;
         }
         if (seam < 0) {
             // Still none: this block without a reservoir, so that every
             // frame holds its own main data (and keeps the bitrate).
             r = Encode(settings_, block, block.fed, false, stop_);
             seam = block.first;
+            ++g_withoutReservoir;
         }
     }
     const long stop = block.last ? r.fed + static_cast<long>(r.frames.size()) : block.end;

@@ -50,6 +50,14 @@ std::size_t LameEncode(lame_global_struct* lame, int channels, const std::uint8_
 void SetMp3EncoderWorkers(int workers);
 int Mp3EncoderWorkers();
 
+// What the block encoders of this process have done so far, for the
+// benchmark: blocks joined, blocks encoded a second time from a long
+// pre-roll, and a third time without a reservoir.
+struct Mp3BlockStats {
+    long blocks = 0, again = 0, withoutReservoir = 0;
+};
+Mp3BlockStats Mp3BlockStatistics();
+
 class Mp3BlockEncoder {
 public:
     // Frames of one block, and the frames before and after it that its

@@ -204,7 +204,7 @@ std::size_t Mp3EncodeStream::InputFor(std::size_t dstBytes) const {
 void Mp3EncodeStream::SendPlaceholder(ByteSink& out) {
     if (!ownInfo_ || placeholderSent_) return;
     const std::vector<std::uint8_t> frame = ownInfo_->Placeholder();
-    out.Write(frame.data(), frame.size());
+    if (!frame.empty()) out.Write(frame.data(), frame.size());
     bytesOut_ += frame.size();
     placeholderSent_ = true;
 }
@@ -282,7 +282,7 @@ void Mp3EncodeStream::Feed(const std::uint8_t* frames, std::size_t count, ByteSi
         // Frames from several encoders: the info frame is built here.
         blockInfo_ = BuiltInfoFrame();
         const std::vector<std::uint8_t> placeholder = blockInfo_->Placeholder();
-        out.Write(placeholder.data(), placeholder.size());
+        if (!placeholder.empty()) out.Write(placeholder.data(), placeholder.size());
         bytesOut_ += placeholder.size();
         frames = held_.data();
         count = held_.size() / block;
