@@ -1,3 +1,5 @@
+#include <malloc.h>
+
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
@@ -59,6 +61,10 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QS
 
 int main(int argc, char* argv[]) {
     int status = 0;
+    // The encoder's blocks are buffers of tens of megabytes, made and
+    // freed a minute of audio at a time: from their own mappings, so that
+    // freeing one gives its memory back instead of keeping it in the heap.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     if (Informational(argc, argv, status)) return status;
     qtHandler = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);

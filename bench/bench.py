@@ -129,23 +129,66 @@ def window_batches(cli, runs):
                       f"   same bytes: {'yes' if same else 'NO'}")
 
 
+def make_signal(kind, path, minutes):
+    """The signals one long file is encoded on: the easy one (chords over a
+    quiet noise floor, where every seam fits), a dense one (pink noise near
+    full scale, alike in both channels: a mono recording in a stereo file,
+    which keeps the bit reservoir empty), music with a chirp, and the same
+    music through a hard limiter (a loud modern master)."""
+    seconds = str(minutes * 60)
+    sox = ["sox", "-R", "-n", "-r", "44100", "-c", "2", "-b", "16"]
+    if kind == "chords":
+        make_music(path, minutes)
+    elif kind == "dense":
+        subprocess.run(sox + [path, "synth", seconds, "pinknoise", "vol", "0.9"], check=True, stderr=subprocess.DEVNULL)
+    else:
+        music = path if kind == "music" else path + ".music.wav"
+        subprocess.run(sox + [music, "synth", seconds, "sine", "220", "sine", "277", "sine", "330", "sine", "100:8000",
+                              "pinknoise", "remix", "1,2,4v0.5,5v0.05", "2,3,4v0.5,5v0.05", "tremolo", "3", "40",
+                              "vol", "0.5"], check=True, stderr=subprocess.DEVNULL)
+        if kind == "limited":
+            subprocess.run(["sox", music, path, "gain", "-l", "14"], check=True, stderr=subprocess.DEVNULL)
+            os.remove(music)
+
+
+def snr_db(source, mp3, d):
+    """Signal-to-noise ratio of an MP3 (as mpg123 decodes it) against its
+    source, by sox: the difference's RMS against the source's."""
+    decoded = os.path.join(d, "snr.wav")
+    subprocess.run(["mpg123", "-q", "-w", decoded, mp3], check=True)
+
+    def rms(args):
+        out = subprocess.run(["sox"] + args + ["-n", "stat"], stderr=subprocess.PIPE, text=True).stderr
+        return float(next(l for l in out.splitlines() if l.startswith("RMS     amplitude")).split()[-1])
+    import math
+    return 20 * math.log10(rms([source]) / max(1e-9, rms(["-m", "-v", "1", source, "-v", "-1", decoded])))
+
+
 def long_file_on_all_cores(cli, runs, minutes):
-    """One long WAV to MP3: sondrel-cli on one worker and on every core,
-    each against lame on the same file; the bytes must not differ."""
+    """One long WAV to MP3, on each signal: sondrel-cli on every core and on
+    one worker, each against lame on the same file; how many blocks had to
+    be encoded again; SNR against lame's; the bytes must not differ."""
     cores = os.cpu_count() or 1
-    with tempfile.TemporaryDirectory() as d:
-        wav = os.path.join(d, "long.wav")
-        make_music(wav, minutes)
-        lame, lm = best_of(["lame", "--quiet", "-b", "128", wav, os.path.join(d, "lame.mp3")], runs)
-        print(f"{minutes} min WAV to MP3, one file:")
-        made = []
-        for jobs in (1, cores):
-            target = os.path.join(d, f"j{jobs}.mp3")
-            t, m = best_of([cli, "wav-to-mp3", "--jobs", str(jobs), wav, target], runs)
-            made.append(open(target, "rb").read())
-            print(f"  --jobs {jobs:<3d} time {t:6.2f} s vs lame {lame:6.2f} s  ratio {t / lame:4.2f}   "
-                  f"peak {m / 1024:6.1f} MB vs {lm / 1024:6.1f} MB")
-        print("  same bytes on one worker and on all: " + ("yes" if made[0] == made[-1] else "NO"))
+    for kind in ("chords", "dense", "music", "limited"):
+        with tempfile.TemporaryDirectory() as d:
+            wav = os.path.join(d, "long.wav")
+            make_signal(kind, wav, minutes)
+            lame_mp3 = os.path.join(d, "lame.mp3")
+            lame, lm = best_of(["lame", "--quiet", "-b", "128", wav, lame_mp3], runs)
+            print(f"{minutes} min WAV to MP3, one file, {kind}:")
+            made = []
+            for jobs in (cores, 1):
+                target = os.path.join(d, f"j{jobs}.mp3")
+                t, m = best_of([cli, "wav-to-mp3", "--jobs", str(jobs), wav, target], runs)
+                made.append(open(target, "rb").read())
+                print(f"  --jobs {jobs:<3d} time {t:6.2f} s vs lame {lame:6.2f} s  ratio {t / lame:4.2f}   "
+                      f"peak {m / 1024:6.1f} MB vs {lm / 1024:6.1f} MB")
+            stats = subprocess.run([cli, "wav-to-mp3", wav, os.path.join(d, "s.mp3")], stderr=subprocess.PIPE,
+                                   text=True, env=dict(os.environ, SONDREL_BLOCK_STATS="1")).stderr.split()
+            ours, theirs = snr_db(wav, os.path.join(d, "j1.mp3"), d), snr_db(wav, lame_mp3, d)
+            print(f"  blocks {stats[1]}, encoded again {stats[3]}, without reservoir {stats[5]};"
+                  f"  SNR {ours:6.2f} dB vs lame {theirs:6.2f} dB ({ours - theirs:+.2f})")
+            print("  same bytes on one worker and on all: " + ("yes" if made[0] == made[-1] else "NO"))
 
 
 def batch_on_all_cores(cli, runs):

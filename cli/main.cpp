@@ -4,6 +4,8 @@
 // user cancelled with Ctrl-C (130).
 #include <unistd.h>
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <atomic>
 #include <csignal>
@@ -81,6 +83,10 @@ private:
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    // The encoder's blocks are buffers of tens of megabytes, made and
+    // freed a minute of audio at a time: from their own mappings, so that
+    // freeing one gives its memory back instead of keeping it in the heap.
+    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     std::vector<std::string> args(argv + 1, argv + argc);
     const bool help = std::find(args.begin(), args.end(), "--help") != args.end();
     if (args.size() == 1 && args[0] == "--version") {

@@ -407,6 +407,14 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
         wavmp3.SetInputBufferSize(WavChunk(src, 8192));
     }
     wavmp3.SetActive(true);
+    // How long the signal will be, so that a long one is cut into even
+    // blocks for the cores.
+    const double sourceFrames =
+        wave.FactSamples > 0 && src.wFormatTag != WAVE_FORMAT_PCM
+            ? static_cast<double>(wave.FactSamples)
+            : static_cast<double>(length) * src.nSamplesPerSec / static_cast<double>(SourceBytesPerSecond(src));
+    acmStreamMessage(wavmp3.StreamHandle(), ACMDM_MP3_LENGTH,
+                     static_cast<LPARAM>(sourceFrames * mp3.nSamplesPerSec / std::max<DWORD>(1, src.nSamplesPerSec)), 0);
     Chain chain(*this, source, target.File(), first, direct ? nullptr : &wavmp3, length, length, true);
     if (!direct) chain.keep = AudioBytes(wave, wavtowav.FormatOut.Wfx());
     bool whole = RunChunks(chain);

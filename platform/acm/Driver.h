@@ -79,6 +79,14 @@ public:
 // the file holds and their check sum, as the caller read them back. The
 // frame for that stream (no padding at its end) goes into cut.pbFrame and
 // cut.cbFrame says its length; MMSYSERR_INVALPARAM where it has no room.
+//
+// acmStreamMessage(has, ACMDM_MP3_LENGTH, frames, 0), sent to the same
+// stream before its first convert call: the signal to come is about
+// frames sample frames long (at the encoder's rate). A long signal is cut
+// into blocks by that length (so that they come out even); the stream's
+// bytes depend on it, so send the same figure for the same source. A
+// wrong figure costs speed, never audio. MMSYSERR_NOERROR; ignored once
+// the stream has samples.
 // (The message numbers are declared with the acm* calls in msacm.h.)
 
 struct FormatEntry {

@@ -12,6 +12,7 @@ namespace acm {
 namespace {
 
 std::atomic<int> g_workers{0};
+std::atomic<int> g_preroll{0};
 std::atomic<long> g_blocks{0}, g_again{0}, g_withoutReservoir{0};
 
 }  // namespace
@@ -49,6 +50,8 @@ std::size_t LameEncode(lame_global_struct* lame, int channels, const std::uint8_
 
 void SetMp3EncoderWorkers(int workers) { g_workers = std::max(0, workers); }
 
+void SetMp3BlockPreroll(int frames) { g_preroll = std::max(0, frames); }
+
 Mp3BlockStats Mp3BlockStatistics() { return {g_blocks, g_again, g_withoutReservoir}; }
 
 int Mp3EncoderWorkers() {
@@ -57,16 +60,37 @@ int Mp3EncoderWorkers() {
     return std::clamp(set > 0 ? set : cores, 1, 16);
 }
 
-Mp3BlockEncoder::Mp3BlockEncoder(const Mp3Settings& settings, int workers)
+long Mp3BlockEncoder::BlockFrames(std::uint64_t totalFrames, bool mpeg1) {
+    const long target = (mpeg1 ? 1 : 2) * kBlockFrames;
+    if (totalFrames == 0) return target;
+    // Blocks of about the target length, an even number of them (two at
+    // the least), all of one length.
+    std::uint64_t blocks = std::max<std::uint64_t>(2, (totalFrames + static_cast<std::uint64_t>(target) / 2) / target);
+    blocks += blocks & 1;
+    const auto frames = static_cast<long>((totalFrames + blocks - 1) / blocks);
+    return std::clamp<long>(frames, kSeamFrames + kLookahead + 1, LongestBlockFrames(mpeg1));
+}
+
+Mp3BlockEncoder::Mp3BlockEncoder(const Mp3Settings& settings, int workers, std::uint64_t totalFrames)
     : settings_(settings), workers_(std::max(1, workers)), spf_(SamplesPerFrame(settings.rate)),
-      // Four frames of MPEG-1, eight of the half-length MPEG-2 frames:
+      // Frames of MPEG-1, twice as many of the half-length MPEG-2 frames:
       // the same stretch of signal before every block.
-      preroll_(IsMpeg1Rate(settings.rate) ? kPrerollFrames : 2 * kPrerollFrames),
-      longPreroll_(IsMpeg1Rate(settings.rate) ? kLongPrerollFrames : 2 * kLongPrerollFrames), joiner_(IsMpeg1Rate(settings.rate)) {}
+      preroll_((IsMpeg1Rate(settings.rate) ? 1 : 2) * (g_preroll > 0 ? g_preroll.load() : kPrerollFrames)),
+      longPreroll_(IsMpeg1Rate(settings.rate) ? kLongPrerollFrames : 2 * kLongPrerollFrames),
+      blockFrames_(BlockFrames(totalFrames, IsMpeg1Rate(settings.rate))), joiner_(IsMpeg1Rate(settings.rate)),
+      pool_(std::make_unique<WorkerPool>(workers_)) {
+    // What pending_ holds at most: a block with its pre-roll and its
+    // frames past the end, and a chunk more. Room for it once, instead of
+    // a vector that doubles (and copies) as it grows.
+    const std::size_t perFrame = static_cast<std::size_t>(spf_) * 2 * static_cast<std::size_t>(settings_.channels);
+    pending_.reserve(perFrame * static_cast<std::size_t>(longPreroll_ + blockFrames_ + kSeamFrames + kLookahead) +
+                     8192 * 4 * static_cast<std::size_t>(settings_.channels));
+}
 
 Mp3BlockEncoder::~Mp3BlockEncoder() {
     // Workers still encoding stop at their next step; their futures wait.
     stop_ = true;
+    pool_.reset();
     jobs_.clear();
 }
 
@@ -99,7 +123,7 @@ Mp3BlockEncoder::Result Mp3BlockEncoder::Encode(const Mp3Settings& s, const Bloc
 void Mp3BlockEncoder::Dispatch(bool last) {
     Block b;
     b.first = nextBlock_;
-    b.end = last ? -1 : nextBlock_ + kBlockFrames;
+    b.end = last ? -1 : nextBlock_ + blockFrames_;
     b.last = last;
     b.fed = std::max(0L, b.first - preroll_);
     b.held = std::max(0L, b.first - longPreroll_);
@@ -107,21 +131,26 @@ void Mp3BlockEncoder::Dispatch(bool last) {
     const auto from = static_cast<std::size_t>(b.held - pendingFrom_) * perFrame;
     const std::size_t to =
         last ? pending_.size() : static_cast<std::size_t>(b.end + kSeamFrames + kLookahead - pendingFrom_) * perFrame;
-    b.samples = std::make_shared<const std::vector<std::uint8_t>>(pending_.begin() + static_cast<long>(from),
-                                                                  pending_.begin() + static_cast<long>(to));
+    // The block takes pending_'s bytes instead of a copy of them; pending_
+    // starts again with the part the next block needs too (its pre-roll,
+    // or the long one where it has to be encoded again).
+    std::vector<std::uint8_t> taken = std::move(pending_);
+    pending_ = std::vector<std::uint8_t>();
     if (!last) {
-        // The next block's encoder starts a pre-roll before its first
-        // frame, or the long one where it has to be encoded again.
         nextBlock_ = b.end;
         const long keepFrom = std::max(0L, nextBlock_ - longPreroll_);
-        const auto drop = static_cast<std::size_t>(keepFrom - pendingFrom_) * perFrame;
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(drop));
+        const auto keep = static_cast<std::size_t>(keepFrom - pendingFrom_) * perFrame;
+        pending_.reserve(taken.capacity());
+        pending_.assign(taken.begin() + static_cast<long>(keep), taken.end());
         pendingFrom_ = keepFrom;
     }
+    taken.resize(to);
+    taken.erase(taken.begin(), taken.begin() + static_cast<long>(from));
+    b.samples = std::make_shared<const std::vector<std::uint8_t>>(std::move(taken));
     Job job;
     job.block = b;
     const Mp3Settings s = settings_;
-    job.result = std::async(std::launch::async, [s, b, this] { return Encode(s, b, b.fed, true, stop_); });
+    job.result = pool_->Submit([s, b, this] { return Encode(s, b, b.fed, true, stop_); });
     jobs_.push_back(std::move(job));
 }
 
@@ -163,19 +192,20 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
     if (block.first > 0) {
         seam = FindSeam(block, r);
         if (seam < 0) {
-            // A new encoder banks a reservoir in its first frames and spends
-            // it over the next few hundred where the signal wants more than
-            // the bitrate gives, while the joined stream has none left: the
-            // block again from far earlier, so that its encoder has spent
-            // what it banked by the seam.
-            r = Encode(settings_, block, block.held, true, stop_);
+            // The pre-roll was too short for this signal to spend what the
+            // new encoder banked: the block again from far earlier, on the
+            // worker this block's first encode has just freed (before any
+            // block waiting), beside the others.
+            const Mp3Settings s = settings_;
+            r = pool_->Submit([s, &block, this] { return Encode(s, block, block.held, true, stop_); }, true).get();
             seam = FindSeam(block, r);
             ++g_again;
         }
         if (seam < 0) {
             // Still none: this block without a reservoir, so that every
             // frame holds its own main data (and keeps the bitrate).
-            r = Encode(settings_, block, block.fed, false, stop_);
+            const Mp3Settings s = settings_;
+            r = pool_->Submit([s, &block, this] { return Encode(s, block, block.fed, false, stop_); }, true).get();
             seam = block.first;
             ++g_withoutReservoir;
         }
@@ -196,8 +226,10 @@ void Mp3BlockEncoder::Add(const std::uint8_t* pcm, std::size_t frames, ByteSink&
     const std::size_t block = 2 * static_cast<std::size_t>(settings_.channels);
     pending_.insert(pending_.end(), pcm, pcm + frames * block);
     const auto have = [&] { return pendingFrom_ + static_cast<long>(pending_.size() / (block * spf_)); };
-    while (have() >= nextBlock_ + kThresholdFrames) {
-        // Bounded memory: no more blocks in work than workers.
+    while (have() >= nextBlock_ + blockFrames_ + kSeamFrames + kLookahead) {
+        // Bounded memory: no more blocks in work than workers (one waiting
+        // to be joined frees its worker for the next, or for its own
+        // second encode).
         while (static_cast<int>(jobs_.size()) >= workers_) {
             Job job = std::move(jobs_.front());
             jobs_.pop_front();
@@ -217,6 +249,12 @@ void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
     const std::uint64_t samples =
         static_cast<std::uint64_t>(pendingFrom_) * static_cast<std::uint64_t>(spf_) +
         pending_.size() / (2 * static_cast<std::size_t>(settings_.channels));
+    // No more blocks in memory at the end than before it.
+    while (static_cast<int>(jobs_.size()) >= workers_) {
+        Job job = std::move(jobs_.front());
+        jobs_.pop_front();
+        Join(job.block, job.result.get(), out);
+    }
     Dispatch(true);
     while (!jobs_.empty()) {
         Job job = std::move(jobs_.front());

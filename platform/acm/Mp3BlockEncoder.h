@@ -5,15 +5,24 @@
 // Each block after the first starts its encoder a stretch early (thrown
 // away), so that its psychoacoustic model, MDCT overlap and delay are
 // those of one long encode at the seam, and so that the bit reservoir a
-// new encoder banks in its first frames has mostly been spent again; each
-// block before the last goes on some frames past its end, and the seam is
-// put at the first of those frames where the window shapes of both
-// encoders agree and the next block's frames fit the reservoir the joined
-// stream has left. Where none does, that block is encoded again without a
-// reservoir. Every frame keeps the stream's bitrate.
+// new encoder banks in its first frames has been spent again: a new
+// encoder fills its reservoir within a few frames and, where the signal
+// wants more than the bitrate gives, spends the surplus over the next
+// hundred or so, in larger frames than one long encode has there; those
+// would not fit the reservoir the joined stream has. Each block before the
+// last goes on some frames past its end, and the seam is put at the first
+// of those frames where the window shapes of both encoders agree and the
+// next block's frames fit the reservoir the joined stream has left. Where
+// none does, that block is encoded again from further back, and only if
+// that fails too without a reservoir; that work runs beside the workers',
+// which are kept fed with a block more than there are of them. Every frame
+// keeps the stream's bitrate.
 //
-// The blocks are the same whatever the number of workers, so the bytes
-// are too.
+// Blocks are long enough to make the pre-roll a small share of the work:
+// about half a minute, of one length for a signal whose length is known
+// (in an even number, so that two cores finish together). They depend on
+// the signal's length, never on the number of workers, so the bytes do
+// not either.
 #pragma once
 
 #include <atomic>
@@ -26,6 +35,7 @@
 #include "platform/acm/Driver.h"
 #include "platform/acm/Mp3Frames.h"
 #include "platform/acm/Mp3InfoFrame.h"
+#include "platform/acm/WorkerPool.h"
 
 struct lame_global_struct;
 
@@ -50,8 +60,13 @@ std::size_t LameEncode(lame_global_struct* lame, int channels, const std::uint8_
 void SetMp3EncoderWorkers(int workers);
 int Mp3EncoderWorkers();
 
+// The pre-roll before each block, in MPEG-1 frames; 0 (the default) for
+// kPrerollFrames. A shorter one makes more seams fail to fit: for tests of
+// that path.
+void SetMp3BlockPreroll(int frames);
+
 // What the block encoders of this process have done so far, for the
-// benchmark: blocks joined, blocks encoded a second time from a long
+// benchmark and the tests: blocks joined, blocks encoded a second time from a long
 // pre-roll, and a third time without a reservoir.
 struct Mp3BlockStats {
     long blocks = 0, again = 0, withoutReservoir = 0;
@@ -60,19 +75,30 @@ Mp3BlockStats Mp3BlockStatistics();
 
 class Mp3BlockEncoder {
 public:
-    // Frames of one block, and the frames before and after it that its
-    // encoder also sees.
-    static constexpr int kBlockFrames = 768;
+    // Frames (of MPEG-1; twice as many of the half-length MPEG-2 frames,
+    // for the same stretch of signal) of a block where the signal's length
+    // is not known, and the frames before and after it that its encoder
+    // also sees.
+    static constexpr int kBlockFrames = 2304;
     static constexpr int kSeamFrames = 24;  // candidate seams past the end
-    // Frames (of MPEG-1; twice as many of MPEG-2) fed before a block, and
-    // before a block encoded again where its seam did not fit.
-    static constexpr int kPrerollFrames = 32;
-    static constexpr int kLongPrerollFrames = 384;
+    // Fed before a block, and before a block encoded again where its seam
+    // did not fit.
+    static constexpr int kPrerollFrames = 288;
+    static constexpr int kLongPrerollFrames = 768;
     static constexpr int kLookahead = 2;   // frames fed past the last candidate
-    // A signal longer than this many frames is encoded in blocks.
-    static constexpr int kThresholdFrames = kBlockFrames + kSeamFrames + kLookahead;
 
-    Mp3BlockEncoder(const Mp3Settings& settings, int workers);
+    // A signal longer than this many frames is encoded in blocks: below,
+    // the pre-roll would cost more than a second core gives.
+    static long ThresholdFrames(bool mpeg1) { return mpeg1 ? 1152 : 2304; }
+    // The frames of each block (the last one takes the rest) of a signal of
+    // totalFrames frames; 0 (unknown) gives kBlockFrames. None has more
+    // than LongestBlockFrames (two blocks up to two and a half times
+    // kBlockFrames, four up to four and a half, ...).
+    static long BlockFrames(std::uint64_t totalFrames, bool mpeg1);
+    static long LongestBlockFrames(bool mpeg1) { return (mpeg1 ? 1 : 2) * (kBlockFrames + kBlockFrames / 4); }
+
+    // totalFrames: the signal's length in frames where it is known, else 0.
+    Mp3BlockEncoder(const Mp3Settings& settings, int workers, std::uint64_t totalFrames = 0);
     ~Mp3BlockEncoder();
     Mp3BlockEncoder(const Mp3BlockEncoder&) = delete;
     Mp3BlockEncoder& operator=(const Mp3BlockEncoder&) = delete;
@@ -117,6 +143,7 @@ private:
     int spf_;       // samples per frame
     int preroll_;   // frames the encoder sees before a block
     int longPreroll_;
+    long blockFrames_;
     std::vector<std::uint8_t> pending_;  // 16-bit PCM from frame pendingFrom_ on
     long pendingFrom_ = 0;
     long nextBlock_ = 0;
@@ -133,6 +160,8 @@ private:
     std::uint64_t bytesOut_ = 0;
     std::uint16_t musicCrc_ = 0;
     std::atomic<bool> stop_{false};
+    // Last: its threads end before anything they use does.
+    std::unique_ptr<WorkerPool> pool_;
 };
 
 }  // namespace acm

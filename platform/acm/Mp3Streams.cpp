@@ -146,6 +146,7 @@ bool Mp3EncodeStream::Start() {
     lame_ = NewLameEncoder(Mp3Settings{rate_, channels_, kbps_}, true);
     if (!lame_) return false;
     carried_ = 0;
+    expectedFrames_ = 0;  // told again for the next signal
     bytesOut_ = 0;
     musicCrc_ = 0;
     placeholderSent_ = false;
@@ -188,8 +189,10 @@ std::size_t Mp3EncodeStream::OutputBound(std::size_t srcBytes) const {
     const std::size_t samples = srcBytes / (2 * channels_) + 1;
     // What the stream may hold back and give out in one call: the start
     // of the signal, then the blocks in work and the one being joined.
-    const std::size_t heldFrames = Mp3BlockEncoder::kThresholdFrames +
-        static_cast<std::size_t>(workers_ + 1) * (Mp3BlockEncoder::kBlockFrames + Mp3BlockEncoder::kSeamFrames);
+    const bool mpeg1 = IsMpeg1Rate(rate_);
+    const std::size_t heldFrames = static_cast<std::size_t>(Mp3BlockEncoder::ThresholdFrames(mpeg1)) +
+        static_cast<std::size_t>(workers_ + 2) *
+            static_cast<std::size_t>(Mp3BlockEncoder::LongestBlockFrames(mpeg1) + Mp3BlockEncoder::kSeamFrames);
     const std::size_t held = heldFrames * static_cast<std::size_t>(FrameBytes(kbps_, rate_) + 1);
     // The encoder's own worst case, the flush, and our info frame's
     // placeholder.
@@ -236,6 +239,10 @@ MMRESULT Mp3EncodeStream::CutInfoFrame(MP3INFOFRAMECUT& cut) {
 }
 
 MMRESULT Mp3EncodeStream::Message(UINT msg, LPARAM lParam1, LPARAM lParam2) {
+    if (msg == ACMDM_MP3_LENGTH) {
+        if (held_.empty() && !blocks_) expectedFrames_ = static_cast<std::uint64_t>(lParam1);
+        return MMSYSERR_NOERROR;
+    }
     if (msg == ACMDM_MP3_INFOFRAME_CUT) {
         auto* cut = reinterpret_cast<MP3INFOFRAMECUT*>(lParam1);
         return cut ? CutInfoFrame(*cut) : MMSYSERR_INVALPARAM;
@@ -275,10 +282,11 @@ void Mp3EncodeStream::Feed(const std::uint8_t* frames, std::size_t count, ByteSi
     const std::size_t block = 2 * static_cast<std::size_t>(channels_);
     if (!blocks_) {
         held_.insert(held_.end(), frames, frames + count * block);
-        const std::size_t threshold = static_cast<std::size_t>(Mp3BlockEncoder::kThresholdFrames) *
+        const std::size_t threshold = static_cast<std::size_t>(Mp3BlockEncoder::ThresholdFrames(IsMpeg1Rate(rate_))) *
                                       static_cast<std::size_t>(SamplesPerFrame(rate_));
         if (held_.size() / block < threshold) return;
-        blocks_ = std::make_unique<Mp3BlockEncoder>(Mp3Settings{rate_, channels_, kbps_}, workers_);
+        blocks_ = std::make_unique<Mp3BlockEncoder>(Mp3Settings{rate_, channels_, kbps_}, workers_,
+                                                    expectedFrames_ / static_cast<std::uint64_t>(SamplesPerFrame(rate_)));
         // Frames from several encoders: the info frame is built here.
         blockInfo_ = BuiltInfoFrame();
         const std::vector<std::uint8_t> placeholder = blockInfo_->Placeholder();

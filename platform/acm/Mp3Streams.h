@@ -88,6 +88,7 @@ private:
     std::size_t carried_ = 0;
     std::vector<std::uint8_t> held_;  // the start of the signal, until it is long
     std::unique_ptr<Mp3BlockEncoder> blocks_;
+    std::uint64_t expectedFrames_ = 0;  // the signal's length, where told (ACMDM_MP3_LENGTH)
     std::unique_ptr<InfoFrame> blockInfo_;
     int workers_;
 };

@@ -192,10 +192,12 @@ MMRESULT acmStreamMessage(HACMSTREAM has, UINT uMsg, LPARAM lParam1, LPARAM lPar
 // Driver-specific stream messages begin here.
 constexpr UINT DRV_USER = 0x4000;
 constexpr UINT ACMDM_USER = DRV_USER + 0x0000;
-// The MP3 encoder's finished info frame, and the frame for a stream cut
-// short; their contracts are in Driver.h.
+// The MP3 encoder's finished info frame, the frame for a stream cut
+// short, and the length of the signal to come; their contracts are in
+// Driver.h.
 constexpr UINT ACMDM_MP3_INFOFRAME = ACMDM_USER + 1;
 constexpr UINT ACMDM_MP3_INFOFRAME_CUT = ACMDM_USER + 2;
+constexpr UINT ACMDM_MP3_LENGTH = ACMDM_USER + 3;
 struct MP3INFOFRAMECUT {
     DWORD dwFrames;   // whole audio frames that reached the file
     DWORD dwBytes;    // the stream in the file, info frame included

@@ -176,10 +176,16 @@ private slots:
             form_->AddFiles(list, mode == 2 ? mp3s : wavs);
             QTimer watch;
             bool cancelled = false;
+            // The first short file is done (its header or info frame filled
+            // in, which happens last), while long ones are in work.
+            const auto firstDone = [&] {
+                QFile first(P(mode == 2 ? "cut/m0.wav" : "cut/w0.mp3"));
+                if (!first.open(QIODevice::ReadOnly)) return false;
+                const QByteArray head = first.read(64);
+                return mode == 2 ? head.size() >= 44 && Int32At(head, 40) == 44100 * 4 : head.contains("Info");
+            };
             connect(&watch, &QTimer::timeout, this, [&] {
-                // Once the first short file is done, and long ones are in work.
-                if (!cancelled && QFile::exists(P(mode == 2 ? "cut/m0.wav" : "cut/w0.mp3")) &&
-                    form_->StatusForm()->isVisible() && form_->StatusForm()->ProgressBar2->value() > 5) {
+                if (!cancelled && firstDone() && form_->StatusForm()->isVisible()) {
                     cancelled = true;
                     form_->StatusForm()->CancelBtn->click();
                 }

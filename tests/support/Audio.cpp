@@ -121,7 +121,8 @@ double Rms(const std::vector<std::int16_t>& s) {
 }
 
 ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_t>& source, DWORD chunk,
-                        const std::function<void(sondrel::TACMConvertor&)>& atEnd) {
+                        const std::function<void(sondrel::TACMConvertor&)>& atEnd,
+                        const std::function<void(sondrel::TACMConvertor&)>& atStart) {
     // The conversions' own loop, over bytes in memory.
     struct MemoryIo final : sondrel::TChunkIo {
         const std::vector<std::uint8_t>& source;
@@ -140,6 +141,7 @@ ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_
     } io(source);
     c.SetInputBufferSize(chunk);
     c.SetActive(true);
+    if (atStart) atStart(c);
     const sondrel::TChunkRun loop =
         sondrel::RunChunkLoop(c, nullptr, static_cast<std::int64_t>(source.size()), io);
     if (atEnd) atEnd(c);

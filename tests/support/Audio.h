@@ -38,9 +38,11 @@ struct ProtocolRun {
 
 // Streams source through the convertor with the conversions' own chunk loop
 // (RunChunkLoop), activating it first and resetting and closing it after.
-// atEnd, when given, sees the stream after its END call and before the reset.
+// atEnd, when given, sees the stream after its END call and before the reset;
+// atStart after it is active and before the first chunk.
 ProtocolRun RunProtocol(sondrel::TACMConvertor& c, const std::vector<std::uint8_t>& source, DWORD chunk,
-                        const std::function<void(sondrel::TACMConvertor&)>& atEnd = nullptr);
+                        const std::function<void(sondrel::TACMConvertor&)>& atEnd = nullptr,
+                        const std::function<void(sondrel::TACMConvertor&)>& atStart = nullptr);
 
 // A scratch folder removed with the object.
 class TempDir {
