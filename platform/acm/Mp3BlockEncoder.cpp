@@ -65,8 +65,8 @@ long Mp3BlockEncoder::BlockFrames(std::uint64_t totalFrames, bool mpeg1) {
     if (totalFrames == 0) return target;
     // Blocks of about the target length, an even number of them (two at
     // the least), all of one length.
-    std::uint64_t blocks = std::max<std::uint64_t>(2, (totalFrames + static_cast<std::uint64_t>(target) / 2) / target);
-    blocks += blocks & 1;
+    const auto pair = static_cast<std::uint64_t>(2 * target);
+    const std::uint64_t blocks = 2 * std::max<std::uint64_t>(1, (totalFrames + pair / 2) / pair);
     const auto frames = static_cast<long>((totalFrames + blocks - 1) / blocks);
     return std::clamp<long>(frames, kSeamFrames + kLookahead + 1, LongestBlockFrames(mpeg1));
 }

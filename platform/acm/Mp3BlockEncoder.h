@@ -92,10 +92,10 @@ public:
     static long ThresholdFrames(bool mpeg1) { return mpeg1 ? 1152 : 2304; }
     // The frames of each block (the last one takes the rest) of a signal of
     // totalFrames frames; 0 (unknown) gives kBlockFrames. None has more
-    // than LongestBlockFrames (two blocks up to two and a half times
-    // kBlockFrames, four up to four and a half, ...).
+    // than LongestBlockFrames (two blocks up to three times kBlockFrames,
+    // four up to five times, ...).
     static long BlockFrames(std::uint64_t totalFrames, bool mpeg1);
-    static long LongestBlockFrames(bool mpeg1) { return (mpeg1 ? 1 : 2) * (kBlockFrames + kBlockFrames / 4); }
+    static long LongestBlockFrames(bool mpeg1) { return (mpeg1 ? 1 : 2) * (kBlockFrames + kBlockFrames / 2); }
 
     // totalFrames: the signal's length in frames where it is known, else 0.
     Mp3BlockEncoder(const Mp3Settings& settings, int workers, std::uint64_t totalFrames = 0);
