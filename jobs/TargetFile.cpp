@@ -11,6 +11,7 @@
 #include "codec/FrameAnalysis.h"
 #include "codec/WaveFile.h"
 #include "platform/acm/Mp3InfoFrame.h"
+#include "platform/acm/MpegTables.h"
 
 namespace sondrel {
 namespace {
@@ -132,6 +133,7 @@ void TTargetFile::SealCutMp3(HACMSTREAM has, std::int64_t at) {
     std::uint32_t frames = 0;
     std::uint16_t crc = 0;
     int last = -1;
+    std::vector<WORD> kbps;  // of each frame, for a VBR stream's seek table
     std::vector<std::uint8_t> frame;
     for (;;) {
         file_.Seek(end);
@@ -143,12 +145,14 @@ void TTargetFile::SealCutMp3(HACMSTREAM has, std::int64_t at) {
         if (file_.Read(frame.data() + 4, frame.size() - 4) != frame.size() - 4) break;
         crc = acm::InfoCrc16(crc, frame.data(), frame.size());
         last = header[3];
+        kbps.push_back(static_cast<WORD>(acm::kBitrateKbps[((header[1] >> 3) & 3) == 3 ? 1 : 0][1][header[2] >> 4]));
         ++frames;
         end += length;
     }
     (void)file_.Truncate(end);
     std::array<BYTE, 4096> info{};
-    MP3INFOFRAMECUT cut{frames, static_cast<DWORD>(end - at), crc, last, info.data(), static_cast<DWORD>(info.size())};
+    MP3INFOFRAMECUT cut{frames,          static_cast<DWORD>(end - at), crc, last, info.data(),
+                        static_cast<DWORD>(info.size()), kbps.data()};
     // A stream without an info frame (the smallest formats) has none to
     // fill in: its first frame is audio, and the encoder's frame is empty.
     if (placeholder <= 0 ||

@@ -13,7 +13,7 @@ namespace {
 
 std::atomic<int> g_workers{0};
 std::atomic<int> g_preroll{0};
-std::atomic<long> g_blocks{0}, g_again{0}, g_withoutReservoir{0};
+std::atomic<long> g_blocks{0}, g_again{0}, g_withoutReservoir{0}, g_raised{0};
 
 }  // namespace
 
@@ -24,8 +24,13 @@ lame_global_struct* NewLameEncoder(const Mp3Settings& s, bool infoFrame, bool re
     lame_set_out_samplerate(lame, static_cast<int>(s.rate));
     lame_set_num_channels(lame, s.channels);
     lame_set_mode(lame, s.channels == 1 ? MONO : JOINT_STEREO);
-    lame_set_VBR(lame, vbr_off);
-    lame_set_brate(lame, s.kbps);
+    if (s.Vbr()) {
+        lame_set_VBR(lame, vbr_default);
+        lame_set_VBR_quality(lame, static_cast<float>(s.vbrQuality));
+    } else {
+        lame_set_VBR(lame, vbr_off);
+        lame_set_brate(lame, s.kbps);
+    }
     lame_set_quality(lame, 3);
     lame_set_bWriteVbrTag(lame, infoFrame ? 1 : 0);
     lame_set_write_id3tag_automatic(lame, 0);
@@ -52,7 +57,7 @@ void SetMp3EncoderWorkers(int workers) { g_workers = std::max(0, workers); }
 
 void SetMp3BlockPreroll(int frames) { g_preroll = std::max(0, frames); }
 
-Mp3BlockStats Mp3BlockStatistics() { return {g_blocks, g_again, g_withoutReservoir}; }
+Mp3BlockStats Mp3BlockStatistics() { return {g_blocks, g_again, g_withoutReservoir, g_raised}; }
 
 int Mp3EncoderWorkers() {
     const int set = g_workers;
@@ -77,7 +82,8 @@ Mp3BlockEncoder::Mp3BlockEncoder(const Mp3Settings& settings, int workers, std::
       // the same stretch of signal before every block.
       preroll_((IsMpeg1Rate(settings.rate) ? 1 : 2) * (g_preroll > 0 ? g_preroll.load() : kPrerollFrames)),
       longPreroll_(IsMpeg1Rate(settings.rate) ? kLongPrerollFrames : 2 * kLongPrerollFrames),
-      blockFrames_(BlockFrames(totalFrames, IsMpeg1Rate(settings.rate))), joiner_(IsMpeg1Rate(settings.rate)),
+      blockFrames_(BlockFrames(totalFrames, IsMpeg1Rate(settings.rate))),
+      joiner_(IsMpeg1Rate(settings.rate), settings.Vbr()),
       pool_(std::make_unique<WorkerPool>(workers_)) {
     // What pending_ holds at most: a block with its pre-roll and its
     // frames past the end, and a chunk more. Room for it once, instead of
@@ -267,6 +273,8 @@ void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
     v.padding = static_cast<int>(coded > samples + static_cast<std::uint64_t>(delay_) ? coded - samples - delay_ : 0);
     v.musicCrc = musicCrc_;
     v.lastHeaderByte = joiner_.LastHeaderByte();
+    if (settings_.Vbr()) v.framesKbps = joiner_.FramesKbps();
+    g_raised += joiner_.Raised();
 }
 
 }  // namespace acm

@@ -44,12 +44,15 @@ namespace acm {
 struct Mp3Settings {
     unsigned rate;
     int channels;
-    int kbps;
+    int kbps;             // the constant bitrate; for VBR the nominal average
+    int vbrQuality = -1;  // 0 (best) to 9 for VBR, -1 for a constant bitrate
+    bool Vbr() const { return vbrQuality >= 0; }
 };
 
-// An encoder library instance in our settings: CBR, joint stereo,
-// quality 3, no tag; with the library's info frame in front where asked,
-// and without a bit reservoir where asked. Null where it cannot start.
+// An encoder library instance in our settings: CBR at the bitrate, or the
+// library's VBR at the quality (as its own -V), joint stereo, quality 3,
+// no tag; with the library's info frame in front where asked, and without
+// a bit reservoir where asked. Null where it cannot start.
 lame_global_struct* NewLameEncoder(const Mp3Settings& s, bool infoFrame, bool reservoir = true);
 // Encodes frames sample frames of interleaved little-endian 16-bit PCM;
 // the bytes made (never more than room), 0 on an error.
@@ -67,9 +70,10 @@ void SetMp3BlockPreroll(int frames);
 
 // What the block encoders of this process have done so far, for the
 // benchmark and the tests: blocks joined, blocks encoded a second time from a long
-// pre-roll, and a third time without a reservoir.
+// pre-roll, and a third time without a reservoir, and VBR frames made larger
+// at a seam.
 struct Mp3BlockStats {
-    long blocks = 0, again = 0, withoutReservoir = 0;
+    long blocks = 0, again = 0, withoutReservoir = 0, raised = 0;
 };
 Mp3BlockStats Mp3BlockStatistics();
 

@@ -106,6 +106,54 @@ bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& fr
     return true;
 }
 
+int FrameKbps(const L3Frame& f) {
+    if (f.head.size() < 4) return 0;
+    const bool mpeg1 = ((f.head[1] >> 3) & 3) == 3;
+    return kBitrateKbps[mpeg1 ? 1 : 0][1][f.head[2] >> 4];
+}
+
+namespace {
+
+// CRC-16 of an MPEG audio frame (polynomial 0x8005, from 0xFFFF), over
+// header bytes 2 and 3 and the side information.
+std::uint16_t FrameCrc(const std::vector<std::uint8_t>& head, std::size_t side) {
+    std::uint16_t crc = 0xFFFF;
+    const auto add = [&](std::uint8_t byte) {
+        for (int b = 7; b >= 0; --b) {
+            const bool bit = ((byte >> b) & 1) ^ ((crc >> 15) & 1);
+            crc = static_cast<std::uint16_t>((crc << 1) ^ (bit ? 0x8005 : 0));
+        }
+    };
+    add(head[2]);
+    add(head[3]);
+    for (std::size_t i = side; i < head.size(); ++i) add(head[i]);
+    return crc;
+}
+
+}  // namespace
+
+bool RaiseFrame(L3Frame& f, std::size_t area) {
+    Header h;
+    if (!ReadHeader(f.head.data(), f.head.size(), h)) return false;
+    const int version = (f.head[1] >> 3) & 3;
+    const unsigned rate = kRates[version][(f.head[2] >> 2) & 3];
+    const int padding = (f.head[2] >> 1) & 1;
+    for (int index = (f.head[2] >> 4) + 1; index <= 14; ++index) {
+        const int kbps = kBitrateKbps[h.mpeg1 ? 1 : 0][1][index];
+        const std::size_t size = static_cast<std::size_t>(FrameBytes(kbps, rate) + padding);
+        if (size - f.head.size() < area) continue;
+        f.head[2] = static_cast<std::uint8_t>((f.head[2] & 0x0F) | (index << 4));
+        if (!(f.head[1] & 1)) {
+            const std::uint16_t crc = FrameCrc(f.head, f.side);
+            f.head[4] = static_cast<std::uint8_t>(crc >> 8);
+            f.head[5] = static_cast<std::uint8_t>(crc);
+        }
+        f.size = size;
+        return true;
+    }
+    return false;
+}
+
 bool FrameJoiner::Fits(const std::vector<L3Frame>& frames, std::size_t from) const {
     std::uint64_t dataEnd = dataEnd_, mainEnd = mainEnd_, joined = frames_;
     for (std::size_t i = from; i < frames.size(); ++i, ++joined) {
@@ -114,18 +162,37 @@ bool FrameJoiner::Fits(const std::vector<L3Frame>& frames, std::size_t from) con
         const std::uint64_t free = joined == 0 ? 0 : std::min<std::uint64_t>(dataEnd - mainEnd, maxBack_);
         if (free >= f.reservoir) return true;
         // Less reservoir than the frame had where it came from: it starts
-        // later, and must still end in its own frame.
+        // later, and must still end in its own frame (made larger where
+        // the stream's bitrate may vary).
         const std::uint64_t start = dataEnd - free;
-        if (start + f.main.size() > dataEnd + area) return false;
+        std::uint64_t room = area;
+        if (start + f.main.size() > dataEnd + room) {
+            L3Frame raised = f;
+            if (!variable_ || !RaiseFrame(raised, f.main.size() - free)) return false;
+            room = raised.size - raised.head.size();
+        }
         mainEnd = start + f.main.size();
-        dataEnd += area;
+        dataEnd += room;
     }
     return true;
 }
 
-void FrameJoiner::Append(const L3Frame& f) {
-    const std::size_t area = f.size - f.head.size();
+void FrameJoiner::Append(const L3Frame& given) {
     const std::uint64_t back = frames_ == 0 ? 0 : std::min<std::uint64_t>(dataEnd_ - mainEnd_, maxBack_);
+    L3Frame raised;
+    const L3Frame* frame = &given;
+    if (variable_ && given.main.size() > back + (given.size - given.head.size())) {
+        // A frame of a variable-bitrate stream that needs more room than
+        // the reservoir here gives: a larger frame of it.
+        raised = given;
+        if (RaiseFrame(raised, given.main.size() - back)) {
+            frame = &raised;
+            ++raised_;
+        }
+    }
+    const L3Frame& f = *frame;
+    kbps_.push_back(static_cast<std::uint16_t>(FrameKbps(f)));
+    const std::size_t area = f.size - f.head.size();
     const std::size_t at = out_.size();
     out_.insert(out_.end(), f.head.begin(), f.head.end());
     out_.resize(at + f.size, 0);

@@ -26,14 +26,24 @@ struct L3Frame {
 // where the stream is not what an encoder writes.
 bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& frames);
 
+// A frame's bitrate from its header, kbit/s.
+int FrameKbps(const L3Frame& frame);
+// The frame made larger (a higher bitrate index in its header, its CRC
+// made anew where it has one) so that its data area holds at least area
+// bytes; false where even the highest bitrate does not.
+bool RaiseFrame(L3Frame& frame, std::size_t area);
+
 // Places frames one after another into a stream.
 class FrameJoiner {
 public:
-    explicit FrameJoiner(bool mpeg1) : maxBack_(mpeg1 ? 511 : 255) {}
+    // variable: the frames may have any bitrate (VBR); a frame whose main
+    // data does not fit where it comes is then made larger (RaiseFrame)
+    // instead.
+    explicit FrameJoiner(bool mpeg1, bool variable = false) : maxBack_(mpeg1 ? 511 : 255), variable_(variable) {}
     // Whether frames[from...] can follow what is joined so far: each one's
-    // main data fits before its frame's end, until the reservoir is at
-    // least what its own stream had (from there on every frame fits as it
-    // did there).
+    // main data fits before its frame's end (a larger frame's, where the
+    // bitrate may vary), until the reservoir is at least what its own
+    // stream had (from there on every frame fits as it did there).
     bool Fits(const std::vector<L3Frame>& frames, std::size_t from) const;
     void Append(const L3Frame& frame);
     // The bytes no later frame can change any more, handed out once.
@@ -41,6 +51,10 @@ public:
     // Everything, at the end of the stream.
     std::vector<std::uint8_t> TakeAll();
     std::uint64_t Frames() const { return frames_; }
+    // The bitrate of every frame joined, in order.
+    const std::vector<std::uint16_t>& FramesKbps() const { return kbps_; }
+    // Frames made larger to hold their main data.
+    long Raised() const { return raised_; }
     // The fourth header byte of the last frame joined; -1 before the first.
     int LastHeaderByte() const { return lastHeaderByte_; }
 
@@ -53,6 +67,9 @@ private:
         std::size_t area;
     };
     unsigned maxBack_;
+    bool variable_;
+    std::vector<std::uint16_t> kbps_;
+    long raised_ = 0;
     std::vector<std::uint8_t> out_;  // whole frames not handed out yet
     std::vector<Open> open_;         // the frames in out_
     std::uint64_t dataEnd_ = 0;      // where the next data area starts

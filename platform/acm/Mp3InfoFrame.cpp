@@ -64,7 +64,7 @@ public:
         std::uint8_t* p = frame.data() + tag_;
         PutBig32(p + 8, v.frames);
         PutBig32(p + 12, v.bytes);
-        const auto toc = CbrSeekTable(v.frames, v.kbps);
+        const auto toc = v.framesKbps.empty() ? CbrSeekTable(v.frames, v.kbps) : SeekTable(v.framesKbps);
         std::copy(toc.begin(), toc.end(), p + 16);
         FinishExtension(frame, tag_ + 120, v);
         return frame;
@@ -154,42 +154,59 @@ std::uint16_t InfoCrc16(std::uint16_t crc, const std::uint8_t* bytes, std::size_
     return crc;
 }
 
-std::array<std::uint8_t, 100> CbrSeekTable(std::uint32_t frames, int kbps) {
-    // The library keeps a running total of the frames' bitrates at every
-    // "want"-th frame in 400 places; when they are full it keeps every
-    // second one and records half as often. For a constant bitrate a total
-    // is the frame count times the bitrate.
-    constexpr std::uint32_t kPlaces = 400;
-    std::uint32_t places = 0, want = 1;
-    // The frame count each kept place stands for: place k holds the total
-    // after (k + 1) * want frames, except as the table is halved.
-    std::vector<std::uint32_t> kept;
-    kept.reserve(kPlaces);
-    std::uint32_t seen = 0;
-    for (std::uint32_t f = 1; f <= frames; ++f) {
-        if (++seen < want) continue;
-        kept.push_back(f);
-        ++places;
-        seen = 0;
-        if (places == kPlaces) {
-            for (std::uint32_t i = 1; i < kPlaces; i += 2) kept[i / 2] = kept[i];
-            kept.resize(kPlaces / 2);
-            places = kPlaces / 2;
-            want *= 2;
+namespace {
+
+// The library's table in the making: the running total of the frames'
+// bitrates at every "want"-th frame, in 400 places; when they are full it
+// keeps every second one and records half as often.
+class SeekBag {
+public:
+    void Add(int kbps) {
+        sum_ += static_cast<std::uint64_t>(kbps);
+        if (++seen_ < want_) return;
+        if (places_.size() < kPlaces) places_.push_back(sum_);
+        seen_ = 0;
+        if (places_.size() == kPlaces) {
+            for (std::size_t i = 1; i < kPlaces; i += 2) places_[i / 2] = places_[i];
+            places_.resize(kPlaces / 2);
+            want_ *= 2;
         }
     }
-    std::array<std::uint8_t, 100> toc{};
-    if (places == 0) return toc;
-    for (int i = 1; i < 100; ++i) {
-        // Single precision, as the library reckons the place.
-        const float share = static_cast<float>(i) / 100.0f;
-        auto place = static_cast<std::uint32_t>(std::floor(share * static_cast<float>(places)));
-        place = std::min(place, places - 1);
-        const double total = static_cast<float>(static_cast<double>(frames) * kbps);
-        const double at = 256.0 * static_cast<double>(static_cast<float>(static_cast<double>(kept[place]) * kbps)) / total;
-        toc[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::min(255, static_cast<int>(at)));
+    std::array<std::uint8_t, 100> Table() const {
+        std::array<std::uint8_t, 100> toc{};
+        if (places_.empty()) return toc;
+        const auto places = static_cast<std::uint32_t>(places_.size());
+        for (int i = 1; i < 100; ++i) {
+            // Single precision, as the library reckons the place and sums.
+            const float share = static_cast<float>(i) / 100.0f;
+            auto place = static_cast<std::uint32_t>(std::floor(share * static_cast<float>(places)));
+            place = std::min(place, places - 1);
+            const double at = 256.0 * static_cast<double>(static_cast<float>(places_[place])) /
+                              static_cast<double>(static_cast<float>(sum_));
+            toc[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(std::min(255, static_cast<int>(at)));
+        }
+        return toc;
     }
-    return toc;
+
+private:
+    static constexpr std::size_t kPlaces = 400;
+    std::vector<std::uint64_t> places_;
+    std::uint64_t sum_ = 0;
+    std::uint32_t want_ = 1, seen_ = 0;
+};
+
+}  // namespace
+
+std::array<std::uint8_t, 100> SeekTable(const std::vector<std::uint16_t>& framesKbps) {
+    SeekBag bag;
+    for (const std::uint16_t kbps : framesKbps) bag.Add(kbps);
+    return bag.Table();
+}
+
+std::array<std::uint8_t, 100> CbrSeekTable(std::uint32_t frames, int kbps) {
+    SeekBag bag;
+    for (std::uint32_t f = 0; f < frames; ++f) bag.Add(kbps);
+    return bag.Table();
 }
 
 std::unique_ptr<InfoFrame> LibraryInfoFrame(std::vector<std::uint8_t> model) {

@@ -32,9 +32,12 @@ bool EncoderWritesInfoFrame(unsigned rate, int channels, int kbps);
 // reflected), continued from crc; start with 0.
 std::uint16_t InfoCrc16(std::uint16_t crc, const std::uint8_t* bytes, std::size_t n);
 
-// The seek table of a constant-bitrate stream of frames audio frames, as
+// The seek table of a stream whose audio frames have these bitrates, as
 // the encoder library builds it: 100 entries, entry i the stream's
-// position at i % of its length in 256ths.
+// position at i % of its length in 256ths (reckoned, as the library does,
+// from sums of the frames' bitrates).
+std::array<std::uint8_t, 100> SeekTable(const std::vector<std::uint16_t>& framesKbps);
+// The same for a constant-bitrate stream of frames audio frames.
 std::array<std::uint8_t, 100> CbrSeekTable(std::uint32_t frames, int kbps);
 
 struct InfoFrameValues {
@@ -49,6 +52,9 @@ struct InfoFrameValues {
     // The fourth header byte of the last audio frame, whose mode extension
     // the library's frame repeats; -1 where there is none.
     int lastHeaderByte = -1;
+    // A variable-bitrate stream's frames' bitrates, for its seek table;
+    // empty for a constant bitrate.
+    std::vector<std::uint16_t> framesKbps;
 };
 
 // The frame in both its states: a placeholder (the frame's header, no

@@ -129,8 +129,8 @@ MMRESULT Mp3DecodeStream::Convert(const std::uint8_t* src, std::size_t len, std:
     return MMSYSERR_NOERROR;
 }
 
-Mp3EncodeStream::Mp3EncodeStream(unsigned rate, int channels, int kbps)
-    : rate_(rate), channels_(channels), kbps_(kbps), workers_(Mp3EncoderWorkers()) {
+Mp3EncodeStream::Mp3EncodeStream(unsigned rate, int channels, int kbps, int vbrQuality)
+    : rate_(rate), channels_(channels), kbps_(kbps), vbr_(vbrQuality), workers_(Mp3EncoderWorkers()) {
     Start();
 }
 
@@ -143,7 +143,7 @@ bool Mp3EncodeStream::Start() {
     // An info frame in front (its values filled in at the end, see
     // ACMDM_MP3_INFOFRAME), so that decoders give back exactly the source's
     // samples; no tag behind.
-    lame_ = NewLameEncoder(Mp3Settings{rate_, channels_, kbps_}, true);
+    lame_ = NewLameEncoder(Settings(), true);
     if (!lame_) return false;
     carried_ = 0;
     expectedFrames_ = 0;  // told again for the next signal
@@ -154,17 +154,18 @@ bool Mp3EncodeStream::Start() {
     blocks_.reset();
     blockInfo_.reset();
     ownInfo_.reset();
-    if (!EncoderWritesInfoFrame(rate_, channels_, kbps_)) ownInfo_ = OwnInfoFrame(rate_, channels_, kbps_);
+    // (A VBR stream's Xing frame has a bitrate of its own that holds it.)
+    if (vbr_ < 0 && !EncoderWritesInfoFrame(rate_, channels_, kbps_)) ownInfo_ = OwnInfoFrame(rate_, channels_, kbps_);
     return true;
 }
 
 std::unique_ptr<InfoFrame> Mp3EncodeStream::BuiltInfoFrame() const {
-    if (!EncoderWritesInfoFrame(rate_, channels_, kbps_)) return OwnInfoFrame(rate_, channels_, kbps_);
+    if (vbr_ < 0 && !EncoderWritesInfoFrame(rate_, channels_, kbps_)) return OwnInfoFrame(rate_, channels_, kbps_);
     // The library's own frame for these settings, from a stream of a few
     // frames of silence: its header, quality and method fields, lowpass,
     // stereo mode and bitrate are those of every stream in the format.
     std::unique_ptr<InfoFrame> frame;
-    if (lame_global_flags* lame = NewLameEncoder(Mp3Settings{rate_, channels_, kbps_}, true)) {
+    if (lame_global_flags* lame = NewLameEncoder(Settings(), true)) {
         std::vector<std::uint8_t> stream(16 * 1024), model(kLargestFrame);
         const std::vector<std::uint8_t> silence(static_cast<std::size_t>(SamplesPerFrame(rate_)) * 4 * channels_, 0);
         LameEncode(lame, channels_, silence.data(), silence.size() / (2 * channels_), stream.data(), stream.size());
@@ -193,7 +194,8 @@ std::size_t Mp3EncodeStream::OutputBound(std::size_t srcBytes) const {
     const std::size_t heldFrames = static_cast<std::size_t>(Mp3BlockEncoder::ThresholdFrames(mpeg1)) +
         static_cast<std::size_t>(workers_ + 2) *
             static_cast<std::size_t>(Mp3BlockEncoder::LongestBlockFrames(mpeg1) + Mp3BlockEncoder::kSeamFrames);
-    const std::size_t held = heldFrames * static_cast<std::size_t>(FrameBytes(kbps_, rate_) + 1);
+    // (VBR frames may each take the version's highest bitrate.)
+    const std::size_t held = heldFrames * static_cast<std::size_t>(FrameBytes(vbr_ >= 0 ? 320 : kbps_, rate_) + 1);
     // The encoder's own worst case, the flush, and our info frame's
     // placeholder.
     return samples * 5 / 4 + 7200 + 7200 + kLargestFrame + held;
@@ -225,6 +227,7 @@ MMRESULT Mp3EncodeStream::CutInfoFrame(MP3INFOFRAMECUT& cut) {
     v.bytes = cut.dwBytes;
     v.musicCrc = cut.wMusicCrc;
     v.lastHeaderByte = cut.iLastHeader;
+    if (vbr_ >= 0 && cut.pwFrameKbps) v.framesKbps.assign(cut.pwFrameKbps, cut.pwFrameKbps + cut.dwFrames);
     // The file ends where the audio that reached it ends: nothing to drop
     // there.
     v.padding = 0;
@@ -285,7 +288,7 @@ void Mp3EncodeStream::Feed(const std::uint8_t* frames, std::size_t count, ByteSi
         const std::size_t threshold = static_cast<std::size_t>(Mp3BlockEncoder::ThresholdFrames(IsMpeg1Rate(rate_))) *
                                       static_cast<std::size_t>(SamplesPerFrame(rate_));
         if (held_.size() / block < threshold) return;
-        blocks_ = std::make_unique<Mp3BlockEncoder>(Mp3Settings{rate_, channels_, kbps_}, workers_,
+        blocks_ = std::make_unique<Mp3BlockEncoder>(Settings(), workers_,
                                                     expectedFrames_ / static_cast<std::uint64_t>(SamplesPerFrame(rate_)));
         // Frames from several encoders: the info frame is built here.
         blockInfo_ = BuiltInfoFrame();

@@ -44,7 +44,9 @@ private:
 
 class Mp3EncodeStream final : public CodecStream {
 public:
-    Mp3EncodeStream(unsigned rate, int channels, int kbps);
+    // vbrQuality 0 to 9 for the library's VBR (kbps its nominal average),
+    // -1 for the constant bitrate kbps.
+    Mp3EncodeStream(unsigned rate, int channels, int kbps, int vbrQuality = -1);
     ~Mp3EncodeStream() override;
     Mp3EncodeStream(const Mp3EncodeStream&) = delete;
     Mp3EncodeStream& operator=(const Mp3EncodeStream&) = delete;
@@ -83,6 +85,8 @@ private:
     unsigned rate_;
     int channels_;
     int kbps_;
+    int vbr_;
+    Mp3Settings Settings() const { return Mp3Settings{rate_, channels_, kbps_, vbr_}; }
     lame_global_struct* lame_ = nullptr;
     std::uint8_t carry_[4] = {};
     std::size_t carried_ = 0;

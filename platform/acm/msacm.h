@@ -205,4 +205,6 @@ struct MP3INFOFRAMECUT {
     int iLastHeader;  // the last one's fourth header byte; -1 for none
     LPBYTE pbFrame;   // receives the frame
     DWORD cbFrame;    // its room; set to the frame's length
+    const WORD* pwFrameKbps;  // the bitrate of each of those frames, for a
+                              // variable-bitrate stream's seek table; may be null
 };

@@ -101,8 +101,8 @@ private slots:
 
     void startsWithItsFormatsAndTitle() {
         QCOMPARE(form_->windowTitle(), QString("Velkor Sondrel 1.1"));
-        QCOMPARE(ui_->mp3format->count(), 168);
-        QCOMPARE(ui_->mp3format2->count(), 168);
+        QCOMPARE(ui_->mp3format->count(), 228);
+        QCOMPARE(ui_->mp3format2->count(), 228);
         QCOMPARE(ui_->WAVFormats->count(), 28);
         QCOMPARE(ui_->mp3format->currentText(), QString("128 kBit/s, 44.100 Hz, Stereo"));
         QCOMPARE(ui_->WAVFormats->currentText(), QString("44.100 Hz, 16 Bit, Stereo"));

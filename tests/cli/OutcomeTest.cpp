@@ -153,8 +153,9 @@ TEST_F(Outcome, FormatNumbersAtTheEdgesOfTheLists) {
         ASSERT_EQ(std::system(command.c_str()), 0);
         const TargetCheck want{f.nSamplesPerSec, f.nChannels, r.mp3 ? 16 : f.wBitsPerSample, 2, r.mp3 ? 12.0 : 30.0};
         EXPECT_EQ(TargetProblem(*dir / "s44.wav", target, want), "");
-        if (r.mp3) {
-            // Two seconds at the entry's bitrate, give or take the info frame.
+        if (r.mp3 && slot.Mp3().nBlockSize != 0) {
+            // Two seconds at the entry's bitrate, give or take the info frame
+            // (a VBR entry's is only what it is on average).
             const double rate = static_cast<double>(std::filesystem::file_size(target)) / 2.0;
             EXPECT_NEAR(rate, f.nAvgBytesPerSec, f.nAvgBytesPerSec * 0.06);
         }

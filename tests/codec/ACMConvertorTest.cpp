@@ -247,7 +247,7 @@ TEST(FormatCatalogue, BuildsBothTablesFromTheDrivers) {
     TFormatCatalogue cat;
     Recorder r;
     cat.Build(&r);
-    EXPECT_EQ(cat.MP3FormatCount(), 168);
+    EXPECT_EQ(cat.MP3FormatCount(), 228);
     EXPECT_EQ(cat.WAVFormatCount(), 28);
     EXPECT_EQ(r.mp3, cat.MP3Descriptions);
     EXPECT_EQ(r.wav.front(), "44.100 Hz, 16 Bit, Stereo");
@@ -258,7 +258,7 @@ TEST(FormatCatalogue, BuildsBothTablesFromTheDrivers) {
     EXPECT_EQ(area.Mp3().nBlockSize, 417);
     const TFormatArea before = area;
     EXPECT_FALSE(TFormatCatalogue::CopySlot(cat.MP3FormatTable, -1, area));
-    EXPECT_FALSE(TFormatCatalogue::CopySlot(cat.MP3FormatTable, 168, area));
+    EXPECT_FALSE(TFormatCatalogue::CopySlot(cat.MP3FormatTable, 228, area));
     EXPECT_EQ(area.Bytes, before.Bytes);
     cat.Release();
     EXPECT_EQ(cat.MP3FormatCount(), 0);
@@ -273,6 +273,7 @@ TEST(FormatCatalogue, EveryEntryInItsPlace) {
         unsigned rate;
         int channels;
         int kbps;
+        int quality = -1;  // VBR
     };
     std::vector<Mp3> mp3 = {{44100, 2, 128}};
     const int lsf[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
@@ -282,6 +283,15 @@ TEST(FormatCatalogue, EveryEntryInItsPlace) {
             for (int kbps : rate < 32000 ? std::vector<int>(std::begin(lsf), std::end(lsf))
                                          : std::vector<int>(std::begin(mpeg1), std::end(mpeg1)))
                 if (!(rate == 44100 && channels == 2 && kbps == 128)) mp3.push_back({rate, channels, kbps});
+    // Then VBR, after every constant bitrate (so those keep their places),
+    // each quality at the MPEG-1 rates, stereo then mono: the library's
+    // typical average, three fifths of it for mono.
+    const int vbrStereo[] = {245, 225, 190, 175, 165, 130, 115, 100, 85, 65};
+    const int vbrMono[] = {147, 135, 114, 105, 99, 78, 69, 60, 51, 39};
+    for (int quality = 0; quality <= 9; ++quality)
+        for (unsigned rate : {32000u, 44100u, 48000u})
+            for (int channels : {2, 1})
+                mp3.push_back({rate, channels, (channels == 2 ? vbrStereo : vbrMono)[quality], quality});
     const char* rateText[] = {"8.000", "11.025", "16.000", "22.050", "24.000", "32.000", "44.100", "48.000"};
     auto text = [&](unsigned rate) {
         for (const char* t : rateText) {
@@ -294,8 +304,10 @@ TEST(FormatCatalogue, EveryEntryInItsPlace) {
     ASSERT_EQ(cat.MP3FormatCount(), static_cast<int>(mp3.size()));
     for (std::size_t i = 0; i < mp3.size(); ++i) {
         const Mp3& m = mp3[i];
-        EXPECT_EQ(cat.MP3Descriptions[i], std::to_string(m.kbps) + " kBit/s, " + text(m.rate) + " Hz, " +
-                                              (m.channels == 1 ? "Mono" : "Stereo"))
+        const std::string what = m.quality < 0 ? std::to_string(m.kbps) + " kBit/s"
+                                               : "VBR Qualität " + std::to_string(m.quality) + " (etwa " +
+                                                     std::to_string(m.kbps) + " kBit/s)";
+        EXPECT_EQ(cat.MP3Descriptions[i], what + ", " + text(m.rate) + " Hz, " + (m.channels == 1 ? "Mono" : "Stereo"))
             << "MP3 entry " << i;
         TFormatArea a;
         ASSERT_TRUE(TFormatCatalogue::CopySlot(cat.MP3FormatTable, static_cast<int>(i), a));
@@ -303,6 +315,16 @@ TEST(FormatCatalogue, EveryEntryInItsPlace) {
         EXPECT_EQ(a.Wfx().nSamplesPerSec, m.rate) << "MP3 entry " << i;
         EXPECT_EQ(a.Wfx().nChannels, m.channels) << "MP3 entry " << i;
         EXPECT_EQ(a.Wfx().nAvgBytesPerSec, static_cast<DWORD>(m.kbps * 125)) << "MP3 entry " << i;
+        // A VBR entry's record says its quality; no average of one is a
+        // constant bitrate of the same rate and channels.
+        const DWORD flags = a.Mp3().fdwFlags;
+        EXPECT_EQ((flags & 0x10000) != 0, m.quality >= 0) << "MP3 entry " << i;
+        if (m.quality >= 0) {
+            EXPECT_EQ(static_cast<int>((flags >> 20) & 0xF), m.quality) << "MP3 entry " << i;
+            for (std::size_t k = 0; k < 168; ++k)
+                EXPECT_FALSE(mp3[k].rate == m.rate && mp3[k].channels == m.channels && mp3[k].kbps == m.kbps)
+                    << "MP3 entry " << i << " and " << k;
+        }
     }
     struct Pcm {
         unsigned rate;

@@ -160,3 +160,53 @@ INSTANTIATE_TEST_SUITE_P(Streams, Conformance,
                          });
 
 }  // namespace
+
+#include <lame/lame.h>
+
+#include "platform/acm/Mp3BlockEncoder.h"
+#include "platform/acm/Mp3Frames.h"
+
+namespace {
+
+// A variable-bitrate stream's frames, joined where the reservoir they were
+// made with is not there (the start of a joined stream): each frame whose
+// main data does not fit its own is made larger, and the stream decodes to
+// the same samples as before, with no error.
+TEST(Mp3Joiner, AVariableStreamsFramesAreMadeLargerWhereTheirDataNeedsTheRoom) {
+    if (!HaveTool("mpg123")) GTEST_SKIP() << "mpg123 not installed";
+    const auto pcm = AsBytes(MakeMusic(44100, 2, 6.0, 4));
+    lame_global_flags* lame = acm::NewLameEncoder(acm::Mp3Settings{44100, 2, 190, 2}, false);
+    ASSERT_NE(lame, nullptr);
+    std::vector<std::uint8_t> stream(pcm.size());
+    std::size_t made = acm::LameEncode(lame, 2, pcm.data(), pcm.size() / 4, stream.data(), stream.size());
+    made += static_cast<std::size_t>(lame_encode_flush(lame, stream.data() + made, 7200));
+    lame_close(lame);
+    stream.resize(made);
+    std::vector<acm::L3Frame> frames;
+    ASSERT_TRUE(acm::CutFrames(stream, frames));
+    // From a frame whose main data begins in the frames before it.
+    std::size_t from = 100;
+    while (from < frames.size() && frames[from].reservoir < 100) ++from;
+    ASSERT_LT(from + 50, frames.size());
+    acm::FrameJoiner joiner(true, true);
+    for (std::size_t i = from; i < frames.size(); ++i) joiner.Append(frames[i]);
+    EXPECT_GE(joiner.Raised(), 1);
+    // The same frames from the same place, in their own stream.
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < from; ++i) at += frames[i].size;
+    TempDir dir;
+    WriteFile(dir / "joined.mp3", joiner.TakeAll());
+    WriteFile(dir / "original.mp3", std::vector<std::uint8_t>(stream.begin() + static_cast<long>(at), stream.end()));
+    EXPECT_TRUE(Shell("test -z \"$(mpg123 -t " + (dir / "joined.mp3").string() + " 2>&1 | grep -i 'error\\|warn')\""));
+    for (const char* name : {"joined", "original"})
+        ASSERT_TRUE(Shell("mpg123 -q -w " + (dir / (std::string(name) + ".wav")).string() + " " +
+                          (dir / (std::string(name) + ".mp3")).string()));
+    const auto joined = AsSamples(SplitWave(ReadFile(dir / "joined.wav")).data);
+    const auto original = AsSamples(SplitWave(ReadFile(dir / "original.wav")).data);
+    ASSERT_EQ(joined.size(), original.size());
+    // (The first frame of the original has no main data of its own: both
+    // decoders start from the second.)
+    EXPECT_TRUE(std::equal(joined.begin() + 1152 * 2 * 2, joined.end(), original.begin() + 1152 * 2 * 2));
+}
+
+}  // namespace
