@@ -90,6 +90,7 @@ def main():
     batch_on_all_cores(cli, args.runs)
     window_batches(cli, args.runs)
     long_file_on_all_cores(cli, args.runs, max(args.minutes))
+    vbr_on_all_cores(cli, args.runs, max(4, min(args.minutes)))
 
 
 def window_batches(cli, runs):
@@ -189,6 +190,24 @@ def long_file_on_all_cores(cli, runs, minutes):
             print(f"  blocks {stats[1]}, encoded again {stats[3]}, without reservoir {stats[5]};"
                   f"  SNR {ours:6.2f} dB vs lame {theirs:6.2f} dB ({ours - theirs:+.2f})")
             print("  same bytes on one worker and on all: " + ("yes" if made[0] == made[-1] else "NO"))
+
+
+def vbr_on_all_cores(cli, runs, minutes):
+    """One long WAV to VBR quality 2, on every core, against lame -V 2 on
+    the same file: time, size and SNR."""
+    fmt = "VBR Qualität 2 (etwa 190 kBit/s), 44.100 Hz, Stereo"
+    for kind in ("music", "dense"):
+        with tempfile.TemporaryDirectory() as d:
+            wav = os.path.join(d, "long.wav")
+            make_signal(kind, wav, minutes)
+            lame_mp3, ours_mp3 = os.path.join(d, "lame.mp3"), os.path.join(d, "ours.mp3")
+            lame, _ = best_of(["lame", "--quiet", "-V", "2", wav, lame_mp3], runs)
+            t, m = best_of([cli, "wav-to-mp3", "--format", fmt, wav, ours_mp3], runs)
+            size, lame_size = os.path.getsize(ours_mp3), os.path.getsize(lame_mp3)
+            ours, theirs = snr_db(wav, ours_mp3, d), snr_db(wav, lame_mp3, d)
+            print(f"{minutes} min WAV to MP3 VBR quality 2, {kind}: time {t:6.2f} s vs lame -V 2 {lame:6.2f} s"
+                  f"  ratio {t / lame:4.2f}   size {size / lame_size:5.3f} of lame's   SNR {ours - theirs:+.2f} dB"
+                  f"   peak {m / 1024:6.1f} MB")
 
 
 def batch_on_all_cores(cli, runs):

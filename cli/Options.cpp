@@ -32,8 +32,8 @@ std::string Usage() {
            "                               [--overwrite] DATEI...\n"
            "  sondrel-cli batch-wav-to-mp3 [--format F] [--out-dir ORDNER] [--jobs N]\n"
            "                               [--no-tags] [--overwrite] DATEI...\n"
-           "  sondrel-cli tag show DATEI\n"
-           "  sondrel-cli tag set DATEI [--title T] [--artist A] [--album B] [--year J] [--comment K]\n"
+           "  sondrel-cli tag show [--] DATEI\n"
+           "  sondrel-cli tag set [--] DATEI [--title T] [--artist A] [--album B] [--year J] [--comment K]\n"
            "                            [--track N] [--genre G]\n"
            "\n"
            "F ist die Nummer oder die genaue Beschreibung eines Ausgabeformats aus\n"
@@ -45,9 +45,11 @@ std::string Usage() {
            "Eine Stapel-Zieldatei, die es schon gibt, bleibt erhalten; die neue Datei\n"
            "heißt dann \"Name (2).ext\" (--overwrite ersetzt sie stattdessen).\n"
            "Strg+C bricht nach dem laufenden Abschnitt ab; die Zieldatei enthält dann\n"
-           "das bis dahin Konvertierte; eine Datei, die ersetzt werden sollte, bleibt\n"
-           "dann, wie sie war. Die Tags der Quelle (ID3, LIST/INFO) gehen in die\n"
-           "Zieldatei über; --no-tags lässt sie weg.\n";
+           "das bis dahin Konvertierte (in einem Stapel bleibt von einer nicht\n"
+           "fertigen Datei nichts); eine Datei, die ersetzt werden sollte, bleibt\n"
+           "dann, wie sie war. Die Tags der Quelle (ID3, APE, LIST/INFO) gehen in die\n"
+           "Zieldatei über; --no-tags lässt sie weg. Neben festen Bitraten gibt es die\n"
+           "VBR-Qualitäten 0 (beste) bis 9 der Kodierbibliothek.\n";
 }
 
 bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error) {

@@ -391,7 +391,8 @@ private slots:
             (flip ? static_cast<QRadioButton*>(ui_->OwnFolderCheck2) : ui_->QuellCheck2)->setChecked(true);
             ui_->OutDirectoryEd->setFileName(flip ? "/musik/b" : "/musik/wav aus");
             ui_->OutDirectory2Ed->setFileName(flip ? "/musik/c" : "/musik/mp3 aus");
-            const int mp3 = flip ? 9 : 5, wav = flip ? 3 : 7;
+            // (A VBR entry, 200, is kept as a constant bitrate is.)
+            const int mp3 = flip ? 200 : 5, wav = flip ? 3 : 7;
             ui_->mp3format2->setCurrentIndex(mp3);
             emit ui_->mp3format2->activated(mp3);
             ui_->WAVFormats->setCurrentIndex(wav);
