@@ -80,6 +80,21 @@ protected:
         EXPECT_TRUE(Shell("mpg123 -q -w " + P(mp3 + ".wav") + " " + P(mp3)));
         return AsSamples(SplitWave(ReadFile(dir / (mp3 + ".wav"))).data);
     }
+    // long.wav into full.mp3 on a disk that fills up at limit bytes (a
+    // file-size limit stands in for it), in a child process: the target as
+    // it is left, and "" where the conversion said so, else what went wrong.
+    std::string OntoAFullDisk(rlim_t limit, int workers, const char* format) {
+        return Isolated([&]() -> std::string {
+            signal(SIGXFSZ, SIG_IGN);
+            const rlimit bound{limit, limit};
+            if (setrlimit(RLIMIT_FSIZE, &bound) != 0) return "no limit";
+            acm::SetMp3EncoderWorkers(workers);
+            const auto& list = core.Catalogue.MP3Descriptions;
+            core.Mp3FormatIndex = static_cast<int>(std::find(list.begin(), list.end(), format) - list.begin());
+            core.ConvertWAVMP3(P("long.wav"), P("full.mp3"));
+            return host.errors == std::vector<std::string>{"Konnte Ausgabedatei nicht schreiben!"} ? "" : "no message";
+        });
+    }
     // Nothing mpg123's test mode or ffmpeg has to say about the stream.
     bool Clean(const std::string& mp3) {
         return Shell("! mpg123 -t " + P(mp3) + " 2>&1 | grep -qi 'error\\|warn'") &&
@@ -253,18 +268,9 @@ TEST_F(LongFile, ACancelLeavesACleanStreamOfWhatWasDone) {
 // is there, so that it decodes cleanly and tools read its length.
 TEST_F(LongFile, AFullDiskLeavesWholeFramesThatAreCounted) {
     WriteFile(dir / "long.wav", MakeWav(MakeMusic(44100, 2, 45.0, 3), 44100, 2));
-    core.Mp3FormatIndex = 0;  // 128 kBit/s, 44.100 Hz, Stereo
     for (const int workers : {1, 2}) {
         SCOPED_TRACE(workers);
-        const std::string problem = Isolated([&]() -> std::string {
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{300001, 300001};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return "no limit";
-            acm::SetMp3EncoderWorkers(workers);
-            core.ConvertWAVMP3(P("long.wav"), P("full.mp3"));
-            return host.errors == std::vector<std::string>{"Konnte Ausgabedatei nicht schreiben!"} ? "" : "no message";
-        });
-        EXPECT_EQ(problem, "");
+        EXPECT_EQ(OntoAFullDisk(300001, workers, "128 kBit/s, 44.100 Hz, Stereo"), "");
         const auto mp3 = ReadFile(dir / "full.mp3");
         const StreamFacts facts = Facts(mp3);
         EXPECT_GT(facts.frames, 600u);
@@ -351,17 +357,7 @@ TEST_F(LongFile, AVbrStreamOnEveryCore) {
         }
 
         // Cut short by a full disk: whole frames, counted.
-        const std::string problem = Isolated([&]() -> std::string {
-            signal(SIGXFSZ, SIG_IGN);
-            const rlimit limit{200001, 200001};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return "no limit";
-            acm::SetMp3EncoderWorkers(2);
-            const auto& list = core.Catalogue.MP3Descriptions;
-            core.Mp3FormatIndex = static_cast<int>(std::find(list.begin(), list.end(), c.format) - list.begin());
-            core.ConvertWAVMP3(P("long.wav"), P("full.mp3"));
-            return host.errors == std::vector<std::string>{"Konnte Ausgabedatei nicht schreiben!"} ? "" : "no message";
-        });
-        EXPECT_EQ(problem, "");
+        EXPECT_EQ(OntoAFullDisk(200001, 2, c.format), "");
         const auto cut = ReadFile(dir / "full.mp3");
         const StreamFacts cutFacts = Facts(cut);
         EXPECT_GT(cutFacts.frames, 100u);

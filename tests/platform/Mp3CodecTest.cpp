@@ -168,20 +168,28 @@ INSTANTIATE_TEST_SUITE_P(Streams, Conformance,
 
 namespace {
 
+// The library's VBR quality 2 of seconds of music, 44.1 kHz stereo, without
+// an info frame.
+std::vector<std::uint8_t> VbrStream(double seconds, unsigned seed) {
+    const auto pcm = AsBytes(MakeMusic(44100, 2, seconds, seed));
+    lame_global_flags* lame = acm::NewLameEncoder(acm::Mp3Settings{44100, 2, 190, 2}, false);
+    if (!lame) return {};
+    std::vector<std::uint8_t> stream(pcm.size());
+    std::size_t made = acm::LameEncode(lame, 2, pcm.data(), pcm.size() / 4, stream.data(), stream.size());
+    made += static_cast<std::size_t>(lame_encode_flush(lame, stream.data() + made, 7200));
+    lame_close(lame);
+    stream.resize(made);
+    return stream;
+}
+
 // A variable-bitrate stream's frames, joined where the reservoir they were
 // made with is not there (the start of a joined stream): each frame whose
 // main data does not fit its own is made larger, and the stream decodes to
 // the same samples as before, with no error.
 TEST(Mp3Joiner, AVariableStreamsFramesAreMadeLargerWhereTheirDataNeedsTheRoom) {
     if (!HaveTool("mpg123")) GTEST_SKIP() << "mpg123 not installed";
-    const auto pcm = AsBytes(MakeMusic(44100, 2, 6.0, 4));
-    lame_global_flags* lame = acm::NewLameEncoder(acm::Mp3Settings{44100, 2, 190, 2}, false);
-    ASSERT_NE(lame, nullptr);
-    std::vector<std::uint8_t> stream(pcm.size());
-    std::size_t made = acm::LameEncode(lame, 2, pcm.data(), pcm.size() / 4, stream.data(), stream.size());
-    made += static_cast<std::size_t>(lame_encode_flush(lame, stream.data() + made, 7200));
-    lame_close(lame);
-    stream.resize(made);
+    const std::vector<std::uint8_t> stream = VbrStream(6.0, 4);
+    ASSERT_FALSE(stream.empty());
     std::vector<acm::L3Frame> frames;
     ASSERT_TRUE(acm::CutFrames(stream, frames));
     // From a frame whose main data begins in the frames before it.
@@ -220,14 +228,8 @@ namespace {
 // sample in length, as it always has.
 TEST(Mp3Decode, AVbriHeaderDecodesAsMpg123DecodesIt) {
     if (!HaveTool("mpg123")) GTEST_SKIP() << "mpg123 not installed";
-    const auto pcm = AsBytes(MakeMusic(44100, 2, 3.0, 6));
-    lame_global_flags* lame = acm::NewLameEncoder(acm::Mp3Settings{44100, 2, 190, 2}, false);
-    ASSERT_NE(lame, nullptr);
-    std::vector<std::uint8_t> audio(pcm.size());
-    std::size_t made = acm::LameEncode(lame, 2, pcm.data(), pcm.size() / 4, audio.data(), audio.size());
-    made += static_cast<std::size_t>(lame_encode_flush(lame, audio.data() + made, 7200));
-    lame_close(lame);
-    audio.resize(made);
+    const std::vector<std::uint8_t> audio = VbrStream(3.0, 6);
+    ASSERT_FALSE(audio.empty());
     std::vector<acm::L3Frame> frames;
     ASSERT_TRUE(acm::CutFrames(audio, frames));
     // A 128 kbit/s frame holding "VBRI" 32 bytes after its side information.
