@@ -267,6 +267,8 @@ bool TConverterCore::RunChunks(Chain& ch) {
     return false;
 }
 
+// The front end calls in from its own code (painting, say), which may have
+// left the vector state in use; the conversion starts with it clear.
 void TConverterCore::ConvertMP3WAV(const std::string& source, const std::string& target) {
     ClearUpperVectorState();
     if (!Running()) MP3ToWav(source, target, false);
