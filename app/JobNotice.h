@@ -18,6 +18,8 @@ public:
     void Begin(int mode, int files);
     // A message shown during the job, for the file in work.
     void Failed(int itemIndex) { failed_.insert(itemIndex); }
+    // A message was shown during the job.
+    bool AnyFailed() const { return !failed_.empty(); }
     // After the job: tells the user, where the job took longer than a few
     // seconds and another window is active. target is the single file's;
     // itemIndex, for a batch, the files it ended whole.

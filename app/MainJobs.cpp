@@ -44,7 +44,7 @@ void TMainForm::GoClick(int mode) {
     // to a screen reader.
     if (!batch && !source.empty() && !target.empty()) {
         const QString summary = jobNotice_.Summary(statusForm_->JobCancelled, core_.State.ItemIndex);
-        const bool done = summary == QStringLiteral("Konvertierung abgeschlossen");
+        const bool done = !statusForm_->JobCancelled && !jobNotice_.AnyFailed();
         ShowStatusText((summary + (done ? QStringLiteral(": ") + QFileInfo(QString::fromStdString(target)).fileName()
                                         : QString()))
                            .toStdString());

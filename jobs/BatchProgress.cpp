@@ -32,8 +32,8 @@ void TBatchProgress::Done(std::size_t file, TFileEnd end) {
 int TBatchProgress::Overall() const {
     if (total_ == 0) return 0;
     // Sums of sizes times percentages stay far inside 64 bits.
-    unsigned __int128 done = 0;
-    for (std::size_t i = 0; i < work_.size(); ++i) done += static_cast<unsigned __int128>(work_[i]) * percent_[i];
+    std::uint64_t done = 0;
+    for (std::size_t i = 0; i < work_.size(); ++i) done += work_[i] * static_cast<std::uint64_t>(percent_[i]);
     return static_cast<int>(done / total_);
 }
 

@@ -11,7 +11,6 @@
 #include "codec/FrameAnalysis.h"
 #include "codec/WaveFile.h"
 #include "platform/acm/Mp3InfoFrame.h"
-#include "platform/acm/MpegTables.h"
 
 namespace sondrel {
 namespace {
@@ -145,7 +144,7 @@ void TTargetFile::SealCutMp3(HACMSTREAM has, std::int64_t at) {
         if (file_.Read(frame.data() + 4, frame.size() - 4) != frame.size() - 4) break;
         crc = acm::InfoCrc16(crc, frame.data(), frame.size());
         last = header[3];
-        kbps.push_back(static_cast<WORD>(acm::kBitrateKbps[((header[1] >> 3) & 3) == 3 ? 1 : 0][1][header[2] >> 4]));
+        kbps.push_back(static_cast<WORD>(BitrateKbps((header[1] >> 3) & 1, 1, header[2] >> 4)));
         ++frames;
         end += length;
     }

@@ -119,19 +119,6 @@ constexpr std::pair<const char*, const char*> kSummaryFrames[] = {
 
 namespace {
 
-// Where the string that starts at at in a frame body of encoding ends
-// (after its terminator); 0 where it runs past the body.
-std::size_t StringEnd(const std::vector<std::uint8_t>& b, std::size_t at, std::uint8_t encoding) {
-    if (encoding == 1 || encoding == 2) {
-        for (; at + 1 < b.size(); at += 2)
-            if (b[at] == 0 && b[at + 1] == 0) return at + 2;
-        return 0;
-    }
-    for (; at < b.size(); ++at)
-        if (b[at] == 0) return at + 1;
-    return 0;
-}
-
 std::uint32_t Big32(const std::uint8_t* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }
@@ -152,9 +139,9 @@ bool InMilliseconds(TId3v2Frame& f, double secondsPerFrame) {
     std::vector<std::size_t> stamps;
     if (lyrics) {
         if (b.size() < 6) return false;
-        std::size_t at = StringEnd(b, 6, b[0]);  // the content descriptor
+        std::size_t at = FrameStringEnd(b, 6, b[0]);  // the content descriptor
         while (at != 0 && at < b.size()) {
-            at = StringEnd(b, at, b[0]);  // a line's text
+            at = FrameStringEnd(b, at, b[0]);  // a line's text
             if (at == 0 || at + 4 > b.size()) return false;
             stamps.push_back(at);
             at += 4;
@@ -217,19 +204,6 @@ constexpr ApeFrame kApeFrames[] = {
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
-}
-
-// The description of a TXXX frame's body.
-std::string UserTextDescription(const TId3v2Frame& f) {
-    if (f.body.empty()) return {};
-    const std::size_t end = StringEnd(f.body, 1, f.body[0]);
-    if (end == 0) return {};
-    TagLib::ByteVector data("TXXX");
-    const auto size = static_cast<unsigned>(f.body.size());
-    for (int shift = 21; shift >= 0; shift -= 7) data.append(static_cast<char>((size >> shift) & 0x7F));
-    data.append(TagLib::ByteVector(2, '\0'));
-    data.append(TagLib::ByteVector(reinterpret_cast<const char*>(f.body.data()), size));
-    return Utf8(TagLib::ID3v2::UserTextIdentificationFrame(data).description());
 }
 
 }  // namespace

@@ -20,6 +20,17 @@ Bytes ToBytes(const TagLib::ByteVector& v) {
     return Bytes(reinterpret_cast<const std::uint8_t*>(v.data()), reinterpret_cast<const std::uint8_t*>(v.data()) + v.size());
 }
 
+// A frame as TagLib reads one: body behind a 2.4 header of id (TagLib
+// reads every version's bodies alike).
+TagLib::ByteVector FrameData(const char* id, const Bytes& body) {
+    TagLib::ByteVector data(id);
+    const auto size = static_cast<unsigned>(body.size());
+    for (int shift = 21; shift >= 0; shift -= 7) data.append(static_cast<char>((size >> shift) & 0x7F));
+    data.append(TagLib::ByteVector(2, '\0'));
+    data.append(TagLib::ByteVector(reinterpret_cast<const char*>(body.data()), size));
+    return data;
+}
+
 // A frame's body as TagLib renders it for a tag of version (2.2 bodies are
 // those of 2.3), from a tag of that frame alone.
 Bytes BodyOf(TagLib::ID3v2::Frame* frame, int version) {
@@ -48,14 +59,7 @@ Bytes UserTextFrameBody(int version, const std::string& description, const std::
 }
 
 Bytes CommentFrameBody(int version, const TId3v2Frame* old, const std::string& text) {
-    TagLib::ByteVector data("COMM");
-    const Bytes body = old ? old->body : Bytes{0, 'e', 'n', 'g', 0};
-    // A 2.4 header for TagLib to read the body by.
-    const auto size = static_cast<unsigned>(body.size());
-    for (int shift = 21; shift >= 0; shift -= 7) data.append(static_cast<char>((size >> shift) & 0x7F));
-    data.append(TagLib::ByteVector(2, '\0'));
-    data.append(TagLib::ByteVector(reinterpret_cast<const char*>(body.data()), size));
-    auto* frame = new TagLib::ID3v2::CommentsFrame(data);
+    auto* frame = new TagLib::ID3v2::CommentsFrame(FrameData("COMM", old ? old->body : Bytes{0, 'e', 'n', 'g', 0}));
     frame->setText(FromUtf8(text));
     return BodyOf(frame, version);
 }
@@ -148,13 +152,13 @@ private:
 
 std::string TextFrameText(const TId3v2Frame& f) {
     // (Read as a title frame: every plain text frame has its layout.)
-    TagLib::ByteVector data("TIT2");
-    const auto size = static_cast<unsigned>(f.body.size());
-    for (int shift = 21; shift >= 0; shift -= 7) data.append(static_cast<char>((size >> shift) & 0x7F));
-    data.append(TagLib::ByteVector(2, '\0'));
-    data.append(TagLib::ByteVector(reinterpret_cast<const char*>(f.body.data()), size));
-    TagLib::ID3v2::TextIdentificationFrame frame(data);
-    return frame.toString().to8Bit(true);
+    return TagLib::ID3v2::TextIdentificationFrame(FrameData("TIT2", f.body)).toString().to8Bit(true);
+}
+
+std::string UserTextDescription(const TId3v2Frame& f) {
+    // A body without its terminated description is no user text frame.
+    if (f.body.empty() || FrameStringEnd(f.body, 1, f.body[0]) == 0) return {};
+    return TagLib::ID3v2::UserTextIdentificationFrame(FrameData("TXXX", f.body)).description().to8Bit(true);
 }
 
 Bytes UpdatedId3v2(const Bytes& tag, const TId3Fields& was, const TId3Fields& now) {

@@ -33,5 +33,8 @@ std::vector<std::uint8_t> UserTextFrameBody(int version, const std::string& desc
 std::vector<std::uint8_t> CommentFrameBody(int version, const TId3v2Frame* old, const std::string& text);
 // The text of a plain text frame.
 std::string TextFrameText(const TId3v2Frame& frame);
+// The description of a user text frame (TXXX); empty where it has no
+// terminated one.
+std::string UserTextDescription(const TId3v2Frame& frame);
 
 }  // namespace sondrel

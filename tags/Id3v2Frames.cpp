@@ -161,6 +161,17 @@ Bytes PlainId3v2(const Bytes& tag) {
     return RenderId3v2Frames(layout);
 }
 
+std::size_t FrameStringEnd(const Bytes& b, std::size_t at, std::uint8_t encoding) {
+    if (encoding == 1 || encoding == 2) {
+        for (; at + 1 < b.size(); at += 2)
+            if (b[at] == 0 && b[at + 1] == 0) return at + 2;
+        return 0;
+    }
+    for (; at < b.size(); ++at)
+        if (b[at] == 0) return at + 1;
+    return 0;
+}
+
 std::string CommentDescription(const TId3v2Frame& comm) {
     const Bytes& b = comm.body;
     if (b.size() < 4) return {};

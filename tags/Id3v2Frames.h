@@ -45,6 +45,10 @@ std::vector<std::uint8_t> RenderId3v2Frames(const TId3v2Layout& layout, std::siz
 // frames. Empty where it cannot be parsed.
 std::vector<std::uint8_t> PlainId3v2(const std::vector<std::uint8_t>& tag);
 
+// Where the string that starts at at in a frame body of encoding (its
+// first byte) ends, after its terminator; 0 where it runs past the body.
+std::size_t FrameStringEnd(const std::vector<std::uint8_t>& body, std::size_t at, std::uint8_t encoding);
+
 // The description of a COMM frame's body (of its version); empty where
 // it has none.
 std::string CommentDescription(const TId3v2Frame& comm);

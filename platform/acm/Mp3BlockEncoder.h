@@ -14,12 +14,12 @@
 // of those frames where the window shapes of both encoders agree and the
 // next block's frames fit the reservoir the joined stream has left. Where
 // none does, that block is encoded again from further back, and only if
-// that fails too without a reservoir; that work runs beside the workers',
-// which are kept fed with a block more than there are of them. Every frame
-// keeps the stream's bitrate.
+// that fails too without a reservoir; that work goes on the worker the
+// block's first encode has just freed, ahead of any block waiting. Every
+// frame keeps the stream's bitrate.
 //
 // Blocks are long enough to make the pre-roll a small share of the work:
-// about half a minute, of one length for a signal whose length is known
+// about a minute, of one length for a signal whose length is known
 // (in an even number, so that two cores finish together). They depend on
 // the signal's length, never on the number of workers, so the bytes do
 // not either.

@@ -78,7 +78,7 @@ private:
 class Own final : public InfoFrame {
 public:
     Own(unsigned rate, int channels, int kbps)
-        : rate_(rate), channels_(channels), kbps_(kbps), sideInfo_(SideInfoBytes(rate, channels)) {
+        : rate_(rate), channels_(channels), sideInfo_(SideInfoBytes(rate, channels)) {
         // A frame of the stream's own bitrate, so that readers that take
         // the bitrate from the first frame read the stream's; none where
         // that frame cannot hold the tag.
@@ -128,7 +128,6 @@ public:
 private:
     unsigned rate_;
     int channels_;
-    int kbps_;
     std::size_t sideInfo_;  // header and side information, bytes
     int kbpsIndex_ = 0;
     std::size_t size_ = 0;  // 0: no frame
