@@ -426,18 +426,25 @@ TEST(Cli, CtrlCStopsEveryWorker) {
     }
     EXPECT_EQ(InterruptedRun(args, dir / "L0.wav", 200000, SIGINT, dir / "err.txt"), 130);
     std::string unfinished;
+    int finished = 0;
     for (const auto& [name, seconds] : files) {
         const auto target = dir / (name + ".wav");
         if (!std::filesystem::exists(target)) {
             unfinished += (unfinished.empty() ? "" : ", ") + d + "/" + name + ".mp3";
             continue;
         }
+        ++finished;
         EXPECT_EQ(StereoFrames(target), static_cast<long>(seconds * 44100)) << name;
     }
-    EXPECT_EQ(unfinished, d + "/L0.mp3, " + d + "/L1.mp3, " + d + "/s2.mp3");
+    // L0 starts on the worker whose short file is done; the other short one
+    // may still be in work when the signal comes (a busy machine), and is
+    // then stopped too.
+    const std::string last = d + "/L0.mp3, " + d + "/L1.mp3, " + d + "/s2.mp3";
+    EXPECT_TRUE(unfinished == last || unfinished == d + "/s0.mp3, " + last || unfinished == d + "/s1.mp3, " + last)
+        << unfinished;
     const auto err = ReadFile(dir / "err.txt");
     EXPECT_EQ(Lines(std::string(err.begin(), err.end())),
-              std::vector<std::string>{"2 von 5 Dateien konvertiert. Nicht fertig: " + unfinished});
+              std::vector<std::string>{std::to_string(finished) + " von 5 Dateien konvertiert. Nicht fertig: " + unfinished});
     // Nothing hidden left behind either.
     for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
@@ -691,9 +698,13 @@ TEST(Cli, TheCommandLineRules) {
     for (const Row& r : all) {
         SCOPED_TRACE(r.command);
         // Another user runs it in a folder of their own.
-        if (r.asOtherUser) ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);
+        if (r.asOtherUser) {
+            ASSERT_EQ(chmod(dir.Path().c_str(), 0777), 0);
+        }
         const Outcome o = Command("cd " + d + " && " + (r.asOtherUser ? asOther : "") + SONDREL_CLI + " " + r.command);
-        if (r.asOtherUser) ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+        if (r.asOtherUser) {
+            ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+        }
         EXPECT_EQ(o.status, r.status) << o.out;
         const std::vector<std::string> lines = Lines(o.out);
         if (r.said.empty()) {

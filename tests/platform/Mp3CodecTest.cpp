@@ -245,7 +245,8 @@ TEST(Mp3Decode, AVbriHeaderDecodesAsMpg123DecodesIt) {
     put(46, static_cast<std::uint32_t>(audio.size() + 417), 4);
     put(50, static_cast<std::uint32_t>(frames.size()), 4);
     put(54, 0, 2);          // no table of contents
-    file.insert(file.end(), audio.begin(), audio.end());
+    file.resize(417 + audio.size());
+    std::copy(audio.begin(), audio.end(), file.begin() + 417);
     TempDir dir;
     WriteFile(dir / "vbri.mp3", file);
     testing_support::RecordingHost host;

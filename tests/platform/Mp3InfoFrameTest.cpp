@@ -174,9 +174,10 @@ std::vector<std::uint8_t> LibraryFile(unsigned rate, int channels, int kbps, int
 
 // Every format of the catalogue, as a user meets it: a file encoded in a
 // constant bitrate has every frame at that bitrate, the info frame
-// included; exiftool and mediainfo read its length as well as they read the
-// library's own file for the format (within 0.03 s of that one's error, or
-// 0.1 s), and mediainfo calls it CBR, or VBR for the VBR formats, which
+// included; exiftool, mediainfo, mutagen and ffmpeg read its length as
+// well as they read the library's own file for the format (within 0.03 s
+// of that one's error, or 0.1 s), mutagen its bitrate and mode as that
+// one's, and mediainfo calls it CBR, or VBR for the VBR formats, which
 // are the library's own stream (its Xing frame but for the tag's check
 // sums); where it has an info frame, mpg123 gives back exactly the
 // source's samples.
@@ -236,8 +237,23 @@ TEST(InfoFrame, EveryFormatOfTheCatalogueReadsAsTheLibrarysOwnFile) {
     WriteFile(dir / "form.txt", std::vector<std::uint8_t>(form.begin(), form.end()));
     ASSERT_TRUE(Shell("cd " + d + " && { mediainfo --Inform=file://form.txt *.mp3 > mi.txt; }"));
     ASSERT_TRUE(Shell("cd " + d + " && { for f in ours_*.mp3; do echo \"${f%.mp3}\t$(mpg123 -q -s $f | wc -c)\"; done > mpg123.txt; }"));
+    // mutagen's length, bitrate and mode, and ffmpeg's length, of every
+    // file in one process each.
+    const std::string readers =
+        "import glob, re, subprocess, mutagen.mp3\n"
+        "files = sorted(glob.glob('*.mp3'))\n"
+        "args = ['ffmpeg', '-hide_banner']\n"
+        "for f in files: args += ['-i', f]\n"
+        "err = subprocess.run(args, stderr=subprocess.PIPE, text=True).stderr\n"
+        "ff = [int(h) * 3600 + int(m) * 60 + float(s) for h, m, s in re.findall(r'Duration: (\\d+):(\\d+):([\\d.]+)', err)]\n"
+        "assert len(ff) == len(files)\n"
+        "for f, d in zip(files, ff):\n"
+        "    i = mutagen.mp3.MP3(f).info\n"
+        "    print(f[:-4], i.length, i.bitrate, str(i.bitrate_mode).split('.')[-1], d, sep='\\t')\n";
+    WriteFile(dir / "readers.py", std::vector<std::uint8_t>(readers.begin(), readers.end()));
+    ASSERT_TRUE(Shell("cd " + d + " && { /usr/bin/python3 readers.py > readers.txt; }"));
     std::map<std::string, std::vector<std::string>> read;
-    for (const char* list : {"exif.txt", "mi.txt", "mpg123.txt"}) {
+    for (const char* list : {"exif.txt", "mi.txt", "mpg123.txt", "readers.txt"}) {
         const std::vector<std::uint8_t> text = ReadFile(dir / list);
         std::istringstream lines(std::string(text.begin(), text.end()));
         for (std::string line; std::getline(lines, line);) {
@@ -252,8 +268,10 @@ TEST(InfoFrame, EveryFormatOfTheCatalogueReadsAsTheLibrarysOwnFile) {
         SCOPED_TRACE(formats[std::stoul(e.name)].description);
         const auto& ours = read["ours_" + e.name];
         const auto& lib = read["lib_" + e.name];
-        ASSERT_EQ(ours.size(), 4u);  // exiftool, mediainfo's length and mode, mpg123
-        ASSERT_EQ(lib.size(), 3u);
+        // exiftool, mediainfo's length and mode, mpg123 (ours only),
+        // mutagen's length, bitrate and mode, ffmpeg's length.
+        ASSERT_EQ(ours.size(), 8u);
+        ASSERT_EQ(lib.size(), 7u);
         const double ourExif = std::abs(std::stod(ours[0]) - kSeconds), libExif = std::abs(std::stod(lib[0]) - kSeconds);
         const double ourMi = std::abs(std::stod(ours[1]) / 1000 - kSeconds), libMi = std::abs(std::stod(lib[1]) / 1000 - kSeconds);
         // exiftool takes a constant-bitrate file's length from its size, so
@@ -263,6 +281,16 @@ TEST(InfoFrame, EveryFormatOfTheCatalogueReadsAsTheLibrarysOwnFile) {
         EXPECT_LE(ourExif, std::max(libExif + 0.03 + extra, 0.1)) << ours[0] << " s against the library's " << lib[0];
         EXPECT_LE(ourMi, std::max(libMi + 0.03, 0.1)) << ours[1] << " ms against the library's " << lib[1];
         EXPECT_EQ(ours[2], e.vbr ? "VBR" : "CBR");
+        const auto near = [&](const std::string& our, const std::string& their, const char* reader) {
+            EXPECT_LE(std::abs(std::stod(our) - kSeconds), std::max(std::abs(std::stod(their) - kSeconds) + 0.03, 0.1))
+                << reader << ": " << our << " s against the library's " << their;
+        };
+        near(ours[4], lib[3], "mutagen");
+        near(ours[7], lib[6], "ffmpeg");
+        EXPECT_NEAR(std::stod(ours[5]), std::stod(lib[4]), std::stod(lib[4]) / 1000) << "mutagen's bitrate";
+        // Where the library writes no info frame, mutagen cannot tell the
+        // mode of its file; ours says it, where it has one.
+        EXPECT_EQ(ours[6], lib[5] == "UNKNOWN" && e.info ? "CBR" : lib[5]);
         if (e.info) {
             EXPECT_EQ(std::stol(ours[3]), std::lround(kSeconds * e.rate) * 2 * e.channels);
         }
