@@ -77,6 +77,12 @@ private slots:
         QDir().mkpath(folder_);
     }
 
+    // Every test meets the window as at a first start. The window manager
+    // may leave a window minimised (openbox keeps the main window iconic
+    // when only its progress window is restored), and a stored minimised
+    // state would start the next test's window iconic, never exposed.
+    void init() { QDir(home_.path() + "/config").removeRecursively(); }
+
     void captionsAreTheProgramsOwnTexts() {
         TMainForm form(folder_);
         form.show();

@@ -20,11 +20,9 @@ home="$(mktemp -d)"
 trap 'rm -rf "$home"' EXIT
 inner='
 /usr/libexec/at-spi-bus-launcher --launch-immediately & bus=$!
-openbox >/dev/null 2>&1 & wm=$!
-for i in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.1; done
-HOME="$2" XDG_CONFIG_HOME="$2/config" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "$0" & app=$!
+HOME="$2" XDG_CONFIG_HOME="$2/config" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$0" & app=$!
 timeout 120 /usr/bin/python3 "$1"; status=$?
-kill $app $wm $bus 2>/dev/null
+kill $app $bus 2>/dev/null
 wait $app 2>/dev/null
 exit $status'
-exec xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- bash -c "$inner" "$program" "$here/atspi_test.py" "$home" 2> >(grep -v 'dbus-daemon\|XDG_RUNTIME_DIR\|SpiRegistry' >&2)
+exec xvfb-run -a -s "-screen 0 1280x1024x24" dbus-run-session -- bash "$here/under-wm.sh" bash -c "$inner" "$program" "$here/atspi_test.py" "$home" 2> >(grep -v 'dbus-daemon\|XDG_RUNTIME_DIR\|SpiRegistry' >&2)

@@ -12,9 +12,8 @@ for tool in xvfb-run openbox xprop xdotool; do
 done
 # Under LeakSanitizer the desktop libraries' own leaks are set aside.
 export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
-inner='openbox >/dev/null 2>&1 & wm=$!; for i in $(seq 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break; sleep 0.1; done; QT_QPA_PLATFORM=xcb "$0"; status=$?; kill $wm; exit $status'
 # Its own D-Bus session where there is one to start: a job's notification
 # goes there.
 session=()
 command -v dbus-run-session >/dev/null && session=(dbus-run-session --)
-exec xvfb-run -a -s "-screen 0 1280x1024x24" "${session[@]}" bash -c "$inner" "$test_binary"
+exec xvfb-run -a -s "-screen 0 1280x1024x24" "${session[@]}" bash "$(dirname "$0")/under-wm.sh" "$test_binary"
