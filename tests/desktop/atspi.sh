@@ -5,7 +5,7 @@
 set -uo pipefail
 program="$1"
 here="$(cd "$(dirname "$0")" && pwd)"
-for tool in xvfb-run openbox dbus-run-session /usr/libexec/at-spi-bus-launcher; do
+for tool in xvfb-run openbox xprop dbus-run-session /usr/libexec/at-spi-bus-launcher; do
   if ! command -v "$tool" >/dev/null; then
     echo "$tool is not installed: skipped"
     exit 77
