@@ -127,4 +127,11 @@ std::string FitFileName(const std::string& stem, const std::string& tail) {
     return stem.substr(0, cut) + tail;
 }
 
+std::string HiddenFileName(const std::filesystem::path& file, const std::string& tail) {
+    // Appended, not "." + name: gcc 12 warns of an overlapping copy there.
+    std::string stem(1, '.');
+    stem += file.filename().string();
+    return FitFileName(stem, tail);
+}
+
 }  // namespace sondrel

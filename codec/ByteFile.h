@@ -72,6 +72,9 @@ constexpr std::size_t kLongestFileName = 255;
 // its UTF-8 stays intact) where the whole would pass the longest name a
 // file may have.
 std::string FitFileName(const std::string& stem, const std::string& tail);
+// The hidden name for a copy beside file: a dot, its own name and tail,
+// fitted as above.
+std::string HiddenFileName(const std::filesystem::path& file, const std::string& tail);
 
 // True when both names lead to the same existing file (the same path, a
 // link, or another spelling of it).

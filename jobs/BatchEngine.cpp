@@ -115,7 +115,7 @@ void TBatchEngine::Run(const TBatchJob& job, const TFormatCatalogue& catalogue, 
             return;
         }
     }
-    Shared shared{job, events, cancel, Targets};
+    Shared shared{job, events, cancel, Targets, {}, {}, {}};
     const int workers = std::max(1, std::min<int>(job.Workers, static_cast<int>(batch.Files.size())));
     std::vector<std::thread> threads;
     for (int w = 0; w < workers; ++w) threads.emplace_back(Work, std::ref(shared), std::cref(catalogue));

@@ -53,7 +53,7 @@ bool TTargetFile::Create(const std::string& name) {
         // Hidden, and never longer than a name may be: a long name would
         // otherwise send us to write over the earlier file in place.
         const std::string tail = ".sondrel-" + std::to_string(::getpid()) + "-" + std::to_string(n);
-        const fs::path beside = real.parent_path() / FitFileName("." + real.filename().string(), tail);
+        const fs::path beside = real.parent_path() / HiddenFileName(real, tail);
         // O_EXCL: never a file that is already there.
         const int fd = ::open(beside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0) {

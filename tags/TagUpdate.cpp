@@ -108,7 +108,7 @@ bool PadTo(Bytes& tag, std::size_t size) {
 std::filesystem::path CopyPlace(const std::filesystem::path& file, int attempt) {
     namespace fs = std::filesystem;
     // Hidden, and never longer than a file name may be.
-    const std::string name = FitFileName("." + file.filename().string(), ".sondrel-" + std::to_string(::getpid()));
+    const std::string name = HiddenFileName(file, ".sondrel-" + std::to_string(::getpid()));
     if (attempt == 0) return file.parent_path() / name;
     const char* cache = std::getenv("XDG_CACHE_HOME");
     const char* home = std::getenv("HOME");

@@ -78,14 +78,17 @@ std::vector<std::uint8_t> ExtensiblePcm(const WAVEFORMATEX& pcm, std::uint32_t m
     WAVEFORMATEX head = pcm;
     head.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
     head.cbSize = kExtensibleExtra;
-    const auto* p = reinterpret_cast<const std::uint8_t*>(&head);
-    std::vector<std::uint8_t> record(p, p + sizeof head);
+    // Sized once and filled in place (gcc 12 misreads appends behind the
+    // header as copies past its end).
+    std::vector<std::uint8_t> record(sizeof head + kExtensibleExtra);
+    std::memcpy(record.data(), &head, sizeof head);
     const std::uint8_t extra[8] = {static_cast<std::uint8_t>(pcm.wBitsPerSample), static_cast<std::uint8_t>(pcm.wBitsPerSample >> 8),
                                    static_cast<std::uint8_t>(mask), static_cast<std::uint8_t>(mask >> 8),
                                    static_cast<std::uint8_t>(mask >> 16), static_cast<std::uint8_t>(mask >> 24),
                                    WAVE_FORMAT_PCM, 0};
-    record.insert(record.end(), extra, extra + 8);
-    record.insert(record.end(), kSubFormatTail, kSubFormatTail + 14);
+    static_assert(sizeof extra + sizeof kSubFormatTail == kExtensibleExtra);
+    std::memcpy(record.data() + sizeof head, extra, sizeof extra);
+    std::memcpy(record.data() + sizeof head + sizeof extra, kSubFormatTail, sizeof kSubFormatTail);
     return record;
 }
 

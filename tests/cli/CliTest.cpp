@@ -188,9 +188,11 @@ TEST(Cli, TagShowAndSet) {
         const std::string shown = Cli("tag show " + f).out;
         EXPECT_NE(shown.find(std::string(r.shown) + "\n"), std::string::npos) << shown;
         // The neighbours keep what they held.
-        for (const char* kept : {"title=Schöne Grüße\n", "artist=Band\n", "album=\n", "comment=\n", "year=2026\n"})
-            if (std::string(kept).rfind(std::string(r.shown).substr(0, 4), 0) != 0)
+        for (const char* kept : {"title=Schöne Grüße\n", "artist=Band\n", "album=\n", "comment=\n", "year=2026\n"}) {
+            if (std::string(kept).rfind(std::string(r.shown).substr(0, 4), 0) != 0) {
                 EXPECT_NE(shown.find(kept), std::string::npos) << kept << " in " << shown;
+            }
+        }
     }
     // No MP3 to tag: a WAV file and bytes without a frame stay as they were.
     WriteFile(dir / "x.mp3", std::vector<std::uint8_t>(3000, 0x55));
@@ -241,9 +243,10 @@ TEST(Cli, ATagSaveKeepsTheFileItsOwnerAndItsProtection) {
         EXPECT_EQ(now.st_uid, 1234u);
         EXPECT_EQ(now.st_gid, 1235u);
         EXPECT_EQ(now.st_mode & 07777, 0640u);
-        if (xattrs)
+        if (xattrs) {
             EXPECT_TRUE(Shell("/usr/bin/python3 -c \"import os, sys; sys.exit(os.getxattr('" + f +
                               "', 'user.herkunft') != b'cd')\""));
+        }
     }
     // Players read the ID3v2 tag: it holds what was saved, and the link
     // shows it too.
@@ -545,7 +548,9 @@ TEST(Cli, BatchTargetsNeverCollideWithEachOtherOrTheSources) {
         // The wrapped stream has no info frame: its decoder delay and
         // padding come with it.
         EXPECT_NEAR(static_cast<double>(StereoFrames(dir / "rw" / b)), 2.0 * 44100, 2 * 1152 + 1105);
-        if (r == 2) EXPECT_EQ(ReadFile(dir / "rw" / "x (2).wav"), earlier);
+        if (r == 2) {
+            EXPECT_EQ(ReadFile(dir / "rw" / "x (2).wav"), earlier);
+        }
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "rw"), {}), r < 2 ? 4 : 6);
     }
 }

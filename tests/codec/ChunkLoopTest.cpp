@@ -53,7 +53,9 @@ TEST(ChunkLoop, UnusedBytesAreOfferedAgain) {
         g_takeAtMost = take;
         g_partialCalls = 0;
         EXPECT_EQ(Narrow(source, 4096, true), whole);
-        if (take < 4096) EXPECT_GT(g_partialCalls, 0);
+        if (take < 4096) {
+            EXPECT_GT(g_partialCalls, 0);
+        }
     }
 }
 

@@ -327,7 +327,7 @@ TEST(Id3Tag, ASaveSetsTheChangedFieldInBothTagsAndKeepsTheFile) {
     std::uint32_t body = static_cast<std::uint32_t>(tight.size() - 10);
     for (int i = 9; i >= 6; --i, body >>= 7) tight[static_cast<std::size_t>(i)] = body & 0x7F;
     for (const auto& front : {RenderId3v2(full), tight}) {
-        for (const auto [v2, v1] : {std::pair{true, true}, std::pair{true, false}, std::pair{false, true}}) {
+        for (const auto& [v2, v1] : {std::pair{true, true}, std::pair{true, false}, std::pair{false, true}}) {
             for (std::size_t k = 0; k < std::size(fields); ++k) {
                 SCOPED_TRACE(std::string(v2 ? "ID3v2 " : "") + (v1 ? "ID3v1" : "") + ", field " + values[k] +
                              (front.size() == tight.size() ? ", tight tag" : ""));
@@ -354,7 +354,9 @@ TEST(Id3Tag, ASaveSetsTheChangedFieldInBothTagsAndKeepsTheFile) {
                 const TId3Fields now = Id3v2Fields({bytes.begin(), bytes.begin() + static_cast<long>(tagSize)});
                 for (std::size_t j = 0; j < std::size(fields); ++j)
                     EXPECT_EQ(now.*fields[j], j == k ? std::string(values[k]) : full.*fields[j]) << values[j];
-                if (front.size() != tight.size()) EXPECT_EQ(tagSize, front.size());  // in its own room
+                if (front.size() != tight.size()) {
+                    EXPECT_EQ(tagSize, front.size());  // in its own room
+                }
             }
         }
     }
