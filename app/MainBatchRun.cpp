@@ -6,6 +6,7 @@
 // on), the lower bar the whole batch's share. Messages name their file
 // and come one at a time, lowest-numbered file first.
 #include <QEventLoop>
+#include <algorithm>
 #include <QTimer>
 #include <functional>
 #include <map>
@@ -43,6 +44,17 @@ public:
         messages_.emplace(file == kNoFile ? 0 : file + 1, std::make_pair(file, text));
     }
 
+    // Notices are said once after the batch, for all their files: a box a
+    // file would stop a batch of hundreds at every one.
+    void Notice(std::size_t file, const std::string& text) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        notices_[text].push_back(file);
+    }
+    std::map<std::string, std::vector<std::size_t>> Notices() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return notices_;
+    }
+
     // A copy to read without holding the workers up.
     TBatchProgress Read() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -62,6 +74,7 @@ private:
     std::mutex mutex_;
     TBatchProgress progress_;
     std::multimap<std::size_t, std::pair<std::size_t, std::string>> messages_;
+    std::map<std::string, std::vector<std::size_t>> notices_;
 };
 
 // What the status line says after a batch: the files that were not
@@ -146,6 +159,14 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     // What became of every file, until the next job.
     const TBatchProgress end = events.Read();
     ShowStatusText(end.AnyStarted() ? Summary(end, batch.Files) : "");
+    for (auto& [text, files] : events.Notices()) {
+        std::sort(files.begin(), files.end());
+        std::string names;
+        constexpr std::size_t kNamed = 10;
+        for (std::size_t k = 0; k < files.size() && k < kNamed; ++k) names += "\n" + batch.Files[files[k]];
+        if (files.size() > kNamed) names += "\nund " + std::to_string(files.size() - kNamed) + " weitere";
+        ShowNotice(text + "\n" + names);
+    }
     core_.State.Busy = false;
 }
 

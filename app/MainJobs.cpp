@@ -174,6 +174,12 @@ void TMainForm::ShowError(const std::string& text, bool overMainWindow) {
     box.exec();
 }
 
+void TMainForm::ShowNotice(const std::string& text) {
+    QWidget* parent = statusForm_ && statusForm_->isVisible() ? static_cast<QWidget*>(statusForm_) : this;
+    QMessageBox box(QMessageBox::Information, windowTitle(), QString::fromStdString(text), QMessageBox::Ok, parent);
+    box.exec();
+}
+
 void TMainForm::ShowStatusText(const std::string& text) { StatusText->setText(QString::fromStdString(text)); }
 
 std::pair<TFileEdit*, TFileEdit*> TMainForm::JobFields(int mode) const {

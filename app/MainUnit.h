@@ -142,6 +142,8 @@ public:
     // Over the progress window while it is up, else (or where asked) over
     // the main window.
     void ShowError(const std::string& text, bool overMainWindow);
+    // An information box over the progress window while it is up.
+    void ShowNotice(const std::string& text) override;
     void ShowProgress(int filePercent, int overallPercent) override;
     void ProcessMessages() override;
     void ShowStatusText(const std::string& text) override;

@@ -35,6 +35,12 @@ public:
         shown = true;
         DrawLine();
     }
+    // Said, but the file was converted: no failure.
+    void Notice(std::size_t file, const std::string& text) override {
+        ClearLine();
+        std::cerr << options_.files[file] << ": " << text << '\n';
+        DrawLine();
+    }
     void FileStarted(std::size_t file) override { progress_.Started(file); }
     void FilePercent(std::size_t file, int percent) override {
         progress_.Percent(file, percent);

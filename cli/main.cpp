@@ -46,6 +46,11 @@ public:
         std::cerr << text << '\n';
         shown = true;
     }
+    // Said, but no failure: the exit status stays.
+    void ShowNotice(const std::string& text) override {
+        ClearLine();
+        std::cerr << text << '\n';
+    }
     void ShowProgress(int filePercent, int overallPercent) override {
         if (!progress_ || filePercent == last_) return;
         last_ = filePercent;

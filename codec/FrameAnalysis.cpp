@@ -1,5 +1,6 @@
 #include "codec/FrameAnalysis.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codec/LittleEndian.h"
@@ -14,7 +15,9 @@ constexpr unsigned kRates[4][3] = {
     {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
 
 // Reads the analysis' small windows from a block kept in memory, so that
-// a long stretch of junk costs no system call per byte.
+// a long stretch of junk costs no system call per byte. A block is read
+// from a little before the window that missed it, so that looking a few
+// frames ahead of a candidate and going on with the next one stay in it.
 class PeekReader {
 public:
     explicit PeekReader(TByteFile& f) : file_(f), size_(f.Size()) {}
@@ -23,17 +26,19 @@ public:
     std::size_t ReadAt(std::int64_t pos, std::uint8_t* dst, std::size_t n) {
         if (pos < 0 || pos >= size_) return 0;
         if (pos < start_ || pos + static_cast<std::int64_t>(n) > start_ + filled_) {
-            start_ = pos;
-            file_.Seek(pos);
+            start_ = std::max<std::int64_t>(0, pos - kBehind);
+            file_.Seek(start_);
             filled_ = static_cast<std::int64_t>(file_.Read(block_.data(), block_.size()));
         }
         const std::int64_t avail = start_ + filled_ - pos;
+        if (avail <= 0) return 0;
         const std::size_t take = avail < static_cast<std::int64_t>(n) ? static_cast<std::size_t>(avail) : n;
         std::memcpy(dst, block_.data() + (pos - start_), take);
         return take;
     }
 
 private:
+    static constexpr std::int64_t kBehind = 16384;
     TByteFile& file_;
     std::int64_t size_;
     std::array<std::uint8_t, 65536> block_{};
@@ -46,6 +51,78 @@ std::int64_t SkipZeros(PeekReader& r, std::int64_t pos) {
     std::uint8_t b = 0;
     while (r.ReadAt(pos, &b, 1) == 1 && b == 0) ++pos;
     return pos;
+}
+
+// The frames after the first that must follow at their lengths before a
+// header counts as the start of a stream. Decoders check one; a byte pair
+// in a tag's text or in junk passes one now and then, never three.
+constexpr int kChainFrames = 3;
+// No frame is longer (free format at its highest rate, Layer III below
+// MPEG-1 at 8 kHz).
+constexpr int kLongestFrame = 8192;
+
+// Version, layer and sampling rate: what stays the same from frame to
+// frame of one stream, free format or not included.
+bool SameStream(const std::uint8_t a[4], const std::uint8_t b[4]) {
+    return (a[1] & 0xFE) == (b[1] & 0xFE) && (a[2] & 0x0C) == (b[2] & 0x0C) && ((a[2] >> 4) == 0) == ((b[2] >> 4) == 0);
+}
+
+int PaddingBytes(const std::uint8_t h[4]) {
+    if (!((h[2] >> 1) & 1)) return 0;
+    return ((h[1] >> 1) & 3) == 3 ? 4 : 1;  // Layer I pads by one four-byte slot
+}
+
+// A frame of every layer: its length from its header; 0 for free format,
+// whose length only the next header tells.
+int FrameLength(const std::uint8_t h[4]) {
+    const int version = (h[1] >> 3) & 3, layer = (h[1] >> 1) & 3;
+    const unsigned kbps = static_cast<unsigned>(BitrateKbps(version == 3 ? 1 : 0, layer, h[2] >> 4));
+    const unsigned rate = SampleRateHz(version, (h[2] >> 2) & 3);
+    if (kbps == 0 || rate == 0) return 0;
+    if (layer == 3) return static_cast<int>(12000u * kbps / rate) * 4 + PaddingBytes(h);
+    // Layer III below MPEG-1 carries half the samples in a frame.
+    const unsigned perKbps = layer == 1 && version != 3 ? 72000u : 144000u;
+    return static_cast<int>(perKbps * kbps / rate) + PaddingBytes(h);
+}
+
+// A free-format frame's length without padding: the distance to the next
+// header of the same stream. 0 where there is none within a frame's reach.
+int FreeFormatBase(PeekReader& r, std::int64_t pos, const std::uint8_t h[4]) {
+    std::array<std::uint8_t, kLongestFrame + 4> ahead{};
+    const std::size_t got = r.ReadAt(pos, ahead.data(), ahead.size());
+    for (std::size_t d = 24; d + 4 <= got; ++d)
+        if (IsValidHeader(&ahead[d]) && SameStream(h, &ahead[d])) return static_cast<int>(d) - PaddingBytes(h);
+    return 0;
+}
+
+// Where a stream may stop: the end of the file, a tag written behind the
+// audio, or zero bytes up to the end.
+bool StreamEndsAt(PeekReader& r, std::int64_t pos) {
+    if (pos >= r.Size()) return pos == r.Size();
+    std::array<std::uint8_t, 4096> b{};
+    const std::size_t got = r.ReadAt(pos, b.data(), b.size());
+    if (got >= 3 && std::memcmp(b.data(), "TAG", 3) == 0 && r.Size() - pos == 128) return true;
+    if (got >= 8 && (std::memcmp(b.data(), "APETAGEX", 8) == 0 || std::memcmp(b.data(), "LYRICSBE", 8) == 0)) return true;
+    if (got >= 3 && std::memcmp(b.data(), "ID3", 3) == 0) return true;
+    return pos + static_cast<std::int64_t>(got) == r.Size() &&
+           std::all_of(b.begin(), b.begin() + static_cast<long>(got), [](std::uint8_t x) { return x == 0; });
+}
+
+// The header at pos begins a stream: the frames after it follow at their
+// lengths, with its version, layer and rate, until kChainFrames of them
+// have or the stream ends where a stream may.
+bool ChainsOn(PeekReader& r, std::int64_t pos, const std::uint8_t first[4]) {
+    int freeBase = 0;
+    if ((first[2] >> 4) == 0 && (freeBase = FreeFormatBase(r, pos, first)) == 0) return false;
+    std::uint8_t h[4];
+    std::memcpy(h, first, 4);
+    for (int followed = 0;; ++followed) {
+        const int length = freeBase > 0 ? freeBase + PaddingBytes(h) : FrameLength(h);
+        if (length <= 4) return false;
+        pos += length;
+        if (followed == kChainFrames || StreamEndsAt(r, pos)) return true;
+        if (r.ReadAt(pos, h, 4) != 4 || !IsValidHeader(h) || !SameStream(first, h)) return false;
+    }
 }
 
 }  // namespace
@@ -123,28 +200,42 @@ TFrameAnalysis LocateAudio(TByteFile& source) {
         r.ReadAt(a.Candidate, w, 4);
     }
 
-    // 3. An ID3v2 tag, and zero bytes behind it.
-    if (w[0] == 'I' && w[1] == 'D' && w[2] == '3') {
+    // 3. ID3v2 tags, and zero bytes behind each: a tagger that puts its tag
+    // in front of one it could not read leaves two or more.
+    while (w[0] == 'I' && w[1] == 'D' && w[2] == '3') {
         std::uint8_t tag[10] = {};
         r.ReadAt(a.Candidate, tag, 10);
         const std::int64_t size = (static_cast<std::int64_t>(tag[6] & 0x7F) << 21) | ((tag[7] & 0x7F) << 14) |
                                   ((tag[8] & 0x7F) << 7) | (tag[9] & 0x7F);
-        a.Candidate = SkipZeros(r, a.Candidate + 10 + size);
+        const std::int64_t footer = tag[3] == 4 && (tag[5] & 0x10) ? 10 : 0;
+        a.Candidate = SkipZeros(r, a.Candidate + 10 + size + footer);
         a.Window.fill(0);
         r.ReadAt(a.Candidate, w, 4);
     }
 
-    // 4. The first valid frame header; without one, the last window stands
+    // 4. The first frame: a valid header whose stream goes on behind it,
+    // where decoders find it. A lone header (a byte pair in a tag's text,
+    // in junk, in a frame cut short) that no frame follows is taken only
+    // where no stream is found at all; without any, the last window stands
     // and Found stays false.
+    std::int64_t lone = -1;
     for (;;) {
         if (IsValidHeader(w)) {
-            a.Found = true;
-            break;
+            if (ChainsOn(r, a.Candidate, w)) {
+                a.Found = true;
+                break;
+            }
+            if (lone < 0) lone = a.Candidate;
         }
         if (a.Candidate + 4 >= r.Size()) break;
         ++a.Candidate;
         a.Window.fill(0);
         r.ReadAt(a.Candidate, w, 4);
+    }
+    if (!a.Found && lone >= 0) {
+        a.Candidate = lone;
+        r.ReadAt(a.Candidate, w, 4);
+        a.Found = true;
     }
     a.AudioStart = a.Candidate;
     return a;

@@ -1,7 +1,7 @@
 // Where the audio of an MP3 file begins and what it is: a stream wrapped in
-// a RIFF WAVE file, zero bytes and an ID3v2 tag in front, then the first
-// valid MPEG audio frame header. The result describes the stream to the
-// decoder convertor.
+// a RIFF WAVE file, zero bytes and ID3v2 tags in front, then the first
+// frame header that a stream of frames follows (where decoders start). The
+// result describes the stream to the decoder convertor.
 #pragma once
 
 #include <array>
@@ -18,7 +18,9 @@ struct TFrameAnalysis {
     std::array<std::uint8_t, 4> Window{};  // the four bytes at the candidate position
     std::int64_t Candidate = 0;
     bool Wrapped = false;
-    bool Found = false;  // a valid frame header was found
+    // A valid frame header was found: where the frames that follow it chain
+    // on, or the first lone one where none do.
+    bool Found = false;
     alignas(8) std::array<std::uint8_t, 18> WrappedFormat{};
     std::int64_t AudioStart = 0;
     int Channels = 2;
@@ -45,7 +47,9 @@ int Layer3FrameBytes(const std::uint8_t h[4]);
 std::int64_t InfoFrameCount(TByteFile& source, const TFrameAnalysis& a);
 
 // Runs the RIFF probe, the zero and ID3v2 skips and the frame search on a
-// source opened at position 0. Raises EInOutError where a wrapped source
+// source opened at position 0. A header counts as the first frame where
+// the next frames follow at their lengths with its version, layer and
+// rate (or the stream ends there). Raises EInOutError where a wrapped source
 // ends too early.
 TFrameAnalysis LocateAudio(TByteFile& source);
 

@@ -15,6 +15,7 @@
 namespace {
 
 struct SilentHost : sondrel::TJobHost {
+    void ShowNotice(const std::string&) override {}
     void ShowError(const std::string&) override {}
     void ShowProgress(int, int) override {}
     void ProcessMessages() override {}

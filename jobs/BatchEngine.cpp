@@ -34,6 +34,10 @@ public:
         std::lock_guard<std::mutex> lock(shared_.mutex);
         shared_.events.Message(file_, text);
     }
+    void ShowNotice(const std::string& text) override {
+        std::lock_guard<std::mutex> lock(shared_.mutex);
+        shared_.events.Notice(file_, text);
+    }
     void ShowProgress(int filePercent, int /*overallPercent*/) override {
         if (filePercent <= 0) return;
         std::lock_guard<std::mutex> lock(shared_.mutex);

@@ -41,6 +41,8 @@ public:
     virtual void FileDone(std::size_t /*file*/, TFileEnd /*end*/) {}
     // A message for a file of the list; kNoFile for the batch as a whole.
     virtual void Message(std::size_t file, const std::string& text) = 0;
+    // A notice for a file that was converted all the same (TJobHost).
+    virtual void Notice(std::size_t file, const std::string& text) = 0;
     static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
 };
 

@@ -91,7 +91,11 @@ public:
         source_.Close();
         const bool complete = complete_ && !core_.State.Cancel;
         using TEnd = TTargetFile::TEnd;
-        const TEnd end = complete ? TEnd::Complete : discard_ || core_.DiscardUnfinished ? TEnd::Discard : TEnd::Partial;
+        // A target that no audio ever reached (no codec would open for the
+        // source's format) would be an empty file under the user's name.
+        const TEnd end = complete                                                      ? TEnd::Complete
+                         : discard_ || !converting_ || core_.DiscardUnfinished ? TEnd::Discard
+                                                                                       : TEnd::Partial;
         if (target_.Finish(end))
             core_.LastCompleted = complete;
         else
@@ -107,6 +111,9 @@ public:
     void Completed() { complete_ = true; }
     // There is no result (the source held no audio): nothing may stay.
     void Discard() { discard_ = true; }
+    // The convertors are open and the audio begins to flow: from here on a
+    // cut-short target keeps what was converted.
+    void Converting() { converting_ = true; }
 
 private:
     TConverterCore& core_;
@@ -115,6 +122,7 @@ private:
     TTargetFile target_;
     bool complete_ = false;
     bool discard_ = false;
+    bool converting_ = false;
 };
 
 }  // namespace
@@ -314,10 +322,11 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     }
     DeriveFormats(analysis, source, mp3wav, Catalogue.MP3FormatTable);
     if (!CreateTarget(target, source, targetName)) return;
-    std::vector<std::uint8_t> tags;
+    TCarriedTags carried;
     if (CarryTags)
-        tags = WaveTagTail(Mp3SourceTags(
-            source, analysis.SampleRate ? double(acm::SamplesPerFrame(analysis.SampleRate)) / analysis.SampleRate : 0));
+        carried = Mp3SourceTags(
+            source, analysis.SampleRate ? double(acm::SamplesPerFrame(analysis.SampleRate)) / analysis.SampleRate : 0);
+    std::vector<std::uint8_t> tags = WaveTagTail(carried);
     // The CD-quality target's format is wavcd's stored one; when the MP3 is
     // already in it, decoding alone gives the same bytes.
     const TFormatArea& written = cdQuality ? wavcd.FormatOut : mp3wav.FormatOut;
@@ -350,6 +359,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     Chain chain(*this, source, target.File(), &mp3wav, secondStage ? &wavcd : nullptr, size,
                 size - analysis.AudioStart);
     chain.largest = largest;
+    guard.Converting();
     const bool whole = RunChunks(chain);
     Finish(mp3wav);
     if (secondStage) Finish(wavcd);
@@ -362,6 +372,7 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
         return;
     }
     if (whole) guard.Completed();
+    if (whole && !State.Cancel && carried.Id3v2LeftBehind) host_.ShowNotice(msg::TagLeftBehind);
 }
 
 void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& targetName) {
@@ -419,6 +430,7 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
                      static_cast<LPARAM>(sourceFrames * mp3.nSamplesPerSec / std::max<DWORD>(1, src.nSamplesPerSec)), 0);
     Chain chain(*this, source, target.File(), first, direct ? nullptr : &wavmp3, length, length, true);
     if (!direct) chain.keep = AudioBytes(wave, wavtowav.FormatOut.Wfx());
+    guard.Converting();
     bool whole = RunChunks(chain);
     if (whole)
         target.WriteMp3InfoFrame(wavmp3.StreamHandle(), static_cast<std::int64_t>(front.size()));
@@ -431,6 +443,7 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     if (!direct) Finish(wavtowav);
     Finish(wavmp3);
     if (whole) guard.Completed();
+    if (whole && !State.Cancel && tags.Id3v2LeftBehind) host_.ShowNotice(msg::TagLeftBehind);
 }
 
 void TConverterCore::WavToWav(const std::string& sourceName, const std::string& targetName) {
@@ -464,6 +477,7 @@ void TConverterCore::WavToWav(const std::string& sourceName, const std::string& 
     Chain chain(*this, source, target.File(), &wavtowav, nullptr, length, length, true);
     chain.keep = keep;
     chain.largest = largest;
+    guard.Converting();
     const bool whole = RunChunks(chain);
     Finish(wavtowav);
     if (whole) guard.Completed();

@@ -12,6 +12,9 @@ public:
     virtual ~TJobHost() = default;
     // A modal error message (error icon, OK button, the system's caption).
     virtual void ShowError(const std::string& text) = 0;
+    // Something the user should know of a conversion that went through (a
+    // tag of the source that could not travel); no failure.
+    virtual void ShowNotice(const std::string& text) = 0;
     // The progress display: the file's percentage and the whole job's.
     virtual void ShowProgress(int filePercent, int overallPercent) = 0;
     // Lets waiting messages through; where a cancel request arrives.

@@ -21,6 +21,10 @@ inline const std::string NoValidWav = "Keine gültige WAV-Datei!!!!";
 inline const std::string UnknownChannelLayout =
     "Die Kanalbelegung der Datei ist unbekannt: ihre Kanäle lassen sich nicht auf Stereo oder Mono mischen.";
 inline const std::string NoValidMp3 = "Keine gültige MP3-Datei!!!!";
+// The audio was converted; the source's ID3v2 tag could not be read.
+inline const std::string TagLeftBehind =
+    "Das ID3v2-Tag der Quelldatei konnte nicht gelesen werden und wurde nicht übernommen. "
+    "Die Audiodaten wurden konvertiert.";
 inline const std::string SameFile = "Quell- und Zieldatei sind dieselbe Datei!";
 inline const std::string ChooseFormat = "Sie müssen zunächst ein Ausgabeformat wählen!";
 inline const std::string ChooseFiles = "Sie müssen zunächst die Quell- und Zieldatei wählen!";

@@ -1,10 +1,10 @@
 #include "tags/CarriedTags.h"
 
+#include <taglib/id3v2framefactory.h>
+#include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/textidentificationframe.h>
 #include <taglib/infotag.h>
-#include <taglib/mpegfile.h>
-#include <taglib/tbytevectorstream.h>
 #include <taglib/tstring.h>
 
 #include <algorithm>
@@ -74,24 +74,51 @@ std::uint64_t Id3v2Size(const std::uint8_t* b, std::size_t available) {
 
 namespace {
 
-// An ID3v2 tag in memory, parsed; Tag() is null where it cannot be read.
-class ParsedId3v2 {
+// An ID3v2 tag in memory as TagLib's model, built frame by frame from our
+// walk of the tag (tags/Id3v2Frames.h), which reads every layout: a frame
+// TagLib cannot make sense of is left out of the model alone (it stays in
+// the tag's bytes), never the frames after it lost with it, as TagLib's
+// own reading of a whole tag loses them. Tag() is null where the tag
+// cannot be read at all.
+class Id3v2Model {
 public:
-    // Read from its plain form: TagLib misreads some layouts (an
-    // extended header in 2.3) as a tag without frames.
-    explicit ParsedId3v2(const std::vector<std::uint8_t>& tag) : ParsedId3v2(Plain(tag), 0) {}
-    TagLib::ID3v2::Tag* Tag() { return file_.isValid() && file_.hasID3v2Tag() ? file_.ID3v2Tag() : nullptr; }
+    explicit Id3v2Model(const std::vector<std::uint8_t>& bytes) {
+        TId3v2Layout layout;
+        if (!ParseId3v2(bytes, layout)) return;
+        const char head[10] = {'I', 'D', '3', static_cast<char>(layout.version), 0, 0, 0, 0, 0, 0};
+        const TagLib::ID3v2::Header header(TagLib::ByteVector(head, 10));
+        const TagLib::ID3v2::FrameFactory* factory = TagLib::ID3v2::FrameFactory::instance();
+        for (TId3v2Frame& f : layout.frames) {
+            WithoutFalseLengthIndicator(layout.version, f);
+            const std::vector<std::uint8_t> data = RenderId3v2Frame(layout.version, f);
+            TagLib::ID3v2::Frame* frame =
+                factory->createFrame(TagLib::ByteVector(reinterpret_cast<const char*>(data.data()),
+                                                        static_cast<unsigned>(data.size())),
+                                     &header);
+            if (frame) tag_.addFrame(frame);
+        }
+        // A 2.3 tag's date in its year, day and time frames.
+        tag_.header()->setMajorVersion(static_cast<unsigned>(layout.version));
+        factory->rebuildAggregateFrames(&tag_);
+        read_ = true;
+    }
+    TagLib::ID3v2::Tag* Tag() { return read_ ? &tag_ : nullptr; }
 
 private:
-    static TagLib::ByteVector Plain(const std::vector<std::uint8_t>& tag) {
-        const std::vector<std::uint8_t> plain = PlainId3v2(tag);
-        return TagLib::ByteVector(reinterpret_cast<const char*>(plain.data()), static_cast<unsigned>(plain.size()));
+    // A 2.4 frame flagged as carrying its data length in front of its body
+    // where the body has no room for one, or its first four bytes are no
+    // such length: one tagger writes short frames so. Read as the bytes
+    // say, without the flag.
+    static void WithoutFalseLengthIndicator(int version, TId3v2Frame& f) {
+        if (version != 4 || !(f.flags[1] & 0x01) || (f.flags[1] & 0x0C)) return;  // compressed, encrypted: as is
+        const std::vector<std::uint8_t>& b = f.body;
+        const bool sound = b.size() > 4 && !((b[0] | b[1] | b[2] | b[3]) & 0x80) &&
+                           (std::uint32_t{b[0]} << 21 | std::uint32_t{b[1]} << 14 | std::uint32_t{b[2]} << 7 | b[3]) ==
+                               b.size() - 4;
+        if (!sound) f.flags[1] = static_cast<std::uint8_t>(f.flags[1] & ~0x01);
     }
-    ParsedId3v2(TagLib::ByteVector bytes, int)
-        : bytes_(std::move(bytes)), stream_(bytes_), file_(&stream_, TagLib::ID3v2::FrameFactory::instance(), false) {}
-    TagLib::ByteVector bytes_;
-    TagLib::ByteVectorStream stream_;
-    TagLib::MPEG::File file_;
+    TagLib::ID3v2::Tag tag_;
+    bool read_ = false;
 };
 
 bool Readable(const std::vector<std::uint8_t>& tag) {
@@ -102,8 +129,8 @@ bool Readable(const std::vector<std::uint8_t>& tag) {
 
 TId3Fields Id3v2Fields(const std::vector<std::uint8_t>& tag) {
     if (!Readable(tag)) return {};
-    ParsedId3v2 parsed(tag);
-    return parsed.Tag() ? FieldsOf(*parsed.Tag()) : TId3Fields{};
+    Id3v2Model model(tag);
+    return model.Tag() ? FieldsOf(*model.Tag()) : TId3Fields{};
 }
 
 namespace {
@@ -158,6 +185,12 @@ bool InMilliseconds(TId3v2Frame& f, double secondsPerFrame) {
 }
 
 }  // namespace
+
+bool Id3v2LeftBehind(const std::vector<std::uint8_t>& tag) {
+    if (!Readable(tag) || Id3v2Size(tag.data(), tag.size()) > tag.size()) return true;
+    TId3v2Layout layout;
+    return !ParseId3v2(tag, layout) || (layout.frames.empty() && !layout.whole);
+}
 
 std::vector<std::uint8_t> CarriedId3v2(const std::vector<std::uint8_t>& tag, double secondsPerFrame) {
     // A tag that claims more bytes than there are is damaged: left out.
@@ -258,8 +291,8 @@ std::vector<std::uint8_t> WithApeItems(const std::vector<std::uint8_t>& tag, con
 TSummary Id3v2Summary(const std::vector<std::uint8_t>& tag) {
     TSummary s;
     if (!Readable(tag)) return s;
-    ParsedId3v2 parsed(tag);
-    TagLib::ID3v2::Tag* t = parsed.Tag();
+    Id3v2Model model(tag);
+    TagLib::ID3v2::Tag* t = model.Tag();
     if (!t) return s;
     for (const auto& [info, frame] : kSummaryFrames) {
         const TagLib::ID3v2::FrameList& frames = t->frameList(frame);

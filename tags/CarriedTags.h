@@ -36,6 +36,11 @@ inline constexpr const char* kStreamPositionFrames[] = {"MLLT", "SEEK", "ASPI", 
 // nothing changed; empty where the tag cannot be read.
 std::vector<std::uint8_t> CarriedId3v2(const std::vector<std::uint8_t>& tag, double secondsPerFrame = 0);
 
+// An ID3v2 tag was there, but nothing of it can travel: its frames cannot
+// be found, it is larger than kLargestCarriedTag, or it claims more bytes
+// than there are. (An empty tag is no loss.)
+bool Id3v2LeftBehind(const std::vector<std::uint8_t>& tag);
+
 // An APEv2 item: its key and its text (several values joined by "/").
 struct TApeItem {
     std::string key, text;

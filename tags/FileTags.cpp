@@ -72,9 +72,14 @@ TWaveTagChunks FindWaveTagChunks(TByteFile& f) {
         // The data of a 64-bit file gives its size in the ds64 chunk.
         if (size == 0xFFFFFFFF && sizes.Data >= 0 && std::memcmp(head, "data", 4) == 0) size = sizes.Data;
         if (std::memcmp(head, "id3 ", 4) == 0 || std::memcmp(head, "ID3 ", 4) == 0) {
-            if (found.Id3.empty()) found.Id3 = ReadAt(f, at + 8, size);
-            const std::uint64_t tag = Id3v2Size(found.Id3.data(), found.Id3.size());
-            if (tag == 0 || tag > found.Id3.size()) found.Id3.clear();
+            if (found.Id3.empty() && !found.Id3Lost) {
+                found.Id3 = ReadAt(f, at + 8, size);
+                const std::uint64_t tag = Id3v2Size(found.Id3.data(), found.Id3.size());
+                if (tag == 0 || tag > found.Id3.size()) {
+                    found.Id3.clear();
+                    found.Id3Lost = true;
+                }
+            }
         } else if (std::memcmp(head, "LIST", 4) == 0 && got == 12 && std::memcmp(head + 8, "INFO", 4) == 0) {
             if (found.Info.empty()) found.Info = ReadAt(f, at + 8, size);
         }
@@ -89,14 +94,16 @@ TWaveTagChunks FindWaveTagChunks(TByteFile& f) {
 namespace {
 
 // The whole ID3v2 tag at the start of an MP3 file (behind leading zero
-// bytes, as the frame search skips them); empty for none.
-std::vector<std::uint8_t> LeadingId3v2(TByteFile& source) {
+// bytes, as the frame search skips them); empty for none. found says
+// whether a tag header was there, read or not.
+std::vector<std::uint8_t> LeadingId3v2(TByteFile& source, bool& found) {
     std::vector<std::uint8_t> start(64 * 1024);
     source.Seek(0);
     start.resize(source.Read(start.data(), start.size()));
     std::size_t zeros = 0;
     while (zeros < start.size() && start[zeros] == 0) ++zeros;
     const std::uint64_t size = zeros < start.size() ? Id3v2Size(start.data() + zeros, start.size() - zeros) : 0;
+    found = size > 0;
     return size > 0 ? ReadAt(source, static_cast<std::int64_t>(zeros), size) : std::vector<std::uint8_t>{};
 }
 
@@ -145,7 +152,10 @@ TCarriedTags Mp3SourceTags(TByteFile& source, double secondsPerFrame) {
     // One model of what the file says: its ID3v2 tag, with what its APEv2
     // tag adds; its ID3v1.1 tag where neither says anything.
     TCarriedTags t;
-    t.Id3v2 = CarriedId3v2(LeadingId3v2(source), secondsPerFrame);
+    bool found = false;
+    const std::vector<std::uint8_t> leading = LeadingId3v2(source, found);
+    t.Id3v2 = CarriedId3v2(leading, secondsPerFrame);
+    t.Id3v2LeftBehind = found && Id3v2LeftBehind(leading);
     const std::vector<TApeItem> ape = ApeItems(source);
     if (!ape.empty()) t.Id3v2 = WithApeItems(t.Id3v2, ape);
     t.Summary = Id3v2Summary(t.Id3v2);
@@ -167,6 +177,7 @@ TCarriedTags WaveSourceTags(TByteFile& source) {
     TCarriedTags t;
     t.Id3v2 = CarriedId3v2(chunks.Id3);
     t.Summary = Id3v2Summary(chunks.Id3);
+    t.Id3v2LeftBehind = chunks.Id3Lost || (!chunks.Id3.empty() && Id3v2LeftBehind(chunks.Id3));
     if (t.Id3v2.empty() || t.Summary.empty()) {
         const TSummary info = InfoSummary(chunks.Info);
         if (!info.empty()) {

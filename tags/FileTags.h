@@ -21,6 +21,9 @@ bool IsRiffWave(TByteFile& file);
 struct TWaveTagChunks {
     std::vector<std::uint8_t> Id3;   // "id3 " or "ID3 "
     std::vector<std::uint8_t> Info;  // a LIST chunk of type INFO
+    // An ID3 chunk was there but could not be taken (it runs past the file,
+    // is too large, or holds no tag).
+    bool Id3Lost = false;
     bool Empty() const { return Id3.empty() && Info.empty(); }
 };
 TWaveTagChunks FindWaveTagChunks(TByteFile& source);
@@ -30,6 +33,9 @@ TWaveTagChunks FindWaveTagChunks(TByteFile& source);
 struct TCarriedTags {
     std::vector<std::uint8_t> Id3v2;
     TSummary Summary;
+    // The source has an ID3v2 tag of which nothing could travel
+    // (Id3v2LeftBehind): the conversion says so.
+    bool Id3v2LeftBehind = false;
     bool Empty() const { return Id3v2.empty() && Summary.empty(); }
 };
 // An MP3 file's: its ID3v2 tag (behind leading zero bytes, frames timed in

@@ -106,11 +106,17 @@ bool ParseId3v2(const Bytes& tag, TId3v2Layout& layout) {
     bool rearranged = unsynchronised && version < 4;
     if (version > 2 && (flags & 0x40)) {
         // The extended header (its CRC, restrictions, padding size) tells
-        // nothing a reader needs; a rendering leaves it out.
-        if (body.size() < 6) return false;
-        const std::uint32_t extended = version == 3 ? 4 + Big(body.data(), 4) : Syncsafe(body.data());
-        if (extended > body.size() || extended < 6) return false;
-        at = extended;
+        // nothing a reader needs; a rendering leaves it out. One tagger
+        // sets the flag without writing the header: where a frame follows
+        // the tag header directly, the tag is read as its bytes say.
+        const bool frameFirst = body.size() >= 10 && ValidId(body.data(), 4) &&
+                                Big(body.data() + 4, 4) <= body.size() - 10;
+        const std::uint32_t extended =
+            body.size() < 6 ? 0 : version == 3 ? 4 + Big(body.data(), 4) : Syncsafe(body.data());
+        const bool fits = extended >= 6 && extended <= body.size();
+        const bool likely = fits && (version == 4 ? extended <= 15 && body[4] == 1 : extended == 10 || extended == 14);
+        if (!fits && !frameFirst) return false;
+        at = frameFirst && !likely ? 0 : extended;
         rearranged = true;
     }
     Walk walk = WalkFrames(body, at, version, version == 4, unsynchronised);
@@ -130,22 +136,28 @@ bool ParseId3v2(const Bytes& tag, TId3v2Layout& layout) {
     return true;
 }
 
+Bytes RenderId3v2Frame(int version, const TId3v2Frame& f) {
+    Bytes frame(f.id.begin(), f.id.end());
+    const auto size = static_cast<std::uint32_t>(f.body.size());
+    if (version == 2) {
+        PutBig(frame, size, 3);
+    } else {
+        if (version == 4)
+            PutSyncsafe(frame, size);
+        else
+            PutBig(frame, size, 4);
+        frame.push_back(f.flags[0]);
+        frame.push_back(f.flags[1]);
+    }
+    frame.insert(frame.end(), f.body.begin(), f.body.end());
+    return frame;
+}
+
 Bytes RenderId3v2Frames(const TId3v2Layout& layout, std::size_t padding) {
     Bytes frames;
     for (const TId3v2Frame& f : layout.frames) {
-        frames.insert(frames.end(), f.id.begin(), f.id.end());
-        const auto size = static_cast<std::uint32_t>(f.body.size());
-        if (layout.version == 2) {
-            PutBig(frames, size, 3);
-        } else {
-            if (layout.version == 4)
-                PutSyncsafe(frames, size);
-            else
-                PutBig(frames, size, 4);
-            frames.push_back(f.flags[0]);
-            frames.push_back(f.flags[1]);
-        }
-        frames.insert(frames.end(), f.body.begin(), f.body.end());
+        const Bytes one = RenderId3v2Frame(layout.version, f);
+        frames.insert(frames.end(), one.begin(), one.end());
     }
     Bytes tag = {'I', 'D', '3', static_cast<std::uint8_t>(layout.version), static_cast<std::uint8_t>(layout.revision), 0};
     PutSyncsafe(tag, static_cast<std::uint32_t>(frames.size() + padding));

@@ -36,6 +36,9 @@ struct TId3v2Layout {
 // cannot be found at all.
 bool ParseId3v2(const std::vector<std::uint8_t>& tag, TId3v2Layout& layout);
 
+// One frame as a tag of version lays it out: its header, then its body.
+std::vector<std::uint8_t> RenderId3v2Frame(int version, const TId3v2Frame& frame);
+
 // The frames as a tag of the layout's version: a plain header, the frames
 // one after another, padding zero bytes.
 std::vector<std::uint8_t> RenderId3v2Frames(const TId3v2Layout& layout, std::size_t padding = 0);

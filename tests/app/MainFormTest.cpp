@@ -907,6 +907,7 @@ private slots:
             void Enter() { dirtyInConversion += UpperVectorStateInUse(); ++calls; }
             void Leave() { dirtyOnReturn += UpperVectorStateInUse(); }
             void ShowError(const std::string& t) override { QFAIL(t.c_str()); }
+            void ShowNotice(const std::string& t) override { QFAIL(t.c_str()); }
             void ShowProgress(int f, int o) override { Enter(); form.ShowProgress(f, o); Leave(); }
             void ProcessMessages() override { Enter(); form.ProcessMessages(); Leave(); }
         } host(*form_);

@@ -299,17 +299,29 @@ TEST_F(Conversion, AnMp3InAWaveWrapperDecodes) {
 }
 
 TEST_F(Conversion, UnconvertibleSourcesEndWithoutAMessage) {
-    // Data but no format chunk: the convertor cannot open, the target stays
-    // empty, and the error reaches the caller.
+    // Data but no format chunk: the convertor cannot open, no target is
+    // left, and the error reaches the caller.
     std::vector<std::uint8_t> noFmt = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'd', 'a', 't', 'a', 4, 0, 0, 0, 1, 2, 3, 4};
     WriteFile(dir / "nofmt.wav", noFmt);
     EXPECT_THROW(core.ConvertWAV2WAV(P("nofmt.wav"), P("x.wav")), EACMConvertor);
     EXPECT_TRUE(host.errors.empty());
-    EXPECT_EQ(std::filesystem::file_size(dir / "x.wav"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.wav"));
     EXPECT_FALSE(core.State.Busy);
     EXPECT_FALSE(core.wavtowav.Active());
     EXPECT_THROW(core.ConvertWAVMP3(P("nofmt.wav"), P("x.mp3")), EACMConvertor);
     EXPECT_FALSE(core.State.Busy);
+    // A format no codec knows, and nine channels: no empty file under the
+    // target's name either.
+    for (const auto& [tag, channels] : {std::pair{0x1234, 2}, std::pair{1, 9}}) {
+        auto wav = MakeWav(MakeMusic(44100, 1, 0.2), 44100, 2);
+        PutLe16(&wav[20], static_cast<std::uint16_t>(tag));
+        PutLe16(&wav[22], static_cast<std::uint16_t>(channels));
+        WriteFile(dir / "odd.wav", wav);
+        EXPECT_THROW(core.ConvertWAV2WAV(P("odd.wav"), P("y.wav")), EACMConvertor);
+        EXPECT_THROW(core.ConvertWAVMP3(P("odd.wav"), P("y.mp3")), EACMConvertor);
+        EXPECT_FALSE(std::filesystem::exists(dir / "y.wav"));
+        EXPECT_FALSE(std::filesystem::exists(dir / "y.mp3"));
+    }
 }
 
 TEST_F(Conversion, SizesAndChunkBoundaries) {

@@ -9,6 +9,7 @@
 
 #include "codec/LittleEndian.h"
 #include "jobs/ConverterCore.h"
+#include "jobs/Messages.h"
 #include "support/Audio.h"
 #include "support/RecordingHost.h"
 #include "tags/CarriedTags.h"
@@ -188,6 +189,7 @@ TEST_F(TagCarry, DamagedTagsNeverCostTheAudio) {
     struct Case {
         const char* name;
         std::vector<std::uint8_t> file;
+        bool id3Lost;  // an ID3v2 tag was there and none of it can travel: said
     };
     auto subPastChunk = good;
     subPastChunk[list + 16] = 0xFF;  // the first INFO entry's size
@@ -202,23 +204,39 @@ TEST_F(TagCarry, DamagedTagsNeverCostTheAudio) {
     auto badFrame = id3;
     badFrame[14] = 0x7F;  // the first frame claims far past the tag
     const Case cases[] = {
-        {"INFO entry past its chunk", subPastChunk},
-        {"LIST past the file", withChunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M'}, 0x7FFFFFF0)},
-        {"id3 chunk past the file", withChunk("id3 ", id3, 0xFFFFFFF0)},
-        {"ID3 tag past its chunk", withChunk("id3 ", hugeId3, static_cast<std::uint32_t>(hugeId3.size()))},
-        {"ID3 frame past its tag", withChunk("ID3 ", badFrame, static_cast<std::uint32_t>(badFrame.size()))},
-        {"id3 chunk of garbage", withChunk("id3 ", std::vector<std::uint8_t>(300, 0xFF), 300)},
+        {"INFO entry past its chunk", subPastChunk, false},
+        {"LIST past the file", withChunk("LIST", {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M'}, 0x7FFFFFF0), false},
+        {"id3 chunk past the file", withChunk("id3 ", id3, 0xFFFFFFF0), true},
+        {"ID3 tag past its chunk", withChunk("id3 ", hugeId3, static_cast<std::uint32_t>(hugeId3.size())), true},
+        {"ID3 frame past its tag", withChunk("ID3 ", badFrame, static_cast<std::uint32_t>(badFrame.size())), true},
+        {"id3 chunk of garbage", withChunk("id3 ", std::vector<std::uint8_t>(300, 0xFF), 300), true},
+        {"a sound id3 chunk", withChunk("id3 ", id3, static_cast<std::uint32_t>(id3.size())), false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WriteFile(P("bad.wav"), c.file);
+        host.notices.clear();
         core.ConvertWAVMP3(P("bad.wav").string(), P("bad.mp3").string());
+        EXPECT_EQ(host.notices, c.id3Lost ? std::vector<std::string>{msg::TagLeftBehind} : std::vector<std::string>{});
         EXPECT_EQ(DecodedFrames(P("bad.mp3")), kFrames);
         core.ConvertWAV2WAV(P("bad.wav").string(), P("bad2.wav").string());
         const auto wav = ReadFile(P("bad2.wav"));
         EXPECT_EQ(GetLe32(&wav[40]), static_cast<std::uint32_t>(kFrames * 4));
         EXPECT_EQ(GetLe32(&wav[4]), wav.size() - 8);
         EXPECT_TRUE(host.errors.empty());
+    }
+    // The same in front of an MP3's audio: a tag of which nothing can be
+    // read is said to be left behind; a sound one travels without a word.
+    const auto mp3 = ReadFile(P("bad.mp3"));
+    std::vector<std::uint8_t> garbage = {'I', 'D', '3', 3, 0, 0, 0, 0, 2, 0x2C};
+    garbage.resize(10 + 300, 0xFF);
+    for (const auto& [tag, lost] : {std::pair{badFrame, true}, std::pair{garbage, true}, std::pair{id3, false}}) {
+        std::vector<std::uint8_t> file = tag;
+        file.insert(file.end(), mp3.begin(), mp3.end());
+        WriteFile(P("tagged.mp3"), file);
+        host.notices.clear();
+        core.ConvertMP3WAV(P("tagged.mp3").string(), P("tagged.wav").string());
+        EXPECT_EQ(host.notices.size(), lost ? 1u : 0u);
     }
 }
 

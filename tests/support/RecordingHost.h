@@ -13,10 +13,12 @@ namespace testing_support {
 
 struct RecordingHost : sondrel::TJobHost {
     std::vector<std::string> errors;
+    std::vector<std::string> notices;
     std::vector<std::pair<int, int>> progress;
     int pumps = 0;
     std::function<void(int)> onPump;  // given the pump's number
     void ShowError(const std::string& t) override { errors.push_back(t); }
+    void ShowNotice(const std::string& t) override { notices.push_back(t); }
     void ShowProgress(int f, int o) override { progress.emplace_back(f, o); }
     void ProcessMessages() override {
         ++pumps;

@@ -118,12 +118,23 @@ Bytes Unsynchronised(const Bytes& b) {
 struct Layout {
     const char* name;
     int version;
-    int extended;  // 0 none, 1 plain, 2 with a CRC
+    int extended;  // 0 none, 1 plain, 2 with a CRC, -1 flagged but not there
     bool unsync, footer, sizes23;
+    // Short frames in front flagged as carrying a data length they have no
+    // room for (2.4), as one tagger writes TENC, WXXX, TCOP and TOPE.
+    bool falseLengths = false;
 };
 
 Bytes Tag(const Layout& l, const std::vector<Frame>& frames) {
     Bytes body;
+    if (l.falseLengths)
+        for (const char* id : {"TENC", "WXXX", "TCOP", "TOPE"}) {
+            Append(body, id);
+            const Bytes data = {3, 0};
+            PutSyncsafe(body, 2);
+            body.insert(body.end(), {0, 0x01});
+            body.insert(body.end(), data.begin(), data.end());
+        }
     for (const Frame& f : frames) {
         const Bytes data = l.unsync && l.version == 4 ? Unsynchronised(f.body) : f.body;
         Append(body, f.id);
@@ -141,12 +152,12 @@ Bytes Tag(const Layout& l, const std::vector<Frame>& frames) {
     }
     body.resize(body.size() + 64, 0);  // padding
     Bytes extended;
-    if (l.extended && l.version == 3) {
+    if (l.extended > 0 && l.version == 3) {
         PutBig(extended, l.extended == 2 ? 10 : 6, 4);
         extended.insert(extended.end(), {static_cast<std::uint8_t>(l.extended == 2 ? 0x80 : 0), 0});
         PutBig(extended, 64, 4);
         if (l.extended == 2) PutBig(extended, 0x12345678, 4);
-    } else if (l.extended && l.version == 4) {
+    } else if (l.extended > 0 && l.version == 4) {
         PutSyncsafe(extended, l.extended == 2 ? 12 : 6);
         extended.insert(extended.end(), {1, static_cast<std::uint8_t>(l.extended == 2 ? 0x20 : 0)});
         if (l.extended == 2) extended.insert(extended.end(), {5, 0x01, 0x23, 0x45, 0x67, 0x0F});
@@ -259,6 +270,8 @@ TEST_F(TagLayouts, EveryLayoutReadsSavesOneFieldAndTravelsWhole) {
         {"2.4 unsynchronised", 4, 0, true, false, false}, {"2.4 footer", 4, 0, false, true, false},
         {"2.4 frames sized as in 2.3", 4, 0, false, false, true},
         {"2.4 everything", 4, 2, true, true, false},
+        {"2.3 flagged with an extended header it does not have", 3, -1, false, false, false},
+        {"2.4 short frames flagged with a data length", 4, 0, false, false, false, true},
     };
     for (const Layout& l : layouts) {
         for (const bool v1 : {false, true}) {
