@@ -1,52 +1,119 @@
 // The batch lists: adding without duplicates, deleting the selection or
 // everything, and the target name derived after the source dialog.
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 
 #include <QDir>
+#include <QSet>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 
 #include "app/MainUnit.h"
-#include "jobs/BatchEngine.h"
+#include "jobs/SourceTree.h"
 #include "jobs/Naming.h"
 #include "ui/FileEdit.h"
 #include "ui_MainForm.h"
 
 namespace sondrel {
 
+namespace {
+
+// A list entry keeps the file's name as the bytes the file system has
+// (what the core opens) and, for a file found below a folder given to
+// the batch, its place there; it shows the name as well as it can.
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kSubfolderRole = Qt::UserRole + 1;
+
+std::string Lower(std::string s) {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string Absolute(const std::string& name) {
+    std::error_code ec;
+    std::string path = std::filesystem::absolute(name, ec).lexically_normal().string();
+    if (ec) return name;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+}  // namespace
+
+QString TMainForm::ShownPath(const std::string& path) {
+    return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(path)));
+}
+
+std::string TMainForm::LocalPath(const QString& shown) { return QFile::encodeName(QDir::fromNativeSeparators(shown)).toStdString(); }
+
 void TMainForm::AddFiles(QListWidget* list, const QStringList& files) {
-    for (const QString& file : files) {
-        bool present = false;
-        for (int i = 0; i < list->count() && !present; ++i) present = list->item(i)->text() == file;
-        if (!present) list->addItem(file);
+    std::vector<std::string> paths;
+    for (const QString& f : files) paths.push_back(LocalPath(f));
+    AddEntries(list, paths, {});
+}
+
+void TMainForm::AddEntries(QListWidget* list, const std::vector<std::string>& files,
+                           const std::vector<std::string>& subfolders) {
+    // Thousands at once (a collection's tree): a set finds the ones there
+    // already, and the list repaints once, at the end.
+    QSet<QByteArray> present;
+    present.reserve(list->count() + static_cast<int>(files.size()));
+    for (int i = 0; i < list->count(); ++i) present.insert(list->item(i)->data(kPathRole).toByteArray());
+    list->setUpdatesEnabled(false);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const QByteArray path = QByteArray::fromStdString(files[i]);
+        if (present.contains(path)) continue;
+        present.insert(path);
+        auto* item = new QListWidgetItem(ShownPath(files[i]));
+        item->setData(kPathRole, path);
+        if (i < subfolders.size() && !subfolders[i].empty())
+            item->setData(kSubfolderRole, QByteArray::fromStdString(subfolders[i]));
+        list->addItem(item);
+    }
+    list->setUpdatesEnabled(true);
+}
+
+void TMainForm::ListEntries(QListWidget* list, std::vector<std::string>& files, std::vector<std::string>& subfolders) {
+    files.clear();
+    subfolders.clear();
+    for (int i = 0; i < list->count(); ++i) {
+        files.push_back(list->item(i)->data(kPathRole).toByteArray().toStdString());
+        subfolders.push_back(list->item(i)->data(kSubfolderRole).toByteArray().toStdString());
     }
 }
 
-QStringList TMainForm::BatchFiles(const QStringList& names, bool mp3, QStringList& refused) {
-    std::vector<std::string> given, left;
-    for (const QString& name : names) given.push_back(name.toStdString());
-    QStringList files;
-    for (const std::string& f : BatchSources(given, mp3 ? ".mp3" : ".wav", left))
-        files << QDir::toNativeSeparators(QFileInfo(QString::fromStdString(f)).absoluteFilePath());
-    for (const std::string& r : left) refused << QDir::toNativeSeparators(QString::fromStdString(r));
-    return files;
+TBatchListing TMainForm::Listing(const std::vector<std::string>& names, const std::vector<std::string>& extensions) {
+    std::vector<std::string> absolute;
+    for (const std::string& name : names) absolute.push_back(Absolute(name));
+    TBatchListing listing = ListBatchSources(absolute, extensions, true);
+    // Refused names as they were given.
+    for (std::string& refused : listing.Refused)
+        for (std::size_t i = 0; i < names.size(); ++i)
+            if (absolute[i] == refused) refused = names[i];
+    return listing;
 }
 
-void TMainForm::SayRefused(const QStringList& refused) {
-    if (refused.isEmpty()) return;
-    QMessageBox box(QMessageBox::Warning, windowTitle(),
-                    QStringLiteral("Folgende Dateien wurden nicht übernommen: ") + refused.join(QStringLiteral(", ")),
-                    QMessageBox::Ok, this);
+void TMainForm::SayLeftOut(const TBatchListing& listing) {
+    bool serious = false;
+    const std::string text = LeftOutMessage(listing, serious);
+    if (text.empty()) return;
+    if (!serious) {
+        // Files of other kinds beside the music (covers, playlists) are no
+        // fault: the status line counts them.
+        ShowStatusText(text);
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, windowTitle(), ShownPath(text), QMessageBox::Ok, this);
     box.exec();
 }
 
-void TMainForm::AddToBatchList(QListWidget* list, const QStringList& names) {
-    // A folder brings the files of the list's kind inside it, in name
-    // order; what is neither is named in one message.
-    QStringList refused;
-    AddFiles(list, BatchFiles(names, list == ui->FileList, refused));
-    SayRefused(refused);
+void TMainForm::AddToBatchList(QListWidget* list, const std::vector<std::string>& names) {
+    // A folder brings the files of the list's kind in its whole tree; what
+    // was left out is said in one message.
+    const TBatchListing listing = Listing(names, {list == ui->FileList ? ".mp3" : ".wav"});
+    AddEntries(list, listing.Files, listing.Subfolders);
+    SayLeftOut(listing);
 }
 
 void TMainForm::AddFilesFromDialog(QListWidget* list, bool mp3) {
@@ -93,44 +160,47 @@ void TMainForm::input2edAfterDialog(const QString& name, bool) {
 }
 
 void TMainForm::OpenFiles(const QStringList& files) {
+    std::vector<std::string> names;
+    for (const QString& f : files) names.push_back(LocalPath(f));
+    OpenFiles(names);
+}
+
+void TMainForm::OpenFiles(const std::vector<std::string>& names) {
     // As a file manager's "Open with" passes them: files that exist, MP3
-    // and WAV by their ending.
-    // A folder stands for the MP3 and WAV files inside it, in name order.
-    QStringList mp3, wav, accepted, refused;
-    for (const QString& file : files) {
-        QStringList none;
-        const QStringList m = BatchFiles({file}, true, none), w = BatchFiles({file}, false, none);
-        if (m.isEmpty() && w.isEmpty()) {
-            refused << QDir::toNativeSeparators(file);
-            continue;
-        }
-        mp3 << m;
-        wav << w;
-        accepted << m << w;
+    // and WAV by their ending; a folder stands for the MP3 and WAV files in
+    // its tree. The others go in; what was left out is said once.
+    const TBatchListing listing = Listing(names, {".mp3", ".wav"});
+    SayLeftOut(listing);
+    if (listing.Files.empty()) return;
+    std::vector<std::string> mp3, mp3Folders, wav, wavFolders;
+    for (std::size_t i = 0; i < listing.Files.size(); ++i) {
+        const bool isMp3 = Lower(Extension(listing.Files[i])) == ".mp3";
+        (isMp3 ? mp3 : wav).push_back(listing.Files[i]);
+        (isMp3 ? mp3Folders : wavFolders).push_back(listing.Subfolders[i]);
     }
-    // The others go in; what was left out is said once, by name.
-    SayRefused(refused);
-    if (accepted.isEmpty()) return;
-    const bool firstIsMp3 = mp3.contains(accepted.first());
+    const bool firstIsMp3 = !mp3.empty() && mp3.front() == listing.Files.front();
     ui->PageControl1->setCurrentWidget(firstIsMp3 ? ui->TabSheet1 : ui->TabSheet2);
     // A folder always means the batch list, even where it holds one file.
-    const bool folder = std::any_of(files.begin(), files.end(), [](const QString& f) { return QFileInfo(f).isDir(); });
-    if (accepted.size() == 1 && !folder) {
+    std::error_code ec;
+    const bool folder = std::any_of(names.begin(), names.end(),
+                                    [&](const std::string& n) { return std::filesystem::is_directory(n, ec); });
+    if (listing.Files.size() == 1 && !folder) {
         // One file: the page's source field, its target named as after the
         // file dialog.
+        const QString file = ShownPath(listing.Files.front());
         if (firstIsMp3) {
-            ui->InputFileEd->setFileName(accepted.first());
-            InputFileEdAfterDialog(accepted.first(), true);
+            ui->InputFileEd->setFileName(file);
+            InputFileEdAfterDialog(file, true);
             ui->PageControl2->setCurrentWidget(ui->SingleSheet1);
         } else {
-            ui->input2ed->setFileName(accepted.first());
-            input2edAfterDialog(accepted.first(), true);
+            ui->input2ed->setFileName(file);
+            input2edAfterDialog(file, true);
             ui->PageControl3->setCurrentWidget(ui->SingleSheet2);
         }
         return;
     }
-    AddFiles(ui->FileList, mp3);
-    AddFiles(ui->FileList2, wav);
+    AddEntries(ui->FileList, mp3, mp3Folders);
+    AddEntries(ui->FileList2, wav, wavFolders);
     (firstIsMp3 ? ui->PageControl2 : ui->PageControl3)->setCurrentWidget(firstIsMp3 ? ui->BatchSheet1 : ui->BatchSheet2);
 }
 

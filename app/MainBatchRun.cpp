@@ -86,7 +86,7 @@ std::string Summary(const TBatchProgress& p, const std::vector<std::string>& fil
     for (std::size_t k = 0; k < left.size() && k < kNamed; ++k)
         names += (k ? ", " : "") + FileNamePart(files[left[k]]);
     if (left.size() > kNamed) names += " und " + std::to_string(left.size() - kNamed) + " weitere";
-    return msg::BatchSummary(p.Finished(), static_cast<int>(files.size()), names);
+    return msg::BatchSummary(p.Finished(), static_cast<int>(files.size()), names, p.Failed());
 }
 
 }  // namespace

@@ -90,8 +90,8 @@ TMainForm::TBatchAnswer TMainForm::AskAboutBatchTargets(int mode) {
     // asked once for the whole list; or the user stops it here.
     TBatchSettings batch = JobBatch(mode);
     if (batch.Files.empty()) return TBatchAnswer::Keep;
-    const int existing = ExistingFiles(
-        BatchTargets(batch.Files, mode == 2 ? ".wav" : ".mp3", batch.NextToSource, batch.OutputFolder, true));
+    const int existing = ExistingFiles(BatchTargets(batch.Files, mode == 2 ? ".wav" : ".mp3", batch.NextToSource,
+                                                    batch.OutputFolder, true, batch.Subfolders));
     if (existing == 0) return TBatchAnswer::Keep;
     const QString text =
         existing == 1
@@ -200,10 +200,9 @@ bool TMainForm::CdQualityChecked() { return ui->cdqualcheck->isChecked(); }
 
 TBatchSettings TMainForm::JobBatch(int mode) {
     TBatchSettings batch;
-    QListWidget* list = mode == 2 ? ui->FileList : ui->FileList2;
-    for (int i = 0; i < list->count(); ++i) batch.Files.push_back(list->item(i)->text().toStdString());
+    ListEntries(mode == 2 ? ui->FileList : ui->FileList2, batch.Files, batch.Subfolders);
     batch.NextToSource = mode == 2 ? ui->QuellCheck->isChecked() : ui->QuellCheck2->isChecked();
-    batch.OutputFolder = (mode == 2 ? ui->OutDirectoryEd : ui->OutDirectory2Ed)->fileName().toStdString();
+    batch.OutputFolder = LocalPath((mode == 2 ? ui->OutDirectoryEd : ui->OutDirectory2Ed)->fileName());
     batch.CdQuality = ui->cdqual2check->isChecked();
     batch.ReplaceExisting = replaceInBatch_;
     return batch;

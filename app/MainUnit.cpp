@@ -325,6 +325,13 @@ void TMainForm::ConnectHandlers() {
     });
 }
 
+std::string TMainForm::DroppedPath(const QUrl& url) {
+    // The URL's own bytes: a name that is no UTF-8 (Latin-1, say) stays
+    // percent-encoded in it, and decoding it as text would lose it.
+    if (!url.isLocalFile()) return url.toString().toStdString();
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
 QList<QWidget*> TMainForm::TagDropTargets() const {
     return {ui->TabSheet4, ui->edTitle,   ui->edArtist,  ui->edAlbum,           ui->edYear,
             ui->edComment, ui->edLiedNr,  ui->edGenre,   ui->edGenre->lineEdit()};
@@ -371,9 +378,8 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     }
     if (list && event->type() == QEvent::Drop) {
         auto* drop = static_cast<QDropEvent*>(event);
-        QStringList names;
-        for (const QUrl& url : drop->mimeData()->urls())
-            names << (url.isLocalFile() ? QDir::toNativeSeparators(url.toLocalFile()) : url.toString());
+        std::vector<std::string> names;
+        for (const QUrl& url : drop->mimeData()->urls()) names.push_back(DroppedPath(url));
         drop->acceptProposedAction();
         // Shown once the drag is over: the file manager waits for the drop.
         QTimer::singleShot(0, this, [this, list, names] { AddToBatchList(list, names); });

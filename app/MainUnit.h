@@ -9,12 +9,14 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QRect>
+#include <QUrl>
 #include <array>
 #include <memory>
 
 #include "app/JobNotice.h"
 #include "app/StatusFUnit.h"
 #include "jobs/ConverterCore.h"
+#include "jobs/SourceTree.h"
 #include "ui/ImageButton.h"
 
 class QComboBox;
@@ -87,13 +89,25 @@ public:
     void SBarPaintMore();
     int DrawnPercent = 0;
 
-    // The batch lists and the target name after the source dialog.
+    // The batch lists and the target name after the source dialog. A
+    // file's name is the bytes the file system holds (it need not be
+    // UTF-8: old archives keep Latin-1 names); what the window shows of it
+    // is ShownPath, and LocalPath turns a name shown or typed back.
+    static QString ShownPath(const std::string& path);
+    static std::string LocalPath(const QString& shown);
+    // A dropped file's name, from the URL's bytes.
+    static std::string DroppedPath(const QUrl& url);
     void AddFiles(QListWidget* list, const QStringList& files);
+    // Entries of a batch list, each with its place below a folder given
+    // to the batch (empty for none); names already there are not added
+    // again.
+    void AddEntries(QListWidget* list, const std::vector<std::string>& files, const std::vector<std::string>& subfolders);
+    static void ListEntries(QListWidget* list, std::vector<std::string>& files, std::vector<std::string>& subfolders);
     // Names dropped on a batch list: files of its kind, folders as the
-    // files of its kind inside them; the rest named in one message.
-    void AddToBatchList(QListWidget* list, const QStringList& names);
-    static QStringList BatchFiles(const QStringList& names, bool mp3, QStringList& refused);
-    void SayRefused(const QStringList& refused);
+    // files of its kind in their whole tree; the rest said in one message.
+    void AddToBatchList(QListWidget* list, const std::vector<std::string>& names);
+    static TBatchListing Listing(const std::vector<std::string>& names, const std::vector<std::string>& extensions);
+    void SayLeftOut(const TBatchListing& listing);
     void AddBtnClick();
     void AddBtn2Click();
     void DelbtnClick();
@@ -104,6 +118,7 @@ public:
     // Files named on the command line: one MP3 or WAV into its page's source
     // field, several into the batch lists of their kind.
     void OpenFiles(const QStringList& files);
+    void OpenFiles(const std::vector<std::string>& names);
     void input2edAfterDialog(const QString& name, bool confirmed);
 
     // Format lists and the remembered settings.

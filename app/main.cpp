@@ -26,7 +26,8 @@ bool Informational(int argc, char* argv[], int& status) {
             "\n"
             "Eine genannte MP3- oder WAV-Datei kommt als Quelldatei auf ihre Seite\n"
             "(die Zieldatei wird daraus benannt); mehrere kommen in die Stapellisten\n"
-            "ihrer Art. Andere oder fehlende Dateien werden genannt und übergangen.\n"
+            "ihrer Art, ein Ordner mit allen MP3- und WAV-Dateien seines Baums.\n"
+            "Andere oder fehlende Dateien werden genannt und übergangen.\n"
             "\n"
             "  --help     diese Hilfe\n"
             "  --version  die Version\n"
@@ -76,9 +77,10 @@ int main(int argc, char* argv[]) {
     // when the window is first shown.
     sondrel::CentreOnScreen(&form);
     form.show();
-    // Files a file manager's "Open with" passes; without any, start-up is
-    // as it always was.
-    const QStringList files = QApplication::arguments().mid(1);
-    if (!files.isEmpty()) form.OpenFiles(files);
+    // Files a file manager's "Open with" passes, as the bytes of their
+    // names (QApplication has taken its own options out of argv); without
+    // any, start-up is as it always was.
+    const std::vector<std::string> files(argv + 1, argv + argc);
+    if (!files.empty()) form.OpenFiles(files);
     return QApplication::exec();
 }

@@ -6,6 +6,10 @@
 //     sondrel-window-bench wav-to-mp3 SOURCE TARGET
 //     sondrel-window-bench batch-mp3-to-wav OUTDIR FILE...
 //     sondrel-window-bench batch-wav-to-mp3 OUTDIR FILE...
+//     sondrel-window-bench list FOLDER
+//
+// "list" times a folder dropped on the WAV batch list until its whole tree
+// is in the list, and prints the seconds and the entries.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,7 +27,8 @@
 int main(int argc, char* argv[]) {
     const std::string job = argc > 1 ? argv[1] : "";
     const bool batch = job == "batch-mp3-to-wav" || job == "batch-wav-to-mp3";
-    if ((batch && argc < 4) || (!batch && (argc != 4 || (job != "mp3-to-wav" && job != "wav-to-mp3")))) {
+    const bool list = job == "list" && argc == 3;
+    if (!list && ((batch && argc < 4) || (!batch && (argc != 4 || (job != "mp3-to-wav" && job != "wav-to-mp3"))))) {
         std::fprintf(stderr, "usage: %s mp3-to-wav|wav-to-mp3 SOURCE TARGET\n"
                              "       %s batch-mp3-to-wav|batch-wav-to-mp3 OUTDIR FILE...\n", argv[0], argv[0]);
         return 2;
@@ -41,6 +46,18 @@ int main(int argc, char* argv[]) {
     settle.start();
     while (settle.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     Ui::TMainForm* ui = form.Form();
+    if (list) {
+        ui->PageControl1->setCurrentWidget(ui->TabSheet2);
+        ui->PageControl3->setCurrentWidget(ui->BatchSheet2);
+        QElapsedTimer clock;
+        clock.start();
+        form.AddToBatchList(ui->FileList2, {argv[2]});
+        // Until the list has been laid out and painted with them.
+        ui->FileList2->scrollToBottom();
+        QCoreApplication::processEvents();
+        std::printf("%.3f %d\n", clock.nsecsElapsed() / 1e9, ui->FileList2->count());
+        return 0;
+    }
     const bool toWav = job.find("mp3-to-wav") != std::string::npos;
     int mode = toWav ? 1 : 3;
     if (batch) {

@@ -57,8 +57,12 @@ def main():
     ap.add_argument("--cli", default="build/release/sondrel-cli")
     ap.add_argument("--minutes", type=int, nargs="+", default=[1, 10])
     ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--trees-only", action="store_true", help="only the batches of whole folder trees")
     args = ap.parse_args()
     cli = os.path.abspath(args.cli)
+    if args.trees_only:
+        trees(cli)
+        return
     for tool in ("mpg123", "lame", "sox", "/usr/bin/time"):
         if not shutil.which(tool):
             sys.exit(tool + " is needed")
@@ -91,6 +95,49 @@ def main():
     window_batches(cli, args.runs)
     long_file_on_all_cores(cli, args.runs, max(args.minutes))
     vbr_on_all_cores(cli, args.runs, max(4, min(args.minutes)))
+    trees(cli)
+
+
+def trees(cli):
+    """Collections as trees of short WAVs (ten files a folder, Artist/Album):
+    the listing alone (the output folder missing stops the batch after it),
+    the whole batch into an output folder, time and peak memory, and the
+    window's batch list filled with the tree dropped on it."""
+    window = os.path.join(os.path.dirname(cli), "sondrel-window-bench")
+    with tempfile.TemporaryDirectory() as d:
+        one = os.path.join(d, "one.wav")
+        subprocess.run(["sox", "-n", "-r", "22050", "-c", "1", "-b", "16", one, "synth", "0.05", "sine", "440"],
+                       check=True)
+        print("Folder trees to MP3 (ten 0.05 s files a folder):")
+        for files in (200, 2000, 20000):
+            root = os.path.join(d, f"t{files}")
+            for f in range(files // 10):
+                folder = os.path.join(root, f"Künstler {f // 10}", f"Album {f % 10}")
+                os.makedirs(folder)
+                for i in range(10):
+                    os.link(one, os.path.join(folder, f"{i + 1} Titel.wav"))
+            listed, listed_peak = measure_any([cli, "batch-wav-to-mp3", "--out-dir", os.path.join(d, "none"), root])
+            out = os.path.join(d, f"out{files}")
+            os.makedirs(out)
+            t, m = measure([cli, "batch-wav-to-mp3", "--out-dir", out, root])
+            line = (f"  {files:6d} files: listed in {listed:5.2f} s ({listed_peak / 1024:5.1f} MB), "
+                    f"converted in {t:6.2f} s, peak {m / 1024:5.1f} MB")
+            if os.path.exists(window):
+                proc = subprocess.run([window, "list", root], stdout=subprocess.PIPE, text=True,
+                                      env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+                seconds, count = proc.stdout.split()
+                line += f", window list filled in {float(seconds):5.2f} s ({count} entries)"
+            print(line)
+            shutil.rmtree(out)
+            shutil.rmtree(root)
+
+
+def measure_any(cmd):
+    """measure() for a command that ends with a message (exit status 1)."""
+    proc = subprocess.run(["/usr/bin/time", "-f", "%e %M"] + cmd, stdout=subprocess.DEVNULL,
+                          stderr=subprocess.PIPE, text=True)
+    wall, peak = proc.stderr.strip().splitlines()[-1].split()
+    return float(wall), int(peak)
 
 
 def window_batches(cli, runs):

@@ -39,7 +39,10 @@ std::string Usage() {
            "F ist die Nummer oder die genaue Beschreibung eines Ausgabeformats aus\n"
            "'sondrel-cli formats' (ohne --format: Eintrag 0). --cd rechnet auf\n"
            "CD-Qualität hoch (44.100 Hz, 16 Bit, Stereo). Ohne --out-dir entstehen die\n"
-           "Zieldateien im Verzeichnis der Quelldatei. --jobs N konvertiert N Dateien\n"
+           "Zieldateien im Verzeichnis der Quelldatei. Ein Ordner steht für alle\n"
+           "Dateien der Art des Stapels in seinem ganzen Baum (ohne verborgene), in\n"
+           "natürlicher Namensfolge; im Ordner von --out-dir entsteht derselbe Baum.\n"
+           "--jobs N konvertiert N Dateien\n"
            "zugleich (ohne --jobs: eine je Prozessorkern); eine einzelne lange WAV-Datei\n"
            "wird auf N Kernen nach MP3 umgewandelt, mit denselben Bytes wie auf einem.\n"
            "Eine Stapel-Zieldatei, die es schon gibt, bleibt erhalten; die neue Datei\n"
@@ -137,9 +140,10 @@ bool ResolveFormat(const TOptions& o, TConverterCore& core, std::string& error) 
     return true;
 }
 
-TBatchSettings BatchOf(const TOptions& o) {
+TBatchSettings BatchOf(TOptions&& o) {
     TBatchSettings batch;
-    batch.Files = o.files;
+    batch.Files = std::move(o.files);
+    batch.Subfolders = std::move(o.subfolders);
     batch.NextToSource = !o.outDirGiven;
     batch.OutputFolder = o.outDir;
     batch.CdQuality = o.cd;

@@ -16,6 +16,9 @@ struct TOptions {
     std::string outDir;
     bool outDirGiven = false;
     std::vector<std::string> files;
+    // Of a batch's files, where each was found below a folder given on the
+    // command line (jobs/SourceTree.h); empty for files given by name.
+    std::vector<std::string> subfolders;
     int jobs = 0;  // batch workers; 0 for one a core
 };
 
@@ -25,8 +28,9 @@ std::string Usage();
 bool Parse(const std::vector<std::string>& args, TOptions& options, std::string& error);
 // Chooses the format entry the command works with.
 bool ResolveFormat(const TOptions& options, TConverterCore& core, std::string& error);
-// The batch a batch command describes.
-TBatchSettings BatchOf(const TOptions& options);
+// The batch a batch command describes; its lists of files move into it
+// (a collection's tree has tens of thousands).
+TBatchSettings BatchOf(TOptions&& options);
 void Run(const TOptions& options, TConverterCore& core);
 
 }  // namespace sondrel::cli

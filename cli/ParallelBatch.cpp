@@ -21,8 +21,8 @@ namespace {
 // file, never mixed with another worker's, and a progress line.
 class TerminalEvents final : public TBatchEvents {
 public:
-    explicit TerminalEvents(const TOptions& o)
-        : options_(o), progress_(o.files), drawing_(isatty(STDERR_FILENO) != 0) {}
+    explicit TerminalEvents(const std::vector<std::string>& files)
+        : files_(files), progress_(files), drawing_(isatty(STDERR_FILENO) != 0) {}
 
     bool shown = false;
 
@@ -31,14 +31,14 @@ public:
         if (file == kNoFile)
             std::cerr << text << '\n';
         else
-            std::cerr << options_.files[file] << ": " << text << '\n';
+            std::cerr << files_[file] << ": " << text << '\n';
         shown = true;
         DrawLine();
     }
     // Said, but the file was converted: no failure.
     void Notice(std::size_t file, const std::string& text) override {
         ClearLine();
-        std::cerr << options_.files[file] << ": " << text << '\n';
+        std::cerr << files_[file] << ": " << text << '\n';
         DrawLine();
     }
     void FileStarted(std::size_t file) override { progress_.Started(file); }
@@ -58,8 +58,10 @@ public:
         if (!progress_.AnyStarted()) return;
         const std::vector<std::size_t> left = progress_.Unfinished();
         std::string names;
-        for (std::size_t k = 0; k < left.size(); ++k) names += (k ? ", " : "") + options_.files[left[k]];
-        std::cerr << msg::BatchSummary(progress_.Finished(), static_cast<int>(options_.files.size()), names) << '\n';
+        for (std::size_t k = 0; k < left.size(); ++k) names += (k ? ", " : "") + files_[left[k]];
+        std::cerr << msg::BatchSummary(progress_.Finished(), static_cast<int>(files_.size()), names,
+                                       progress_.Failed())
+                  << '\n';
     }
 
 private:
@@ -71,7 +73,7 @@ private:
         if (overall == drawn_ && done == drawnDone_ && dirty_) return;
         drawn_ = overall;
         drawnDone_ = done;
-        std::fprintf(stderr, "\r%d von %zu Dateien fertig, gesamt %3d %%", done, options_.files.size(), overall);
+        std::fprintf(stderr, "\r%d von %zu Dateien fertig, gesamt %3d %%", done, files_.size(), overall);
         std::fflush(stderr);
         dirty_ = true;
     }
@@ -81,7 +83,7 @@ private:
         dirty_ = false;
     }
 
-    const TOptions& options_;
+    const std::vector<std::string>& files_;
     TBatchProgress progress_;
     bool drawing_;
     bool dirty_ = false;
@@ -93,15 +95,15 @@ private:
 
 int DefaultJobs() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
-bool RunParallelBatch(const TOptions& o, int jobs, int mp3Index, const TFormatCatalogue& catalogue,
+bool RunParallelBatch(TOptions&& o, int jobs, int mp3Index, const TFormatCatalogue& catalogue,
                       const std::atomic<bool>& interrupted) {
     TBatchJob job;
-    job.Batch = BatchOf(o);
     job.ToWav = o.command == "batch-mp3-to-wav";
-    job.Mp3FormatIndex = mp3Index;
     job.CarryTags = !o.noTags;
+    job.Batch = BatchOf(std::move(o));
+    job.Mp3FormatIndex = mp3Index;
     job.Workers = jobs;
-    TerminalEvents events(o);
+    TerminalEvents events(job.Batch.Files);
     TBatchEngine engine;
     engine.Run(job, catalogue, events, interrupted);
     events.Finish();

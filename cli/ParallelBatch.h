@@ -17,7 +17,7 @@ int DefaultJobs();
 // every worker after its file (a full disk fails them all), and an
 // interrupt stops every worker after its current chunk. True when any
 // message was shown.
-bool RunParallelBatch(const TOptions& o, int jobs, int mp3Index, const TFormatCatalogue& catalogue,
+bool RunParallelBatch(TOptions&& o, int jobs, int mp3Index, const TFormatCatalogue& catalogue,
                       const std::atomic<bool>& interrupted);
 
 }  // namespace sondrel::cli

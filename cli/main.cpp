@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <csignal>
-#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -22,6 +21,7 @@
 #include "jobs/BatchEngine.h"
 #include "jobs/ConverterCore.h"
 #include "jobs/Messages.h"
+#include "jobs/SourceTree.h"
 #include "platform/acm/Mp3BlockEncoder.h"
 
 namespace {
@@ -138,26 +138,23 @@ int main(int argc, char* argv[]) {
     // Batches always go through the workers, one or many, so that messages
     // name their file either way.
     if (batch) {
-        // A folder stands for the files of the batch's kind inside it.
-        std::vector<std::string> files, refused;
-        for (const std::string& name : options.files) {
-            std::error_code ec;
-            if (!std::filesystem::is_directory(name, ec)) {
-                files.push_back(name);
-                continue;
-            }
-            const auto inside = sondrel::BatchSources({name}, options.command == "batch-mp3-to-wav" ? ".mp3" : ".wav", refused);
-            files.insert(files.end(), inside.begin(), inside.end());
-        }
-        for (const std::string& folder : refused) {
-            std::cerr << folder << ": " << sondrel::msg::NoFilesInFolder << '\n';
-            host.shown = true;
-        }
-        options.files = files;
-        if (files.empty()) return 1;
-        const bool shown = sondrel::cli::RunParallelBatch(options, jobs, core.Mp3FormatIndex, core.Catalogue, interrupted);
+        // A folder stands for the files of the batch's kind in its whole
+        // tree; files given by name go in as they are (their conversion
+        // says what is wrong with them). What was left out is said once,
+        // at the end, under the batch's own summary.
+        sondrel::TBatchListing listing = sondrel::ListBatchSources(
+            options.files, {options.command == "batch-mp3-to-wav" ? ".mp3" : ".wav"}, false);
+        bool serious = false;
+        const std::string leftOut = sondrel::LeftOutMessage(listing, serious);
+        options.files = std::move(listing.Files);
+        options.subfolders = std::move(listing.Subfolders);
+        listing = {};
+        const bool none = options.files.empty();
+        const bool shown = !none && sondrel::cli::RunParallelBatch(std::move(options), jobs, core.Mp3FormatIndex,
+                                                                   core.Catalogue, interrupted);
+        if (!leftOut.empty()) std::cerr << leftOut << '\n';
         if (interrupted) return 130;
-        return shown || host.shown ? 1 : 0;
+        return shown || serious || none ? 1 : 0;
     }
     try {
         sondrel::cli::Run(options, core);

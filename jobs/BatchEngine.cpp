@@ -3,13 +3,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <mutex>
 #include <thread>
 
 #include "jobs/Messages.h"
 #include "jobs/Naming.h"
+#include "jobs/TargetFolders.h"
 
 namespace sondrel {
 namespace {
@@ -20,6 +20,7 @@ struct Shared {
     TBatchEvents& events;
     const std::atomic<bool>& cancel;
     const std::vector<std::string>& targets;
+    TTargetFolders& folders;
     std::atomic<std::size_t> next{0};
     std::atomic<bool> stop{false};  // a write failed: no further file starts
     std::mutex mutex;               // one event at a time
@@ -74,6 +75,7 @@ void Work(Shared& shared, const TFormatCatalogue& catalogue) {
         }
         const std::string& source = batch.Files[i];
         const std::string& target = shared.targets[i];
+        shared.folders.Prepare(target);
         try {
             if (!shared.job.ToWav)
                 core.ConvertWAVMP3(source, target);
@@ -101,52 +103,26 @@ std::string FolderProblem(const std::string& folder) {
     return {};
 }
 
-std::string Lower(std::string s) {
-    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 }  // namespace
 
 void TBatchEngine::Run(const TBatchJob& job, const TFormatCatalogue& catalogue, TBatchEvents& events,
                        const std::atomic<bool>& cancel) {
     const TBatchSettings& batch = job.Batch;
-    Targets = BatchTargets(batch.Files, job.ToWav ? ".wav" : ".mp3", batch.NextToSource, batch.OutputFolder,
-                           batch.ReplaceExisting);
     if (!batch.NextToSource && !batch.OutputFolder.empty()) {
         if (const std::string problem = FolderProblem(batch.OutputFolder); !problem.empty()) {
             events.Message(TBatchEvents::kNoFile, problem);
             return;
         }
     }
-    Shared shared{job, events, cancel, Targets, {}, {}, {}};
+    Targets = BatchTargets(batch.Files, job.ToWav ? ".wav" : ".mp3", batch.NextToSource, batch.OutputFolder,
+                           batch.ReplaceExisting, batch.Subfolders);
+    TTargetFolders folders;
+    Shared shared{job, events, cancel, Targets, folders, {}, {}, {}};
     const int workers = std::max(1, std::min<int>(job.Workers, static_cast<int>(batch.Files.size())));
     std::vector<std::thread> threads;
     for (int w = 0; w < workers; ++w) threads.emplace_back(Work, std::ref(shared), std::cref(catalogue));
     for (std::thread& t : threads) t.join();
-}
-
-std::vector<std::string> BatchSources(const std::vector<std::string>& names, const std::string& extension,
-                                      std::vector<std::string>& refused) {
-    namespace fs = std::filesystem;
-    std::vector<std::string> files;
-    const auto ofKind = [&](const fs::path& p) { return Lower(p.extension().string()) == extension; };
-    for (const std::string& name : names) {
-        std::error_code ec;
-        if (fs::is_regular_file(name, ec) && ofKind(name)) {
-            files.push_back(name);
-        } else if (fs::is_directory(name, ec)) {
-            std::vector<std::string> inside;
-            for (const fs::directory_entry& e : fs::directory_iterator(name, ec))
-                if (e.is_regular_file(ec) && ofKind(e.path())) inside.push_back(e.path().string());
-            std::sort(inside.begin(), inside.end());
-            if (inside.empty()) refused.push_back(name);
-            files.insert(files.end(), inside.begin(), inside.end());
-        } else {
-            refused.push_back(name);
-        }
-    }
-    return files;
+    folders.RemoveEmpty();
 }
 
 }  // namespace sondrel

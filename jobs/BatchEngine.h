@@ -2,7 +2,9 @@
 // sondrel-cli): each worker has its own core and convertors and takes the
 // next file of the list until none is left, so the targets are byte for
 // byte those of one worker. All target names are decided before the first
-// file starts. No file starts after a cancel or after a failure that ends
+// file starts; the folders of a tree of sources below an own output folder
+// are made as their first file starts, and taken away again where they
+// stay empty. No file starts after a cancel or after a failure that ends
 // a batch (a failed write: a full disk fails every file after it); a
 // cancel stops every worker at its next chunk. A file that does not
 // finish leaves no target (a file it was replacing stays as it was): with
@@ -59,13 +61,5 @@ public:
     void Run(const TBatchJob& job, const TFormatCatalogue& catalogue, TBatchEvents& events,
              const std::atomic<bool>& cancel);
 };
-
-// The sources a batch gets from names given to it (a dropped selection, a
-// command line): files of the batch's kind (by their extension, any letter
-// case) as they are, a folder as the files of that kind directly inside
-// it, in name order. refused gets the names that are neither (missing,
-// another kind, a folder without such files).
-std::vector<std::string> BatchSources(const std::vector<std::string>& names, const std::string& extension,
-                                      std::vector<std::string>& refused);
 
 }  // namespace sondrel

@@ -24,6 +24,7 @@ void TBatchProgress::Done(std::size_t file, TFileEnd end) {
     state_.at(file) = TState::Done;
     finished_.at(file) = end == TFileEnd::Finished;
     if (end != TFileEnd::Stopped) ++ended_;
+    if (end == TFileEnd::Failed) ++failed_;
     // A file that ended is done with, whatever became of it: the share
     // reaches 100 % when the last one ends.
     percent_.at(file) = 100;
@@ -51,6 +52,8 @@ int TBatchProgress::WatchedPercent() const {
 }
 
 int TBatchProgress::Finished() const { return static_cast<int>(std::count(finished_.begin(), finished_.end(), true)); }
+
+int TBatchProgress::Failed() const { return failed_; }
 
 bool TBatchProgress::AnyStarted() const {
     return std::any_of(state_.begin(), state_.end(), [](TState s) { return s != TState::Waiting; });

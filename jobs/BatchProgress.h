@@ -37,6 +37,7 @@ public:
     // Its percentage, 0 while it waits.
     int WatchedPercent() const;
     int Finished() const;
+    int Failed() const;
     // Files that ran to their end, converted or failed with a message.
     int Ended() const;
     // Whether any file has started: a batch its output folder stopped
@@ -54,6 +55,7 @@ private:
     std::vector<TState> state_;
     std::vector<bool> finished_;
     int ended_ = 0;
+    int failed_ = 0;
 };
 
 }  // namespace sondrel

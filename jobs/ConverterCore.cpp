@@ -13,6 +13,7 @@
 #include "jobs/Messages.h"
 #include "jobs/Naming.h"
 #include "jobs/TargetFile.h"
+#include "jobs/TargetFolders.h"
 #include "platform/acm/Mp3InfoFrame.h"
 #include "platform/acm/MpegTables.h"
 #include "platform/acm/Driver.h"
@@ -496,8 +497,9 @@ void TConverterCore::RunBatch(const TBatchSettings& batch, const std::string& ex
         }
     } end{*this};
     const int n = static_cast<int>(batch.Files.size());
-    const std::vector<std::string> targets =
-        BatchTargets(batch.Files, extension, batch.NextToSource, batch.OutputFolder, batch.ReplaceExisting);
+    const std::vector<std::string> targets = BatchTargets(batch.Files, extension, batch.NextToSource,
+                                                          batch.OutputFolder, batch.ReplaceExisting, batch.Subfolders);
+    TTargetFolders folders;
     writeFailed_ = false;
     for (int i = 0; i < n; ++i) {
         State.ItemIndex = i;
@@ -506,8 +508,10 @@ void TConverterCore::RunBatch(const TBatchSettings& batch, const std::string& ex
         host_.ShowStatusText(msg::BatchStatus(i + 1, n));
         ClearUpperVectorState();
         const auto at = static_cast<std::size_t>(i);
+        folders.Prepare(targets[at]);
         convert(batch.Files[at], targets[at]);
     }
+    folders.RemoveEmpty();
 }
 
 void TConverterCore::Gobtn2Proc(const TBatchSettings& batch) {

@@ -19,6 +19,10 @@ namespace sondrel {
 
 struct TBatchSettings {
     std::vector<std::string> Files;
+    // Per file, where it was found below a folder given to the batch
+    // (TBatchListing::Subfolders); an own output folder gets the same
+    // tree. Empty for a list of files given one by one.
+    std::vector<std::string> Subfolders;
     bool NextToSource = true;
     std::string OutputFolder;
     bool CdQuality = false;  // MP3 to WAV only

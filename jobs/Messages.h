@@ -35,8 +35,6 @@ inline const std::string ConversionFailed =
     "oder die Datei ist beschädigt.";
 
 inline std::string CannotOpenNamed(const std::string& name) { return "Konnte Datei (" + name + ") nicht öffnen!"; }
-// A folder given to a batch that holds no file of its kind.
-inline const std::string NoFilesInFolder = "Das Verzeichnis enthält keine passenden Dateien.";
 // A batch's output folder, said once before any file starts.
 inline std::string NoOutputFolder(const std::string& folder) {
     return "Das Ausgabeverzeichnis „" + folder + "“ existiert nicht.";
@@ -44,13 +42,15 @@ inline std::string NoOutputFolder(const std::string& folder) {
 inline std::string OutputFolderNotWritable(const std::string& folder) {
     return "In das Ausgabeverzeichnis „" + folder + "“ kann nicht geschrieben werden.";
 }
-// After a batch: how many of its files were converted, and which not
-// (names as the front end shows them, joined).
-inline std::string BatchSummary(int finished, int total, const std::string& unfinished) {
+// After a batch: how many of its files were converted, how many of the
+// others failed (the rest were stopped or never started), and which were
+// not converted (names as the front end shows them, joined).
+inline std::string BatchSummary(int finished, int total, const std::string& unfinished, int failed) {
     if (finished == total)
         return total == 1 ? "Die Datei wurde konvertiert." : "Alle " + std::to_string(total) + " Dateien wurden konvertiert.";
-    return std::to_string(finished) + " von " + std::to_string(total) + " Dateien konvertiert. Nicht fertig: " +
-           unfinished;
+    return std::to_string(finished) + " von " + std::to_string(total) + " Dateien konvertiert" +
+           (failed > 0 ? ", " + std::to_string(failed) + " fehlgeschlagen" : std::string()) +
+           ". Nicht fertig: " + unfinished;
 }
 inline std::string BatchStatus(int position, int count) {
     return "Verarbeite Datei " + std::to_string(position) + " von " + std::to_string(count);

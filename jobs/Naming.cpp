@@ -1,7 +1,10 @@
 #include "jobs/Naming.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
-#include <set>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "codec/ByteFile.h"
 
@@ -24,10 +27,12 @@ std::string ReplaceExtension(const std::string& path, const std::string& extensi
 }
 
 std::string BatchTarget(const std::string& source, const std::string& extension, bool nextToSource,
-                        const std::string& outputFolder, const char* separators, char folderSeparator) {
+                        const std::string& outputFolder, const char* separators, char folderSeparator,
+                        const std::string& subfolder) {
     if (nextToSource || outputFolder.empty()) return ReplaceExtension(source, extension, separators);
     std::string folder = outputFolder;
     if (folder.back() != folderSeparator) folder += folderSeparator;
+    if (!subfolder.empty()) folder += subfolder + folderSeparator;
     return folder + ReplaceExtension(FileNamePart(source, separators), extension, separators);
 }
 
@@ -44,24 +49,54 @@ std::string SameFileKey(const std::string& path) {
     return (ec ? p : resolved).lexically_normal().string();
 }
 
+// The keys of a batch's names, as hashes: a collection's tree has tens of
+// thousands of names in a few thousand folders. A folder is resolved once;
+// a name in it only where it is a link itself. (Two names whose hashes
+// meet would only cost one of them a number it did not need.)
+class SameFileKeys {
+public:
+    std::size_t operator()(const std::string& path) {
+        const std::string name = FileNamePart(path);
+        struct stat st {};
+        if (name.empty() || name == "." || name == ".." || (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)))
+            return std::hash<std::string>()(SameFileKey(path));
+        const std::string folder = path.substr(0, path.size() - name.size());
+        auto known = folders_.find(folder);
+        if (known == folders_.end()) {
+            std::string resolved = SameFileKey(folder.empty() ? "." : folder);
+            if (resolved.empty() || resolved.back() != '/') resolved += '/';
+            known = folders_.emplace(folder, std::move(resolved)).first;
+        }
+        return std::hash<std::string>()(known->second + name);
+    }
+
+private:
+    std::unordered_map<std::string, std::string> folders_;
+};
+
 bool Exists(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
 }
 
 }  // namespace
 
 std::vector<std::string> BatchTargets(const std::vector<std::string>& sources, const std::string& extension,
-                                      bool nextToSource, const std::string& outputFolder, bool replaceExisting) {
-    std::set<std::string> taken;
-    for (const std::string& source : sources) taken.insert(SameFileKey(source));
+                                      bool nextToSource, const std::string& outputFolder, bool replaceExisting,
+                                      const std::vector<std::string>& subfolders) {
+    SameFileKeys key;
+    std::unordered_set<std::size_t> taken;
+    taken.reserve(2 * sources.size());
+    for (const std::string& source : sources) taken.insert(key(source));
     const auto free = [&](const std::string& name) {
-        return (replaceExisting || !Exists(name)) && taken.insert(SameFileKey(name)).second;
+        return (replaceExisting || !Exists(name)) && taken.insert(key(name)).second;
     };
     std::vector<std::string> targets;
     targets.reserve(sources.size());
-    for (const std::string& source : sources) {
-        const std::string first = BatchTarget(source, extension, nextToSource, outputFolder);
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        const std::string& source = sources[i];
+        const std::string first = BatchTarget(source, extension, nextToSource, outputFolder, kPathSeparators,
+                                              kFolderSeparator, i < subfolders.size() ? subfolders[i] : std::string());
         // The folder, and the name's stem, which gives way (from its end)
         // where the name with its number or extension would be longer than
         // a file name may be.

@@ -24,10 +24,12 @@ std::string ReplaceExtension(const std::string& path, const std::string& extensi
                              const char* separators = kPathSeparators);
 
 // The target of one batch entry: into the output folder when that rule is
-// chosen and the folder text is not empty, otherwise next to the source.
+// chosen and the folder text is not empty (into its subfolder there, for
+// a file found below a folder given to the batch: the relative path it
+// was found at, "Album/CD 1"), otherwise next to the source.
 std::string BatchTarget(const std::string& source, const std::string& extension, bool nextToSource,
                         const std::string& outputFolder, const char* separators = kPathSeparators,
-                        char folderSeparator = kFolderSeparator);
+                        char folderSeparator = kFolderSeparator, const std::string& subfolder = {});
 
 // The targets of a whole batch, decided before its first file starts, in
 // list order. A name is taken when an earlier file of the list was given
@@ -37,10 +39,11 @@ std::string BatchTarget(const std::string& source, const std::string& extension,
 // instead. So no two files of a batch write one target, no target replaces
 // a source still to be read or (unless the user agreed) a file the user
 // already had, and every front end (one worker or many) makes the same
-// names. Names are compared as the paths they resolve to.
+// names. Names are compared as the paths they resolve to. subfolders, where
+// given, holds each source's place below its given folder (BatchTarget).
 std::vector<std::string> BatchTargets(const std::vector<std::string>& sources, const std::string& extension,
                                       bool nextToSource, const std::string& outputFolder,
-                                      bool replaceExisting = false);
+                                      bool replaceExisting = false, const std::vector<std::string>& subfolders = {});
 
 // How many of the names exist already (what a batch allowed to replace
 // files would replace).

@@ -25,6 +25,7 @@
 #include "app/MainUnit.h"
 #include "ui/FileEdit.h"
 #include "support/Audio.h"
+#include "support/Trees.h"
 #include "tags/CarriedTags.h"
 #include "platform/cpu/VectorState.h"
 #include "support/RecordingHost.h"
@@ -610,6 +611,36 @@ private slots:
         }
     }
 
+    // A collection's folder dropped on the batch list: its whole tree, in
+    // order, then the same tree in the output folder; what was left out
+    // said in one message. (As root, no folder is closed to us.)
+    void droppedTreesComeOutAsTheyWentIn() {
+        const auto trees = testing_support::MakeTrees(P("trees").toStdString(),
+                                                      testing_support::MakeWav(testing_support::MakeMusic(22050, 1, 0.2), 22050, 1),
+                                                      geteuid() != 0);
+        for (const testing_support::Tree& tree : trees) {
+            Fresh();
+            BoxAnswerer answerer;
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(tree.given.string()))});
+            QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(ui_->FileList2->viewport(), &enter);
+            QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(ui_->FileList2->viewport(), &drop);
+            QTRY_COMPARE(ui_->FileList2->count(), static_cast<int>(tree.sources.size()));
+            for (int i = 0; i < ui_->FileList2->count(); ++i)
+                QCOMPARE(ui_->FileList2->item(i)->text(), QString::fromStdString(tree.sources[static_cast<std::size_t>(i)].string()));
+            for (const auto& folder : tree.unreadable)
+                QTRY_VERIFY(answerer.texts.join("").contains(QString::fromStdString(folder.string())));
+            ui_->OwnFolderCheck2->setChecked(true);
+            ui_->OutDirectory2Ed->setFileName(QString::fromStdString(tree.out.string()));
+            form_->GoClick(4);
+            QCOMPARE(testing_support::OutputProblem(tree), std::string());
+            // One message a file that failed, and none else.
+            QCOMPARE(answerer.texts.size(), static_cast<int>(tree.failing.size() + (tree.unreadable.empty() ? 0 : 1)));
+        }
+    }
+
     void droppedFilesJoinTheListAndFillTheSourceField() {
         testing_support::WriteFile(P("d1.mp3").toStdString(), {1, 2, 3});
         testing_support::WriteFile(P("d2.mp3").toStdString(), {1, 2, 3});
@@ -626,7 +657,8 @@ private slots:
         drop(ui_->FileList->viewport(), {P("d1.mp3"), P("d2.mp3"), P("d1.mp3")});
         QTRY_COMPARE(ui_->FileList->count(), 2);
         // A folder brings the files of the list's kind inside it, in name
-        // order; what is of neither kind is named in one message.
+        // order; what is of neither kind is named in one message, which
+        // counts the files of other kinds in the folder.
         QDir().mkpath(P("sub"));
         for (const char* name : {"b.mp3", "a.MP3", "c.wav", "notes.txt"}) testing_support::WriteFile(P(QString("sub/") + name).toStdString(), {1});
         {
@@ -636,7 +668,8 @@ private slots:
             QCOMPARE(ui_->FileList->item(2)->text(), QDir::toNativeSeparators(P("sub/a.MP3")));
             QCOMPARE(ui_->FileList->item(3)->text(), QDir::toNativeSeparators(P("sub/b.mp3")));
             QTRY_COMPARE(answerer.texts, QStringList{"Folgende Dateien wurden nicht übernommen: " +
-                                                     QDir::toNativeSeparators(P("sub/notes.txt"))});
+                                                     QDir::toNativeSeparators(P("sub/notes.txt")) +
+                                                     "\n2 Dateien anderer Art wurden übergangen."});
             drop(ui_->FileList2->viewport(), {P("sub")});
             QTRY_COMPARE(ui_->FileList2->count(), 1);
         }
@@ -717,7 +750,8 @@ private slots:
         for (const char* name : {"cmd/y.wav", "cmd/x.mp3", "cmd/notes.txt"}) testing_support::WriteFile(P(name).toStdString(), {1});
         form_->OpenFiles({P("o3.wav"), P("o1.mp3"), P("cmd"), P("missing.mp3"), P("o2.MP3"), P("empty")});
         QCOMPARE(answerer.texts.last(), "Folgende Dateien wurden nicht übernommen: " + QDir::toNativeSeparators(P("missing.mp3")) +
-                                            ", " + QDir::toNativeSeparators(P("empty")));
+                                            ", " + QDir::toNativeSeparators(P("empty")) +
+                                            "\nEine Datei anderer Art wurde übergangen.");
         QCOMPARE(ui_->PageControl1->currentWidget(), ui_->TabSheet2);
         QCOMPARE(ui_->PageControl3->currentWidget(), ui_->BatchSheet2);
         QCOMPARE(ui_->FileList->count(), 3);

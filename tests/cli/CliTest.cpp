@@ -11,10 +11,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <numeric>
 #include <thread>
 
 #include "codec/LittleEndian.h"
 #include "support/Audio.h"
+#include "support/Trees.h"
 
 using namespace testing_support;
 
@@ -381,7 +383,7 @@ TEST(Cli, BatchOnSeveralWorkers) {
     // batch made of its files.
     auto lines = Lines(three.out);
     ASSERT_EQ(lines.size(), 3u) << three.out;
-    EXPECT_EQ(lines.back(), "6 von 8 Dateien konvertiert. Nicht fertig: " + d + "/bad.wav, " + d + "/missing.wav");
+    EXPECT_EQ(lines.back(), "6 von 8 Dateien konvertiert, 2 fehlgeschlagen. Nicht fertig: " + d + "/bad.wav, " + d + "/missing.wav");
     lines.pop_back();
     bool bad = false, missing = false;
     for (const std::string& line : lines) {
@@ -469,7 +471,8 @@ TEST(Cli, BatchFoldersAndAMissingOutputFolder) {
         WriteFile(dir / "in" / name, MakeWav(MakeMusic(22050, 1, 0.5), 22050, 1));
     const Outcome missing = Cli("batch-wav-to-mp3 --jobs 2 --out-dir " + d + "/nirgends " + d + "/in");
     EXPECT_EQ(missing.status, 1);
-    EXPECT_EQ(missing.out, "Das Ausgabeverzeichnis „" + d + "/nirgends“ existiert nicht.\n");
+    EXPECT_EQ(missing.out, "Das Ausgabeverzeichnis „" + d + "/nirgends“ existiert nicht.\n"
+                           "Eine Datei anderer Art wurde übergangen.\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "in"), {}), 3);
     std::filesystem::create_directory(dir / "out");
     const Outcome run = Cli("batch-wav-to-mp3 --jobs 2 --out-dir " + d + "/out " + d + "/in");
@@ -480,7 +483,80 @@ TEST(Cli, BatchFoldersAndAMissingOutputFolder) {
     std::filesystem::create_directory(dir / "leer");
     const Outcome empty = Cli("batch-mp3-to-wav " + d + "/leer");
     EXPECT_EQ(empty.status, 1);
-    EXPECT_EQ(empty.out, d + "/leer: Das Verzeichnis enthält keine passenden Dateien.\n");
+    EXPECT_EQ(empty.out, "Folgende Dateien wurden nicht übernommen: " + d + "/leer\n");
+}
+
+// A batch's options in every order, with the files before, between and
+// after them: the same targets each time, in the folder, format and
+// without the tags the options ask for.
+TEST(Cli, BatchOptionsInEveryOrder) {
+    TempDir dir;
+    auto wav = MakeWav(MakeMusic(44100, 2, 0.3), 44100, 2);
+    const std::uint8_t info[] = {'L', 'I', 'S', 'T', 16, 0, 0, 0, 'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 4, 0, 0, 0, 'T', 'i', 't', 'l'};
+    wav.insert(wav.end(), std::begin(info), std::end(info));
+    WriteFile(dir / "s.wav", wav);
+    std::filesystem::create_directory(dir / "OUT");
+    ASSERT_EQ(Cli("wav-to-mp3 " + (dir / "s.wav").string() + " " + (dir / "s.mp3").string()).status, 0);
+    for (const bool toMp3 : {true, false}) {
+        std::vector<std::string> options = {toMp3 ? "--format '64 kBit/s, 44.100 Hz, Stereo'" : "--cd", "--out-dir OUT",
+                                            "--no-tags", "--overwrite"};
+        std::sort(options.begin(), options.end());
+        do {
+            for (const std::size_t at : {std::size_t{0}, std::size_t{2}, options.size()}) {
+                std::vector<std::string> args = options;
+                args.insert(args.begin() + static_cast<long>(at), toMp3 ? "s.wav" : "s.mp3");
+                const std::string line = std::accumulate(args.begin(), args.end(), std::string(toMp3 ? "batch-wav-to-mp3" : "batch-mp3-to-wav"),
+                                                         [](const std::string& a, const std::string& b) { return a + " " + b; });
+                SCOPED_TRACE(line);
+                std::filesystem::remove(dir / "OUT" / (toMp3 ? "s.mp3" : "s.wav"));
+                ASSERT_EQ(Command("cd " + dir.Path().string() + " && " + SONDREL_CLI + " " + line).status, 0);
+                const auto out = ReadFile(dir / "OUT" / (toMp3 ? "s.mp3" : "s.wav"));
+                ASSERT_GT(out.size(), 44u);
+                if (toMp3) {
+                    EXPECT_EQ(out[0], 0xFF);  // no ID3v2 tag in front
+                    EXPECT_EQ(out[2] >> 4, 5);  // 64 kBit/s
+                } else {
+                    EXPECT_EQ(out.size(), 44 + 4 * static_cast<std::size_t>(0.3 * 44100));  // CD quality, no INFO
+                }
+            }
+        } while (std::next_permutation(options.begin(), options.end()));
+    }
+}
+
+// Collections kept as trees: each given as a folder comes out as the same
+// tree in the output folder; what was left out is said once, under the
+// summary. (A folder that cannot be read needs a user who is not root:
+// as root, the tool runs as another user.)
+TEST(Cli, TreesComeOutAsTheyWentIn) {
+    TempDir dir;
+    ASSERT_EQ(chmod(dir.Path().c_str(), 0755), 0);
+    const bool root = geteuid() == 0;
+    const bool other = root && HaveTool("setpriv");
+    for (const Tree& tree : MakeTrees(dir.Path(), MakeWav(MakeMusic(22050, 1, 0.2), 22050, 1), !root || other)) {
+        SCOPED_TRACE(tree.name);
+        const Outcome o = Command((other ? "setpriv --reuid=4321 --regid=4321 --clear-groups " : "") +
+                                  std::string(SONDREL_CLI) + " batch-wav-to-mp3 --out-dir '" + tree.out.string() +
+                                  "' '" + tree.given.string() + "'");
+        EXPECT_EQ(o.status, tree.failing.empty() && tree.unreadable.empty() ? 0 : 1) << o.out;
+        EXPECT_EQ(OutputProblem(tree), "");
+        std::vector<std::string> lines = Lines(o.out);
+        const std::size_t n = tree.sources.size(), done = n - tree.failing.size();
+        const std::string said = std::accumulate(lines.begin(), lines.end(), std::string(),
+                                                 [](const std::string& a, const std::string& b) { return a + b + "\n"; });
+        const std::string summary =
+            done < n ? std::to_string(done) + " von " + std::to_string(n) + " Dateien konvertiert, " +
+                           std::to_string(tree.failing.size()) + " fehlgeschlagen."
+            : n == 1 ? "Die Datei wurde konvertiert."
+                     : "Alle " + std::to_string(n) + " Dateien wurden konvertiert.";
+        EXPECT_NE(said.find(summary), std::string::npos) << said;
+        for (const auto& folder : tree.unreadable) {
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), "Diese Ordner konnten nicht gelesen werden: " + folder.string()), 1)
+                << said;
+        }
+        if (tree.otherKinds > 1) {
+            EXPECT_EQ(lines.back(), std::to_string(tree.otherKinds) + " Dateien anderer Art wurden übergangen.");
+        }
+    }
 }
 
 // Same-named sources from three folders into one output folder, and an
@@ -513,7 +589,7 @@ TEST(Cli, BatchTargetsNeverCollideWithEachOtherOrTheSources) {
         // With one worker as with more, a message names its file.
         EXPECT_EQ(Lines(run.out), (std::vector<std::string>{
                                       d + "/missing.wav: Konnte Datei (" + d + "/missing.wav) nicht öffnen!",
-                                      "3 von 4 Dateien konvertiert. Nicht fertig: " + d + "/missing.wav"}));
+                                      "3 von 4 Dateien konvertiert, 1 fehlgeschlagen. Nicht fertig: " + d + "/missing.wav"}));
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out), {}), 3);
         for (int i = 0; i < 3; ++i) {
             const std::string mp3 = out + "/" + names[i];
@@ -642,7 +718,7 @@ TEST(Cli, AParallelBatchStopsWhenWritesFail) {
     EXPECT_EQ(o.status, 1) << o.out;
     const std::string& out = o.out;
     EXPECT_NE(out.find("Konnte Ausgabedatei nicht schreiben!"), std::string::npos) << out;
-    EXPECT_NE(out.find("0 von 8 Dateien konvertiert. Nicht fertig: "), std::string::npos) << out;
+    EXPECT_NE(out.find("0 von 8 Dateien konvertiert, 2 fehlgeschlagen. Nicht fertig: "), std::string::npos) << out;
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir / "out"), {}), 0);
 }
 
@@ -696,7 +772,7 @@ TEST(Cli, TheCommandLineRules) {
     std::vector<Row> all(std::begin(rows), std::end(rows));
     if (root) {
         all.push_back({"wav-to-mp3 theirs/private.wav p.mp3", 1, "Konnte Datei (theirs/private.wav) nicht öffnen!", true});
-        all.push_back({"batch-wav-to-mp3 s.wav --out-dir theirs", 1,
+        all.push_back({"batch-wav-to-mp3 s.wav one --out-dir theirs", 1,
                        "In das Ausgabeverzeichnis „theirs“ kann nicht geschrieben werden.", true});
         all.push_back({"tag show theirs/x.mp3", 1, "Konnte die Datei nicht öffnen!", true});
     }
@@ -715,7 +791,8 @@ TEST(Cli, TheCommandLineRules) {
         if (r.said.empty()) {
             EXPECT_TRUE(lines.empty()) << o.out;
         } else {
-            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(r.said, 0) == 0; }))
+            // Said once, for a batch of several files too.
+            EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(r.said, 0) == 0; }), 1)
                 << o.out;
         }
     }
