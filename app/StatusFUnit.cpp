@@ -61,6 +61,11 @@ int TStatusForm::ExecJob() {
     // of that may start it again.
     jobArmed_ = true;
     Timer1->stop();
+    // A window hidden while minimised keeps that state (openbox minimises
+    // this window with the main window, and the job may end before the
+    // user restores it): shown so again, the window manager would map it
+    // iconic, and its main window with it, at every later job.
+    setWindowState(windowState() & ~Qt::WindowMinimized);
     return exec();
 }
 

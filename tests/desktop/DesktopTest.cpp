@@ -257,6 +257,48 @@ private slots:
         QTRY_VERIFY(!status->isVisible());
     }
 
+    // The main window minimised at several moments just after Go (openbox
+    // minimises the progress window with it), then restored: the two jobs
+    // after it show both windows, neither ever iconic.
+    void aMinimiseJustAfterGoLeavesNothingBehind() {
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Ui::TMainForm* ui = form.Form();
+        testing_support::WriteFile(P("long.wav").toStdString(),
+                                   testing_support::MakeWav(testing_support::MakeMusic(22050, 2, 40.0), 22050, 2));
+        ui->PageControl1->setCurrentIndex(1);
+        ui->input2ed->setFileName(P("long.wav"));
+        ui->mp3format->setCurrentIndex(ui->mp3format->findText("64 kBit/s, 22.050 Hz, Stereo"));
+        const QString main = QString::number(form.winId());
+        const auto iconic = [](QWidget* w) {
+            return w->isVisible() && Property(w->winId(), "_NET_WM_STATE").contains("_NET_WM_STATE_HIDDEN");
+        };
+        for (const int delay : {0, 50, 200, 500}) {
+            QFile::remove(P("long.mp3"));
+            ui->output2ed->setFileName(P("long.mp3"));
+            QTimer::singleShot(delay, this, [&] { Xdotool({"windowminimize", "--sync", main}); });
+            form.GoClick(3);
+            QTRY_VERIFY(!form.StatusForm()->isVisible());
+            Xdotool({"windowactivate", "--sync", main});
+            QTRY_VERIFY(!iconic(&form));
+            for (int job = 0; job < 2; ++job) {
+                QFile::remove(P("long.mp3"));
+                bool hidden = false;
+                QTimer watch;
+                connect(&watch, &QTimer::timeout, this, [&] {
+                    if (!form.StatusForm()->isVisible()) return;
+                    hidden = hidden || iconic(&form) || iconic(form.StatusForm());
+                });
+                watch.start(50);
+                form.GoClick(3);
+                watch.stop();
+                QVERIFY2(!hidden, qPrintable(QString("minimised %1 ms after Go, job %2 after").arg(delay).arg(job + 1)));
+                QVERIFY(QFileInfo(P("long.mp3")).size() > 300000);
+            }
+        }
+    }
+
     // A batch whose targets exist asks once; answered by keyboard as a
     // user does. Ja and then Escape part way: the earlier files are all
     // there as they were, nothing beside them. Return (Nein, the default):
