@@ -14,6 +14,7 @@
 #include "jobs/SourceTree.h"
 #include "jobs/Naming.h"
 #include "ui/FileEdit.h"
+#include "ui/FileNames.h"
 #include "ui_MainForm.h"
 
 namespace sondrel {
@@ -40,12 +41,6 @@ std::string Absolute(const std::string& name) {
 }
 
 }  // namespace
-
-QString TMainForm::ShownPath(const std::string& path) {
-    return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(path)));
-}
-
-std::string TMainForm::LocalPath(const QString& shown) { return QFile::encodeName(QDir::fromNativeSeparators(shown)).toStdString(); }
 
 void TMainForm::AddFiles(QListWidget* list, const QStringList& files) {
     std::vector<std::string> paths;
@@ -151,12 +146,16 @@ void TMainForm::DelBtn2Click() { DeleteSelected(ui->FileList2); }
 void TMainForm::DelAllBtnClick() { ui->FileList->clear(); }
 void TMainForm::DelAllBtn2Click() { ui->FileList2->clear(); }
 
+// The target's name is made from the source's bytes, so that a name that is
+// no UTF-8 keeps its letters.
 void TMainForm::InputFileEdAfterDialog(const QString& name, bool) {
-    ui->OutputFileEd->setFileName(QString::fromStdString(ReplaceExtension(name.toStdString(), ".wav")));
+    const std::string source = name == ui->InputFileEd->fileName() ? ui->InputFileEd->filePath() : LocalPath(name);
+    ui->OutputFileEd->setFilePath(ReplaceExtension(source, ".wav"));
 }
 
 void TMainForm::input2edAfterDialog(const QString& name, bool) {
-    ui->output2ed->setFileName(QString::fromStdString(ReplaceExtension(name.toStdString(), ".mp3")));
+    const std::string source = name == ui->input2ed->fileName() ? ui->input2ed->filePath() : LocalPath(name);
+    ui->output2ed->setFilePath(ReplaceExtension(source, ".mp3"));
 }
 
 void TMainForm::OpenFiles(const QStringList& files) {
@@ -187,14 +186,13 @@ void TMainForm::OpenFiles(const std::vector<std::string>& names) {
     if (listing.Files.size() == 1 && !folder) {
         // One file: the page's source field, its target named as after the
         // file dialog.
-        const QString file = ShownPath(listing.Files.front());
+        TFileEdit* field = firstIsMp3 ? ui->InputFileEd : ui->input2ed;
+        field->setFilePath(listing.Files.front());
         if (firstIsMp3) {
-            ui->InputFileEd->setFileName(file);
-            InputFileEdAfterDialog(file, true);
+            InputFileEdAfterDialog(field->fileName(), true);
             ui->PageControl2->setCurrentWidget(ui->SingleSheet1);
         } else {
-            ui->input2ed->setFileName(file);
-            input2edAfterDialog(file, true);
+            input2edAfterDialog(field->fileName(), true);
             ui->PageControl3->setCurrentWidget(ui->SingleSheet2);
         }
         return;

@@ -6,10 +6,12 @@
 #include <QPushButton>
 #include <QMessageBox>
 #include <QStatusBar>
+#include <filesystem>
 
 #include "app/MainUnit.h"
 #include "jobs/Messages.h"
 #include "jobs/Naming.h"
+#include "ui/FileNames.h"
 #include "ui_MainForm.h"
 
 namespace sondrel {
@@ -45,12 +47,11 @@ void TMainForm::GoClick(int mode) {
     if (!batch && !source.empty() && !target.empty()) {
         const QString summary = jobNotice_.Summary(statusForm_->JobCancelled, core_.State.ItemIndex);
         const bool done = !statusForm_->JobCancelled && !jobNotice_.AnyFailed();
-        ShowStatusText((summary + (done ? QStringLiteral(": ") + QFileInfo(QString::fromStdString(target)).fileName()
-                                        : QString()))
+        ShowStatusText((summary + (done ? QStringLiteral(": ") + QFileInfo(ShownPath(target)).fileName() : QString()))
                            .toStdString());
     }
     AnnounceStatus();
-    jobNotice_.End(this, statusForm_->JobCancelled, core_.State.ItemIndex, QString::fromStdString(batch ? "" : target));
+    jobNotice_.End(this, statusForm_->JobCancelled, core_.State.ItemIndex, batch ? QString() : ShownPath(target));
 }
 
 void TMainForm::AnnounceStatus() {
@@ -69,13 +70,13 @@ bool TMainForm::MayReplaceTarget(int mode) {
     std::string source, target;
     JobFileNames(mode, source, target);
     if (source.empty() || target.empty()) return true;
-    const QFileInfo existing(QString::fromStdString(target));
-    if (!existing.exists() || existing.isDir()) return true;
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::exists(target, ec) || fs::is_directory(target, ec)) return true;
     // Source and target one file: the conversion refuses that itself.
-    if (existing.canonicalFilePath() == QFileInfo(QString::fromStdString(source)).canonicalFilePath()) return true;
+    if (fs::equivalent(source, target, ec)) return true;
     QMessageBox box(QMessageBox::Question, windowTitle(),
-                    QStringLiteral("Die Datei „%1“ existiert bereits. Soll sie überschrieben werden?")
-                        .arg(QString::fromStdString(target)),
+                    QStringLiteral("Die Datei „%1“ existiert bereits. Soll sie überschrieben werden?").arg(ShownPath(target)),
                     QMessageBox::Yes | QMessageBox::No, this);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
@@ -180,7 +181,13 @@ void TMainForm::ShowNotice(const std::string& text) {
     box.exec();
 }
 
-void TMainForm::ShowStatusText(const std::string& text) { StatusText->setText(QString::fromStdString(text)); }
+void TMainForm::ShowStatusText(const std::string& text) {
+    // The panel is 250 pixels wide; a batch's summary is longer. Its whole
+    // text is the tooltip (and, as the label's text, what a screen reader
+    // reads).
+    StatusText->setText(QString::fromStdString(text));
+    StatusText->setToolTip(StatusText->text());
+}
 
 std::pair<TFileEdit*, TFileEdit*> TMainForm::JobFields(int mode) const {
     const std::pair<TFileEdit*, TFileEdit*> fields[] = {{ui->InputFileEd, ui->OutputFileEd}, {nullptr, nullptr},
@@ -192,8 +199,8 @@ std::pair<TFileEdit*, TFileEdit*> TMainForm::JobFields(int mode) const {
 void TMainForm::JobFileNames(int mode, std::string& source, std::string& target) {
     const auto [from, to] = JobFields(mode);
     if (!from) return;
-    source = from->fileName().toStdString();
-    target = to->fileName().toStdString();
+    source = from->filePath();
+    target = to->filePath();
 }
 
 bool TMainForm::CdQualityChecked() { return ui->cdqualcheck->isChecked(); }
@@ -202,7 +209,7 @@ TBatchSettings TMainForm::JobBatch(int mode) {
     TBatchSettings batch;
     ListEntries(mode == 2 ? ui->FileList : ui->FileList2, batch.Files, batch.Subfolders);
     batch.NextToSource = mode == 2 ? ui->QuellCheck->isChecked() : ui->QuellCheck2->isChecked();
-    batch.OutputFolder = LocalPath((mode == 2 ? ui->OutDirectoryEd : ui->OutDirectory2Ed)->fileName());
+    batch.OutputFolder = (mode == 2 ? ui->OutDirectoryEd : ui->OutDirectory2Ed)->filePath();
     batch.CdQuality = ui->cdqual2check->isChecked();
     batch.ReplaceExisting = replaceInBatch_;
     return batch;

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScreen>
+#include <QAbstractItemView>
 #include <QSettings>
+#include <QStyle>
 
 #include "app/MainUnit.h"
 #include "ui_MainForm.h"
@@ -39,6 +41,10 @@ void TMainForm::FillFormatLists() {
     ListFiller filler(*ui);
     const QSignalBlocker b1(ui->mp3format), b2(ui->mp3format2), b3(ui->WAVFormats);
     core_.Catalogue.Build(&filler);
+    // The open list as wide as its longest entry, whatever the font.
+    for (QComboBox* box : {ui->mp3format, ui->mp3format2, ui->WAVFormats})
+        box->view()->setMinimumWidth(box->view()->sizeHintForColumn(0) + 2 * box->view()->frameWidth() +
+                                     box->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     Select(ui->mp3format, 0);
     Select(ui->mp3format2, 0);
     Select(ui->WAVFormats, 0);

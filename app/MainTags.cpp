@@ -9,6 +9,7 @@
 #include "tags/Id3Tag.h"
 #include "tags/TagUpdate.h"
 #include "ui/FileEdit.h"
+#include "ui/FileNames.h"
 #include "ui_MainForm.h"
 
 namespace sondrel {
@@ -42,14 +43,16 @@ void TMainForm::OpenBtnClick() {
     if (!file.isEmpty()) FillID3TagInformation(file);
 }
 
-void TMainForm::FillID3TagInformation(const QString& fileName) {
+void TMainForm::FillID3TagInformation(const QString& fileName) { OpenTagFile(LocalPath(fileName)); }
+
+void TMainForm::OpenTagFile(const std::string& file) {
     TId3Fields f;
-    switch (ReadPageFields(fileName.toStdString(), f)) {
+    switch (ReadPageFields(file, f)) {
     case TTagResult::CannotOpen: return ShowError(kTagCannotOpen);
     case TTagResult::NoTag: return ShowError(kTagMissing);
     default: break;
     }
-    lastTagFile_ = fileName;
+    lastTagFile_ = ShownPath(file);
     ui->edTitle->setText(QString::fromStdString(f.Title));
     ui->edArtist->setText(QString::fromStdString(f.Artist));
     ui->edAlbum->setText(QString::fromStdString(f.Album));
@@ -74,7 +77,7 @@ void TMainForm::ChangeID3Tag(const QString& fileName) {
     f.Comment = ui->edComment->text().toStdString();
     f.Track = ui->edLiedNr->text().toStdString();
     f.Genre = ui->edGenre->currentText().toStdString();
-    switch (SaveTagFields(fileName.toStdString(), f)) {
+    switch (SaveTagFields(LocalPath(fileName), f)) {
     case TTagResult::CannotOpen: return ShowError(kTagCannotOpen);
     case TTagResult::NotSaved: return ShowError(kTagNotSaved);
     case TTagResult::Unreadable: return ShowError(kTagUnreadable);

@@ -22,6 +22,7 @@
 #include "ui/Accessible.h"
 #include "ui/Artwork.h"
 #include "ui/ButtonsXP.h"
+#include "ui/FileNames.h"
 #include "ui_MainForm.h"
 
 namespace sondrel {
@@ -314,6 +315,12 @@ void TMainForm::ConnectHandlers() {
             if (const int mode = VisibleGoMode(); mode > 0) GoPictures()[static_cast<std::size_t>(mode - 1)].first->press();
         });
 
+    // The Delete key in a batch list removes its selection, as "Löschen".
+    for (QListWidget* list : {ui->FileList, ui->FileList2}) {
+        auto* remove = new QShortcut(QKeySequence::Delete, list, nullptr, nullptr, Qt::WidgetShortcut);
+        connect(remove, &QShortcut::activated, this, [this, list] { DeleteSelected(list); });
+    }
+
     // Escape on a batch tab presses its "Löschen" button.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, [this] {
@@ -323,13 +330,6 @@ void TMainForm::ConnectHandlers() {
                  ui->PageControl3->currentWidget() == ui->BatchSheet2)
             ui->DelBtn2->click();
     });
-}
-
-std::string TMainForm::DroppedPath(const QUrl& url) {
-    // The URL's own bytes: a name that is no UTF-8 (Latin-1, say) stays
-    // percent-encoded in it, and decoding it as text would lose it.
-    if (!url.isLocalFile()) return url.toString().toStdString();
-    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
 }
 
 QList<QWidget*> TMainForm::TagDropTargets() const {
@@ -342,16 +342,16 @@ bool TMainForm::TagPageDrop(QObject* watched, QEvent* event) {
     const auto type = event->type();
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) return false;
     auto* drop = static_cast<QDropEvent*>(event);
-    QString file;
+    std::string file;
     for (const QUrl& url : drop->mimeData()->urls())
-        if (file.isEmpty() && url.isLocalFile()) file = QDir::toNativeSeparators(url.toLocalFile());
-    if (file.isEmpty()) {
+        if (file.empty() && url.isLocalFile()) file = DroppedPath(url);
+    if (file.empty()) {
         drop->ignore();
         return true;
     }
     drop->acceptProposedAction();
     // Opened once the drag is over, as the open button's dialog would.
-    if (type == QEvent::Drop) QTimer::singleShot(0, this, [this, file] { FillID3TagInformation(file); });
+    if (type == QEvent::Drop) QTimer::singleShot(0, this, [this, file] { OpenTagFile(file); });
     return true;
 }
 

@@ -89,14 +89,8 @@ public:
     void SBarPaintMore();
     int DrawnPercent = 0;
 
-    // The batch lists and the target name after the source dialog. A
-    // file's name is the bytes the file system holds (it need not be
-    // UTF-8: old archives keep Latin-1 names); what the window shows of it
-    // is ShownPath, and LocalPath turns a name shown or typed back.
-    static QString ShownPath(const std::string& path);
-    static std::string LocalPath(const QString& shown);
-    // A dropped file's name, from the URL's bytes.
-    static std::string DroppedPath(const QUrl& url);
+    // The batch lists and the target name after the source dialog. Names
+    // are the bytes the file system holds (ui/FileNames.h).
     void AddFiles(QListWidget* list, const QStringList& files);
     // Entries of a batch list, each with its place below a folder given
     // to the batch (empty for none); names already there are not added
@@ -136,6 +130,7 @@ public:
     // The tag editor page.
     void OpenBtnClick();
     void FillID3TagInformation(const QString& fileName);
+    void OpenTagFile(const std::string& file);
     void SaveBtnClick();
     void ChangeID3Tag(const QString& fileName);
     void edCommentChange();

@@ -242,7 +242,7 @@ def long_file_on_all_cores(cli, runs, minutes):
 def vbr_on_all_cores(cli, runs, minutes):
     """One long WAV to VBR quality 2, on every core, against lame -V 2 on
     the same file: time, size and SNR."""
-    fmt = "VBR Qualität 2 (etwa 190 kBit/s), 44.100 Hz, Stereo"
+    fmt = "VBR 2 (ca. 190 kBit/s), 44.100 Hz, Stereo"
     for kind in ("music", "dense"):
         with tempfile.TemporaryDirectory() as d:
             wav = os.path.join(d, "long.wav")

@@ -9,7 +9,16 @@ bool IsWavToMp3(const std::string& c) { return c == "wav-to-mp3" || c == "batch-
 bool IsMp3ToWav(const std::string& c) { return c == "mp3-to-wav" || c == "batch-mp3-to-wav"; }
 bool IsBatch(const std::string& c) { return c.rfind("batch-", 0) == 0; }
 
-int FindEntry(const std::string& wanted, const std::vector<std::string>& texts) {
+// The VBR entries were once described "VBR Qualität 2 (etwa 190 kBit/s),
+// ..."; scripts written then still name them so.
+std::string CurrentWording(std::string text) {
+    for (const auto& [was, is] : {std::pair<std::string, std::string>{"VBR Qualität ", "VBR "}, {"(etwa ", "(ca. "}})
+        if (const std::size_t at = text.find(was); at != std::string::npos) text.replace(at, was.size(), is);
+    return text;
+}
+
+int FindEntry(const std::string& given, const std::vector<std::string>& texts) {
+    const std::string wanted = CurrentWording(given);
     if (wanted.empty()) return texts.empty() ? -1 : 0;
     char* end = nullptr;
     const long n = std::strtol(wanted.c_str(), &end, 10);

@@ -88,14 +88,18 @@ public:
         const char head[10] = {'I', 'D', '3', static_cast<char>(layout.version), 0, 0, 0, 0, 0, 0};
         const TagLib::ID3v2::Header header(TagLib::ByteVector(head, 10));
         const TagLib::ID3v2::FrameFactory* factory = TagLib::ID3v2::FrameFactory::instance();
-        for (TId3v2Frame& f : layout.frames) {
+        const int comment = UserCommentIndex(layout.frames);
+        for (std::size_t i = 0; i < layout.frames.size(); ++i) {
+            TId3v2Frame& f = layout.frames[i];
             WithoutFalseLengthIndicator(layout.version, f);
             const std::vector<std::uint8_t> data = RenderId3v2Frame(layout.version, f);
             TagLib::ID3v2::Frame* frame =
                 factory->createFrame(TagLib::ByteVector(reinterpret_cast<const char*>(data.data()),
                                                         static_cast<unsigned>(data.size())),
                                      &header);
-            if (frame) tag_.addFrame(frame);
+            if (!frame) continue;
+            if (static_cast<int>(i) == comment) comment_ = Utf8(frame->toString());
+            tag_.addFrame(frame);
         }
         // A 2.3 tag's date in its year, day and time frames.
         tag_.header()->setMajorVersion(static_cast<unsigned>(layout.version));
@@ -103,6 +107,8 @@ public:
         read_ = true;
     }
     TagLib::ID3v2::Tag* Tag() { return read_ ? &tag_ : nullptr; }
+    // The user's comment (UserCommentIndex), never another program's data.
+    const std::string& Comment() const { return comment_; }
 
 private:
     // A 2.4 frame flagged as carrying its data length in front of its body
@@ -118,6 +124,7 @@ private:
         if (!sound) f.flags[1] = static_cast<std::uint8_t>(f.flags[1] & ~0x01);
     }
     TagLib::ID3v2::Tag tag_;
+    std::string comment_;
     bool read_ = false;
 };
 
@@ -130,7 +137,10 @@ bool Readable(const std::vector<std::uint8_t>& tag) {
 TId3Fields Id3v2Fields(const std::vector<std::uint8_t>& tag) {
     if (!Readable(tag)) return {};
     Id3v2Model model(tag);
-    return model.Tag() ? FieldsOf(*model.Tag()) : TId3Fields{};
+    if (!model.Tag()) return {};
+    TId3Fields fields = FieldsOf(*model.Tag());
+    fields.Comment = model.Comment();
+    return fields;
 }
 
 namespace {
@@ -300,12 +310,7 @@ TSummary Id3v2Summary(const std::vector<std::uint8_t>& tag) {
         // A genre given by number, "(17)", is named as the list names it.
         SetSummaryText(s, info, std::string(frame) == "TCON" ? Utf8(t->genre()) : Utf8(frames.front()->toString()));
     }
-    // The first comment in the tag's order, whatever its language.
-    for (TagLib::ID3v2::Frame* f : t->frameList()) {
-        if (f->frameID() != "COMM") continue;
-        SetSummaryText(s, "ICMT", Utf8(f->toString()));
-        break;
-    }
+    SetSummaryText(s, "ICMT", model.Comment());
     return s;
 }
 

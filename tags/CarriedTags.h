@@ -50,8 +50,8 @@ struct TApeItem {
 // among them); a new ID3v2.3 tag where tag is empty.
 std::vector<std::uint8_t> WithApeItems(const std::vector<std::uint8_t>& tag, const std::vector<TApeItem>& items);
 // The summary of an ID3v2 tag: every field that has a place in LIST/INFO,
-// the track and date as the tag gives them, the first comment in the tag's
-// order.
+// the track and date as the tag gives them, the user's comment
+// (UserCommentIndex).
 TSummary Id3v2Summary(const std::vector<std::uint8_t>& tag);
 // An ID3v2 tag (version 3 or 4) with a frame for every field of a summary
 // that has one; empty for none.

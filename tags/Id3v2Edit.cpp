@@ -66,16 +66,10 @@ Bytes CommentFrameBody(int version, const TId3v2Frame* old, const std::string& t
 
 namespace {
 
-// The frame of the comment the page shows (as TagLib picks it): the first
-// without a description, else the first.
-TId3v2Frame* ShownComment(std::vector<TId3v2Frame>& frames, const std::string& id) {
-    TId3v2Frame* first = nullptr;
-    for (TId3v2Frame& f : frames) {
-        if (f.id != id) continue;
-        if (CommentDescription(f).empty()) return &f;
-        if (!first) first = &f;
-    }
-    return first;
+// The frame of the comment the page shows.
+TId3v2Frame* ShownComment(std::vector<TId3v2Frame>& frames) {
+    const int at = UserCommentIndex(frames);
+    return at < 0 ? nullptr : &frames[static_cast<std::size_t>(at)];
 }
 
 TId3v2Frame* Find(std::vector<TId3v2Frame>& frames, std::initializer_list<const char*> ids) {
@@ -106,7 +100,7 @@ public:
     }
     void SetComment(const std::string& text) {
         const char* id = v2_ ? "COM" : "COMM";
-        TId3v2Frame* f = ShownComment(layout_.frames, id);
+        TId3v2Frame* f = ShownComment(layout_.frames);
         if (text.empty()) {
             Remove(f);
             return;

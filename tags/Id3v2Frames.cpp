@@ -1,5 +1,8 @@
 #include "tags/Id3v2Frames.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <cstring>
 
 namespace sondrel {
@@ -198,6 +201,54 @@ std::string CommentDescription(const TId3v2Frame& comm) {
     // A byte order mark alone is no description.
     if (wide && description.size() == 2 && (description == "\xFF\xFE" || description == "\xFE\xFF")) return {};
     return description;
+}
+
+namespace {
+
+// ISO 639-2 codes (both forms where there are two) of the language the
+// user reads.
+std::vector<std::string> UserLanguages() {
+    static const std::pair<const char*, std::vector<std::string>> kCodes[] = {
+        {"de", {"deu", "ger"}}, {"en", {"eng"}}, {"fr", {"fra", "fre"}}, {"es", {"spa"}},
+        {"it", {"ita"}},        {"nl", {"nld", "dut"}}, {"pt", {"por"}}, {"pl", {"pol"}},
+        {"sv", {"swe"}},        {"da", {"dan"}}, {"cs", {"ces", "cze"}}, {"ru", {"rus"}}};
+    for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (!value || std::strlen(value) < 2 || std::strncmp(value, "C", 2) == 0) continue;
+        for (const auto& [code, codes] : kCodes)
+            if (std::strncmp(value, code, 2) == 0) return codes;
+    }
+    return {"deu", "ger"};
+}
+
+// Another program's data in a comment frame, by its description.
+bool ProgramData(const std::string& description) {
+    for (const char* prefix : {"iTun", "iTunes_", "MusicMatch_", "Songs-DB_", "CDDB"})
+        if (description.rfind(prefix, 0) == 0) return true;
+    return false;
+}
+
+}  // namespace
+
+int UserCommentIndex(const std::vector<TId3v2Frame>& frames) {
+    const std::vector<std::string> languages = UserLanguages();
+    int plain = -1, inLanguage = -1, described = -1;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const TId3v2Frame& f = frames[i];
+        if ((f.id != "COMM" && f.id != "COM") || f.body.size() < 4) continue;
+        const std::string description = CommentDescription(f);
+        const int at = static_cast<int>(i);
+        if (description.empty()) {
+            if (plain < 0) plain = at;
+            std::string language(f.body.begin() + 1, f.body.begin() + 4);
+            for (char& c : language) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (inLanguage < 0 && std::find(languages.begin(), languages.end(), language) != languages.end())
+                inLanguage = at;
+        } else if (described < 0 && !ProgramData(description)) {
+            described = at;
+        }
+    }
+    return inLanguage >= 0 ? inLanguage : plain >= 0 ? plain : described;
 }
 
 }  // namespace sondrel

@@ -56,4 +56,12 @@ std::size_t FrameStringEnd(const std::vector<std::uint8_t>& body, std::size_t at
 // it has none.
 std::string CommentDescription(const TId3v2Frame& comm);
 
+// The user's comment among a tag's frames (COMM, COM in 2.2), the one the
+// tag page shows and the summaries carry: one without a description (in
+// the user's language, as LANGUAGE, LC_ALL, LC_MESSAGES or LANG name it,
+// German otherwise, where there are several), else the first that is no
+// other program's data (iTunNORM, iTunSMPB, iTunPGAP and the like, which
+// players keep in comment frames); -1 for none.
+int UserCommentIndex(const std::vector<TId3v2Frame>& frames);
+
 }  // namespace sondrel

@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMimeData>
+#include <filesystem>
+
+#include "ui/FileNames.h"
 
 namespace sondrel {
 
@@ -32,6 +35,17 @@ TFileEdit::TFileEdit(QWidget* parent) : QWidget(parent), edit_(new QLineEdit(thi
     connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (text != confirmed_) confirmed_.clear();
     });
+}
+
+std::string TFileEdit::filePath() const {
+    const QString text = fileName();
+    return !pathShown_.isEmpty() && text == pathShown_ ? path_ : LocalPath(text);
+}
+
+void TFileEdit::setFilePath(const std::string& path) {
+    pathShown_ = ShownPath(path);
+    path_ = path;
+    setFileName(pathShown_);
 }
 
 QString TFileEdit::QtFilter(const QString& filter) {
@@ -92,11 +106,12 @@ void TFileEdit::dragEnterEvent(QDragEnterEvent* event) {
 void TFileEdit::dropEvent(QDropEvent* event) {
     const QList<QUrl> urls = event->mimeData()->urls();
     if (urls.isEmpty() || !urls.first().isLocalFile()) return;
-    const QString name = QDir::toNativeSeparators(urls.first().toLocalFile());
-    if (directory_ && !QFileInfo(name).isDir()) return;
-    setFileName(name);
+    const std::string path = DroppedPath(urls.first());
+    std::error_code ec;
+    if (directory_ && !std::filesystem::is_directory(path, ec)) return;
+    setFilePath(path);
     event->acceptProposedAction();
-    emit fileDropped(name);
+    emit fileDropped(fileName());
 }
 
 }  // namespace sondrel

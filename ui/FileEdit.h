@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QToolButton>
 #include <QWidget>
+#include <string>
 
 namespace sondrel {
 
@@ -19,6 +20,11 @@ public:
 
     QString fileName() const { return edit_->text(); }
     void setFileName(const QString& name) { edit_->setText(name); }
+    // The name as the file system's bytes (ui/FileNames.h): those it was
+    // given (a drop, setFilePath) while the text shows them, else the file
+    // the text shows.
+    std::string filePath() const;
+    void setFilePath(const std::string& path);
     QLineEdit* lineEdit() const { return edit_; }
     QToolButton* browseButton() const { return button_; }
 
@@ -63,6 +69,8 @@ private:
     bool save_ = false;
     bool directory_ = false;
     QString confirmed_;  // the name last accepted in the save dialog
+    std::string path_;   // the bytes of the name shown as pathShown_
+    QString pathShown_;
 };
 
 }  // namespace sondrel

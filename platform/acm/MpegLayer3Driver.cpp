@@ -52,7 +52,7 @@ FormatEntry MakeVbrEntry(int quality, DWORD rate, WORD channels) {
     FormatEntry e;
     const auto* p = reinterpret_cast<const std::uint8_t*>(&f);
     e.record.assign(p, p + sizeof f);
-    e.description = "VBR Qualität " + std::to_string(quality) + " (etwa " + std::to_string(VbrAverageKbps(quality, channels)) +
+    e.description = "VBR " + std::to_string(quality) + " (ca. " + std::to_string(VbrAverageKbps(quality, channels)) +
                     " kBit/s), " + GroupThousands(rate) + " Hz, " + (channels == 1 ? "Mono" : "Stereo");
     return e;
 }

@@ -564,6 +564,21 @@ private slots:
         QCOMPARE(ui_->FileList->count(), 1);
         form_->DelAllBtnClick();
         QCOMPARE(ui_->FileList->count(), 0);
+
+        // The Delete key in either list removes its selection, the focus
+        // staying as after "Löschen".
+        for (QListWidget* list : {ui_->FileList, ui_->FileList2}) {
+            ui_->PageControl1->setCurrentIndex(list == ui_->FileList ? 0 : 1);
+            (list == ui_->FileList ? ui_->PageControl2 : ui_->PageControl3)->setCurrentIndex(1);
+            form_->AddFiles(list, {"/d/1.wav", "/d/2.wav", "/d/3.wav"});
+            list->setFocus();
+            list->item(1)->setSelected(true);
+            QTest::keyClick(list, Qt::Key_Delete);
+            QCOMPARE(list->count(), 2);
+            QCOMPARE(list->item(1)->text(), QString("/d/3.wav"));
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(list));
+            QCOMPARE(list->currentItem()->text(), QString("/d/3.wav"));
+        }
     }
 
     void tagEditorOpensEditsAndSaves() {
@@ -1096,6 +1111,15 @@ private slots:
         QTRY_VERIFY(dialogSeen);
         closer.stop();
 
+        // The lists are named by their labels; their choice is their value.
+        ui_->edGenre->setCurrentIndex(ui_->edGenre->findText("Jazz"));
+        for (QComboBox* box : {ui_->mp3format, ui_->mp3format2, ui_->WAVFormats, ui_->edGenre}) {
+            QAccessibleInterface* list = QAccessible::queryAccessibleInterface(box);
+            QVERIFY(!list->text(QAccessible::Name).isEmpty());
+            QVERIFY(!box->currentText().isEmpty());
+            QCOMPARE(list->text(QAccessible::Value), box->currentText());
+        }
+
         form_->ShowStatusText("Verarbeite Datei 3 von 6");
         QCOMPARE(QAccessible::queryAccessibleInterface(form_->StatusText)->text(QAccessible::Name),
                  QString("Verarbeite Datei 3 von 6"));
@@ -1141,17 +1165,67 @@ private slots:
         QCOMPARE(notice.Body(true, 3, ""), QString("1 von 6 Dateien konvertiert, 2 fehlgeschlagen"));
     }
 
-    // Without a display the window says so in German and ends with 1.
-    void withoutADisplay() {
-        QProcess sondrel;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-        sondrel.setProcessEnvironment(env);
-        sondrel.start(SONDREL_WINDOW_BINARY, {});
-        QVERIFY(sondrel.waitForFinished(20000));
-        QCOMPARE(sondrel.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(sondrel.exitCode(), 1);
-        QVERIFY(QString::fromUtf8(sondrel.readAllStandardError()).startsWith("sondrel: Keine Anzeige gefunden."));
+    // The program's own command line, without a display: help and version
+    // on stdout with 0, and without them a German message on stderr and 1.
+    void theCommandLineWithoutADisplay() {
+        const struct {
+            QStringList args;
+            int status;
+            QString out, err;  // how each begins
+        } rows[] = {{{"--help"}, 0, "Aufruf: sondrel [DATEI...]", ""},
+                    {{"--version"}, 0, "sondrel 1.1", ""},
+                    {{}, 1, "", "sondrel: Keine Anzeige gefunden."}};
+        for (const auto& row : rows) {
+            QProcess sondrel;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+            sondrel.setProcessEnvironment(env);
+            sondrel.start(SONDREL_WINDOW_BINARY, row.args);
+            QVERIFY(sondrel.waitForFinished(20000));
+            QCOMPARE(sondrel.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(sondrel.exitCode(), row.status);
+            const QString out = QString::fromUtf8(sondrel.readAllStandardOutput());
+            const QString err = QString::fromUtf8(sondrel.readAllStandardError());
+            QVERIFY2(row.out.isEmpty() ? out.isEmpty() : out.startsWith(row.out), qPrintable(out));
+            QVERIFY2(row.err.isEmpty() ? err.isEmpty() : err.startsWith(row.err), qPrintable(err));
+        }
+    }
+
+    // A name of Latin-1 bytes (no UTF-8), as old archives and copies from
+    // other systems keep them: dropped on a field, named on the command
+    // line, in a batch list, the file converts, shown as well as it can be,
+    // and its target's name has the source's bytes.
+    void namesThatAreNoUtf8() {
+        const std::string name = P("K").toStdString() + "\xF6ln alt";
+        testing_support::WriteFile(name + ".wav", testing_support::MakeWav(testing_support::MakeMusic(22050, 1, 0.5), 22050, 1));
+        BoxAnswerer answerer;
+        QMimeData mime;
+        mime.setUrls({QUrl::fromEncoded("file://" + QByteArray::fromStdString(name + ".wav").toPercentEncoding("/"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(ui_->input2ed->lineEdit(), &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(ui_->input2ed->lineEdit(), &drop);
+        QCOMPARE(ui_->input2ed->fileName(), P("K\uFFFDln alt.wav"));
+        form_->GoClick(3);
+        QVERIFY(std::filesystem::file_size(name + ".mp3") > 1000);
+
+        Fresh();
+        std::filesystem::remove(name + ".wav");
+        form_->OpenFiles(std::vector<std::string>{name + ".mp3"});
+        form_->GoClick(1);
+        QVERIFY(std::filesystem::file_size(name + ".wav") > 44 + 20000);
+        // Typed (or restored) as shown, the name finds its file too.
+        ui_->InputFileEd->setFileName(ui_->InputFileEd->fileName());
+        QCOMPARE(ui_->InputFileEd->filePath(), name + ".mp3");
+
+        Fresh();
+        QDir().mkpath(P("aus"));
+        form_->OpenFiles(std::vector<std::string>{name + ".mp3", name + ".wav"});
+        ui_->OwnfolderCheck->setChecked(true);
+        ui_->OutDirectoryEd->setFileName(P("aus"));
+        form_->GoClick(2);
+        QVERIFY(std::filesystem::exists(P("aus").toStdString() + "/K\xF6ln alt.wav"));
+        QVERIFY2(answerer.texts.isEmpty(), qPrintable(answerer.texts.join("\n")));
     }
 
     // The window's four conversion paths against their sources, each page

@@ -4,6 +4,8 @@
 // another rate than the target and with a chunk after their audio.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdio>
 
 #include "jobs/ConverterCore.h"
@@ -159,6 +161,23 @@ TEST_F(Outcome, FormatNumbersAtTheEdgesOfTheLists) {
             const double rate = static_cast<double>(std::filesystem::file_size(target)) / 2.0;
             EXPECT_NEAR(rate, f.nAvgBytesPerSec, f.nAvgBytesPerSec * 0.06);
         }
+    }
+    // One past either end is no format: wrong usage, nothing written. The
+    // VBR entries' former wording is still taken, as scripts name them.
+    const std::pair<std::string, int> more[] = {
+        {"wav-to-mp3 --format " + std::to_string(lastMp3 + 1), 2},
+        {"wav-to-wav --format " + std::to_string(lastWav + 1), 2},
+        {"wav-to-mp3 --format -1", 2},
+        {"wav-to-mp3 --format 'VBR Qualität 2 (etwa 190 kBit/s), 44.100 Hz, Stereo'", 0}};
+    for (const auto& [args, status] : more) {
+        SCOPED_TRACE(args);
+        const auto target = *dir / "more.out";
+        std::filesystem::remove(target);
+        const std::string command = std::string(SONDREL_CLI) + " " + args + " " + (*dir / "s44.wav").string() + " " +
+                                    target.string() + " 2>/dev/null";
+        const int st = std::system(command.c_str());
+        EXPECT_EQ(WIFEXITED(st) ? WEXITSTATUS(st) : -1, status);
+        EXPECT_EQ(std::filesystem::exists(target), status == 0);
     }
 }
 

@@ -305,7 +305,7 @@ TEST(FormatCatalogue, EveryEntryInItsPlace) {
     for (std::size_t i = 0; i < mp3.size(); ++i) {
         const Mp3& m = mp3[i];
         const std::string what = m.quality < 0 ? std::to_string(m.kbps) + " kBit/s"
-                                               : "VBR Qualität " + std::to_string(m.quality) + " (etwa " +
+                                               : "VBR " + std::to_string(m.quality) + " (ca. " +
                                                      std::to_string(m.kbps) + " kBit/s)";
         EXPECT_EQ(cat.MP3Descriptions[i], what + ", " + text(m.rate) + " Hz, " + (m.channels == 1 ? "Mono" : "Stereo"))
             << "MP3 entry " << i;

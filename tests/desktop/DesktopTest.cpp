@@ -2,6 +2,8 @@
 // bars say, which buttons fixed dialogs get, and a progress window that is
 // minimised and restored while its batch runs.
 #include <QApplication>
+#include <QComboBox>
+#include <QStyleOptionComboBox>
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QDir>
@@ -128,6 +130,35 @@ private slots:
         // Nothing else on the page covers it.
         const QRect onPage(label->mapTo(ui->PageControl1->currentWidget(), QPoint(0, 0)), label->size());
         QVERIFY(ui->PageControl1->currentWidget()->rect().contains(onPage));
+    }
+
+    // Every entry of the format lists fits its closed box, as the window
+    // places it, and the open list is as wide as its longest entry; the
+    // status line's whole text is its tooltip.
+    void everyFormatFitsItsBox() {
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        Ui::TMainForm* ui = form.Form();
+        for (QComboBox* box : {ui->mp3format, ui->mp3format2, ui->WAVFormats}) {
+            QStyleOptionComboBox option;
+            option.initFrom(box);
+            option.editable = false;
+            const QRect field = box->style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, box);
+            int longest = 0;
+            for (int i = 0; i < box->count(); ++i) {
+                const int width = box->fontMetrics().horizontalAdvance(box->itemText(i));
+                longest = std::max(longest, width);
+                QVERIFY2(width <= field.width(), qPrintable(QString("%1: %2 > %3").arg(box->itemText(i)).arg(width).arg(field.width())));
+            }
+            box->showPopup();
+            QTRY_VERIFY(box->view()->isVisible());
+            QVERIFY(box->view()->viewport()->width() >= longest);
+            box->hidePopup();
+        }
+        const QString summary = "2 von 11 Dateien konvertiert, 1 fehlgeschlagen. Nicht fertig: a.wav, b.wav, c.wav und 6 weitere";
+        form.ShowStatusText(summary.toStdString());
+        QCOMPARE(form.StatusText->toolTip(), summary);
     }
 
     // Fixed dialogs: the window manager lets them neither resize nor

@@ -298,9 +298,9 @@ TEST_F(LongFile, AVbrStreamOnEveryCore) {
         int channels;
         int quality;
         bool noise;
-    } cases[] = {{"VBR Qualität 2 (etwa 190 kBit/s), 44.100 Hz, Stereo", 44100, 2, 2, false},
-                 {"VBR Qualität 5 (etwa 78 kBit/s), 48.000 Hz, Mono", 48000, 1, 5, false},
-                 {"VBR Qualität 2 (etwa 190 kBit/s), 44.100 Hz, Stereo", 44100, 2, 2, true}};
+    } cases[] = {{"VBR 2 (ca. 190 kBit/s), 44.100 Hz, Stereo", 44100, 2, 2, false},
+                 {"VBR 5 (ca. 78 kBit/s), 48.000 Hz, Mono", 48000, 1, 5, false},
+                 {"VBR 2 (ca. 190 kBit/s), 44.100 Hz, Stereo", 44100, 2, 2, true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.format) + (c.noise ? ", pink noise" : ", music"));
         const double seconds = 40.0;

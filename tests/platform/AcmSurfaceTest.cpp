@@ -68,8 +68,8 @@ TEST(AcmEnumeration, EverydayFormatsComeFirstAndEveryCombinationFollows) {
     // MPEG-1: 3 rates x 2 channel counts x 14 bitrates; MPEG-2 the same;
     // then VBR: 10 qualities x 3 rates x 2 channel counts.
     ASSERT_EQ(mp3.size(), 228u);
-    EXPECT_EQ(all.texts[mp3[168]], "VBR Qualität 0 (etwa 245 kBit/s), 32.000 Hz, Stereo");
-    EXPECT_EQ(all.texts[mp3[227]], "VBR Qualität 9 (etwa 39 kBit/s), 48.000 Hz, Mono");
+    EXPECT_EQ(all.texts[mp3[168]], "VBR 0 (ca. 245 kBit/s), 32.000 Hz, Stereo");
+    EXPECT_EQ(all.texts[mp3[227]], "VBR 9 (ca. 39 kBit/s), 48.000 Hz, Mono");
     ASSERT_EQ(pcm.size(), 28u);
     EXPECT_EQ(all.texts[mp3[0]], "128 kBit/s, 44.100 Hz, Stereo");
     EXPECT_EQ(all.texts[pcm[0]], "44.100 Hz, 16 Bit, Stereo");

@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <sstream>
+#include <tuple>
 
 #include "jobs/ConverterCore.h"
 #include "support/Audio.h"
@@ -77,12 +78,19 @@ std::vector<Frame> Frames(int version) {
     f.push_back({v22 ? "TAL" : "TALB", Text("Album", version)});
     f.push_back({v22 ? "TCO" : "TCON", Text("(17)", version)});
     f.push_back({v22 ? "TRK" : "TRCK", Text("3/12", version)});
-    Bytes comm = Text("", version, true);
-    comm.insert(comm.begin() + 1, {'d', 'e', 'u'});
-    const Bytes ctext = Text("Kommentar", version);
-    comm.insert(comm.end(), ctext.begin() + 1, ctext.end());
-    comm[0] = ctext[0];
-    f.push_back({v22 ? "COM" : "COMM", comm});
+    // Comments as players leave them: their own data first, then the
+    // user's, in English and in German: the user's language is the one
+    // shown and carried.
+    for (const auto& [language, description, text] :
+         {std::tuple{"eng", "iTunNORM", " 00000318 0000032F 000018AB"}, std::tuple{"eng", "", "Comment"},
+          std::tuple{"deu", "", "Kommentar"}}) {
+        Bytes comm = Text(description, version, true);
+        comm.insert(comm.begin() + 1, language, language + 3);
+        const Bytes ctext = Text(text, version);
+        comm.insert(comm.end(), ctext.begin() + 1, ctext.end());
+        comm[0] = ctext[0];
+        f.push_back({v22 ? "COM" : "COMM", comm});
+    }
     Bytes txxx = Text("REPLAYGAIN_TRACK_GAIN", version, true);
     Append(txxx, "-6.50 dB");
     f.push_back({v22 ? "TXX" : "TXXX", txxx});
@@ -238,10 +246,22 @@ std::vector<std::string> Without(std::vector<std::string> lines, const std::stri
     return lines;
 }
 
+// The LIST/INFO chunk of a WAV file, read.
+TSummary Info(const Bytes& wav) {
+    for (std::size_t at = 12; at + 8 <= wav.size();) {
+        const std::uint32_t size = wav[at + 4] | wav[at + 5] << 8 | wav[at + 6] << 16 | static_cast<std::uint32_t>(wav[at + 7]) << 24;
+        if (std::memcmp(&wav[at], "LIST", 4) == 0)
+            return InfoSummary(Bytes(wav.begin() + static_cast<long>(at) + 8, wav.begin() + static_cast<long>(at + 8 + size)));
+        at += 8 + size + (size & 1);
+    }
+    return {};
+}
+
 class TagLayouts : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!Shell("/usr/bin/python3 -c 'import mutagen'")) GTEST_SKIP() << "python3-mutagen not installed";
+        setenv("LANGUAGE", "de_DE", 1);
         core.Catalogue.Build();
         core.Mp3FormatIndex = 0;
         core.CarryTags = false;
@@ -308,6 +328,11 @@ TEST_F(TagLayouts, EveryLayoutReadsSavesOneFieldAndTravelsWhole) {
             ASSERT_TRUE(host.errors.empty()) << host.errors.front();
             EXPECT_EQ(Mutagen(dir / "a.wav"), original);
             EXPECT_EQ(Mutagen(dir / "b.mp3"), original);
+            // The summaries carry the user's comment, not a player's data.
+            EXPECT_EQ(SummaryText(Info(ReadFile(dir / "a.wav")), "ICMT"), "Kommentar");
+            TTagRecord record{};
+            ASSERT_EQ(ReadTagRecord(P("b.mp3"), record), TTagResult::Ok);
+            EXPECT_EQ(FieldsFromRecord(record).Comment, "Kommentar");
 
             // A save of one field: that frame changes, no other; the track
             // keeps its total.
@@ -444,13 +469,7 @@ TEST_F(TagLayouts, AnApeTagTravelsWithTheOthers) {
                       title + " APE-Künstler -7.20 dB 2001\n")
                 << name;
         }
-        TSummary info;
-        const Bytes wav = ReadFile(dir / "a.wav");
-        for (std::size_t at = 12; at + 8 <= wav.size();) {
-            const std::uint32_t size = wav[at + 4] | wav[at + 5] << 8 | wav[at + 6] << 16 | static_cast<std::uint32_t>(wav[at + 7]) << 24;
-            if (std::memcmp(&wav[at], "LIST", 4) == 0) info = InfoSummary(Bytes(wav.begin() + static_cast<long>(at) + 8, wav.begin() + static_cast<long>(at + 8 + size)));
-            at += 8 + size + (size & 1);
-        }
+        const TSummary info = Info(ReadFile(dir / "a.wav"));
         EXPECT_EQ(SummaryText(info, "INAM"), title);
         EXPECT_EQ(SummaryText(info, "IART"), "APE-Künstler");
     }
