@@ -15,35 +15,10 @@ namespace {
 // Free-format frames may carry up to 640 kbit/s; at 32 kHz that is 2880 bytes.
 constexpr std::size_t kLargestFrame = 2881;
 
-bool InitMpg123() {
-    static const bool ok = mpg123_init() == MPG123_OK;
-    return ok;
-}
-
 }  // namespace
 
-Mp3DecodeStream::Mp3DecodeStream(unsigned rate, int channels) : rate_(rate), channels_(channels) {
-    if (!InitMpg123()) return;
-    int err = 0;
-    mpg123_handle* h = mpg123_new(nullptr, &err);
-    if (!h) return;
-    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
-    mpg123_param(h, MPG123_REMOVE_FLAGS, MPG123_AUTO_RESAMPLE, 0);
-    // Every rate is allowed, so the decoder never resamples; only the
-    // stream's channel count is, so it mixes down or doubles a frame that
-    // has the other one.
-    mpg123_format_none(h);
-    const long* rates = nullptr;
-    std::size_t count = 0;
-    mpg123_rates(&rates, &count);
-    for (std::size_t i = 0; i < count; ++i)
-        mpg123_format(h, rates[i], channels == 1 ? MPG123_MONO : MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    if (mpg123_open_feed(h) != MPG123_OK) {
-        mpg123_delete(h);
-        return;
-    }
-    handle_ = h;
-}
+Mp3DecodeStream::Mp3DecodeStream(unsigned rate, int channels)
+    : rate_(rate), channels_(channels), workers_(Mp3EncoderWorkers()), handle_(NewMpg123Decoder(channels)) {}
 
 Mp3DecodeStream::~Mp3DecodeStream() {
     if (handle_) {
@@ -59,7 +34,9 @@ std::size_t Mp3DecodeStream::OutputBound(std::size_t srcBytes) const {
     const bool mpeg1 = IsMpeg1Rate(rate_);
     const std::size_t smallest = mpeg1 ? 96 : 24;
     const std::size_t frames = (srcBytes + 2 * kLargestFrame) / smallest + 4;
-    return frames * static_cast<std::size_t>(SamplesPerFrame(rate_)) * 2 * channels_;
+    const std::size_t own = frames * static_cast<std::size_t>(SamplesPerFrame(rate_)) * 2 * channels_;
+    // Blocks decoded on other cores come out a few at a time.
+    return own + (workers_ > 1 ? Mp3BlockDecoder::HeldOutputBound(rate_, channels_, workers_) : 0);
 }
 
 std::size_t Mp3DecodeStream::InputFor(std::size_t dstBytes) const {
@@ -68,6 +45,8 @@ std::size_t Mp3DecodeStream::InputFor(std::size_t dstBytes) const {
 }
 
 void Mp3DecodeStream::Reset() {
+    blocks_.reset();
+    alone_ = false;
     if (!handle_) return;
     mpg123_close(handle_);
     mpg123_open_feed(handle_);
@@ -96,6 +75,28 @@ MMRESULT Mp3DecodeStream::Convert(const std::uint8_t* src, std::size_t len, std:
                                   ByteSink& out, bool end, bool /*blockAlignOnly*/) {
     if (!handle_) return ACMERR_NOTPOSSIBLE;
     used = len;
+    if (!alone_ && workers_ > 1) {
+        if (!blocks_) blocks_ = std::make_unique<Mp3BlockDecoder>(rate_, channels_, workers_);
+        const bool cut = blocks_->Add(src, len, out);
+        if (cut && !end) return MMSYSERR_NOERROR;
+        if (cut && blocks_->Started()) {
+            blocks_->Finish(out);
+            blocks_.reset();
+            return MMSYSERR_NOERROR;
+        }
+        // None to cut (or too short for it): one decoder takes what the
+        // block decoder held, this call's bytes among them.
+        const std::vector<std::uint8_t> held = blocks_->TakeHeld();
+        blocks_.reset();
+        alone_ = !end;
+        return DecodeAlone(held.data(), held.size(), out, end);
+    }
+    const MMRESULT r = DecodeAlone(src, len, out, end);
+    if (end) alone_ = false;
+    return r;
+}
+
+MMRESULT Mp3DecodeStream::DecodeAlone(const std::uint8_t* src, std::size_t len, ByteSink& out, bool end) {
     if (len > 0 && mpg123_feed(handle_, src, len) != MPG123_OK) return MMSYSERR_NOMEM;
     for (;;) {
         off_t frameNumber = 0;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/acm/Driver.h"
+#include "platform/acm/Mp3BlockDecoder.h"
 #include "platform/acm/Mp3BlockEncoder.h"
 #include "platform/acm/Mp3InfoFrame.h"
 
@@ -32,10 +33,17 @@ public:
 private:
     void FormatChanged(ByteSink& out);
     void FlushRateFix(ByteSink& out);
+    // One decoder over src, as the stream has always been decoded.
+    MMRESULT DecodeAlone(const std::uint8_t* src, std::size_t len, ByteSink& out, bool end);
 
     unsigned rate_;
     int channels_;
+    int workers_;
     mpg123_handle_struct* handle_ = nullptr;
+    // A long stream on every core (platform/acm/Mp3BlockDecoder.h), until it
+    // shows it is none to cut; alone_ once one decoder has it.
+    std::unique_ptr<Mp3BlockDecoder> blocks_;
+    bool alone_ = false;
     // Frames at another rate than the stream's (a file glued together from
     // two) are brought to the stream's rate instead of being resampled
     // crudely by the decoder or changing the output format mid-stream.

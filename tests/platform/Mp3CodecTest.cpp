@@ -259,3 +259,89 @@ TEST(Mp3Decode, AVbriHeaderDecodesAsMpg123DecodesIt) {
 }
 
 }  // namespace
+
+#include "platform/acm/Mp3BlockDecoder.h"
+#include "platform/acm/Mp3BlockEncoder.h"
+
+namespace {
+
+// One stream decoded on 2 and 4 workers, in blocks of a few frames (so
+// that even a two-second file has seams, each checked), gives the bytes of
+// one decoder: every format of the catalogue (CBR and VBR, MPEG-1 and 2,
+// mono and stereo), the conformance streams (free format, a change from
+// mono to stereo, every bitrate in turn), lame's own streams where the
+// reservoir reaches far back (8 and 32 kBit/s, VBR quality 0) and another
+// encoder's. No seam needs one decoder to go on alone.
+TEST(Mp3BlockDecoding, TheSameBytesAsOneDecoder) {
+    TempDir dir;
+    RecordingHost host;
+    sondrel::TConverterCore core(host);
+    core.Catalogue.Build();
+    core.CarryTags = false;
+    std::vector<std::filesystem::path> streams;
+    const auto wav = [&](unsigned rate, int channels) {
+        const auto name = dir / ("src" + std::to_string(rate) + "_" + std::to_string(channels) + ".wav");
+        if (!std::filesystem::exists(name)) WriteFile(name, MakeWav(MakeMusic(rate, channels, 2.0), rate, channels));
+        return name.string();
+    };
+    for (int i = 0; i < core.Catalogue.MP3FormatCount(); ++i) {
+        const auto& f = *reinterpret_cast<const WAVEFORMATEX*>(core.Catalogue.MP3FormatTable[static_cast<std::size_t>(i)].data());
+        core.Mp3FormatIndex = i;
+        streams.push_back(dir / ("f" + std::to_string(i) + ".mp3"));
+        core.ConvertWAVMP3(wav(f.nSamplesPerSec, f.nChannels), streams.back().string());
+    }
+    for (const char* name : {"l3-he_free", "l3-he_mode", "l3-he_44khz", "M2L3_bitrate_22_all", "l3-sin1k0db", "l3-compl"})
+        if (std::filesystem::exists(ConformancePath(std::string(name) + ".bit")))
+            streams.push_back(ConformancePath(std::string(name) + ".bit"));
+    if (HaveTool("lame")) {
+        for (const char* options : {"-b 8 -m m", "-b 32", "-V 0"}) {
+            streams.push_back(dir / ("lame" + std::to_string(streams.size()) + ".mp3"));
+            ASSERT_TRUE(Shell("lame --quiet " + std::string(options) + " " + wav(44100, 2) + " " + streams.back().string()));
+        }
+    }
+    // Another encoder's streams (fixed-point, no info frame).
+    if (HaveTool("ffmpeg"))
+        for (const auto& [rate, channels] : {std::pair{44100u, 2}, std::pair{32000u, 1}}) {
+            streams.push_back(dir / ("shine" + std::to_string(streams.size()) + ".mp3"));
+            Shell("ffmpeg -v error -i " + wav(rate, channels) + " -c:a libshine -b:a 64k " + streams.back().string());
+            if (!std::filesystem::exists(streams.back())) streams.pop_back();  // an ffmpeg without it
+        }
+    ASSERT_TRUE(host.errors.empty());
+    acm::SetMp3DecodeBlockFrames(20);
+    const acm::Mp3DecodeStats before = acm::Mp3DecodeStatistics();
+    for (const auto& stream : streams) {
+        SCOPED_TRACE(stream.filename().string());
+        std::vector<std::uint8_t> one;
+        for (const int workers : {1, 2, 4}) {
+            acm::SetMp3EncoderWorkers(workers);
+            core.ConvertMP3WAV(stream.string(), (dir / "out.wav").string());
+            const auto out = ReadFile(dir / "out.wav");
+            if (workers == 1)
+                one = out;
+            else
+                EXPECT_TRUE(out == one) << workers << " workers";
+        }
+    }
+    const acm::Mp3DecodeStats after = acm::Mp3DecodeStatistics();
+    EXPECT_GT(after.blocks - before.blocks, 2 * static_cast<long>(streams.size()));
+    EXPECT_EQ(after.fallbacks, before.fallbacks);
+    // Where a seam does not hold, one decoder goes on from the block
+    // before: the same bytes again.
+    for (const long failing : {1L, 3L}) {
+        acm::SetMp3DecodeSeamsFailFrom(failing);
+        for (const auto& stream : {streams[0], streams[40], streams.back()}) {
+            acm::SetMp3EncoderWorkers(1);
+            core.ConvertMP3WAV(stream.string(), (dir / "one.wav").string());
+            acm::SetMp3EncoderWorkers(2);
+            core.ConvertMP3WAV(stream.string(), (dir / "two.wav").string());
+            EXPECT_TRUE(ReadFile(dir / "one.wav") == ReadFile(dir / "two.wav")) << stream << " from block " << failing;
+        }
+    }
+    EXPECT_GT(acm::Mp3DecodeStatistics().fallbacks, after.fallbacks);
+    acm::SetMp3DecodeSeamsFailFrom(-1);
+    acm::SetMp3EncoderWorkers(0);
+    acm::SetMp3DecodeBlockFrames(0);
+    EXPECT_TRUE(host.errors.empty());
+}
+
+}  // namespace
