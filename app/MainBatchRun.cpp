@@ -100,8 +100,9 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     job.CarryTags = core_.CarryTags;
     job.Workers = cores;
     const std::size_t n = batch.Files.size();
-    // The files share the cores; a long WAV file is not split further.
-    acm::SetMp3EncoderWorkers(std::max(1, cores / std::max(1, std::min<int>(cores, static_cast<int>(n)))));
+    // The files share the cores, and a long file's blocks take the ones the
+    // others leave idle.
+    acm::SetMp3EncoderWorkers(cores);
     // No second job while this one runs (the accessibility bus can press a
     // Go button behind the modal progress window).
     core_.State.Busy = true;

@@ -132,9 +132,10 @@ int main(int argc, char* argv[]) {
     std::signal(SIGINT, OnInterrupt);
     const bool batch = options.command.rfind("batch-", 0) == 0;
     const int jobs = options.jobs > 0 ? options.jobs : sondrel::cli::DefaultJobs();
-    // A long WAV file is encoded on several cores; in a batch the files
-    // share them instead. The bytes are the same either way.
-    acm::SetMp3EncoderWorkers(batch ? std::max(1, sondrel::cli::DefaultJobs() / jobs) : jobs);
+    // A long file is encoded or decoded in blocks on several cores (--jobs
+    // of them); in a batch its blocks go to the cores the other files
+    // leave idle, all of them. The bytes are the same either way.
+    acm::SetMp3EncoderWorkers(batch ? sondrel::cli::DefaultJobs() : jobs);
     // Batches always go through the workers, one or many, so that messages
     // name their file either way.
     if (batch) {

@@ -100,8 +100,8 @@ Mp3BlockDecoder::Mp3BlockDecoder(unsigned rate, int channels, int workers)
     : rate_(rate), channels_(channels), workers_(std::max(1, workers)) {}
 
 Mp3BlockDecoder::~Mp3BlockDecoder() {
-    stop_ = true;
-    pool_.reset();
+    *stop_ = true;
+    for (Job& job : jobs_) job.result.wait();
     jobs_.clear();
     if (alone_) {
         mpg123_close(alone_);
@@ -244,7 +244,6 @@ std::vector<std::uint8_t> Mp3BlockDecoder::InfoFrameFor(long fed) const {
 }
 
 void Mp3BlockDecoder::Dispatch(bool last) {
-    if (!pool_) pool_ = std::make_unique<WorkerPool>(workers_);
     started_ = true;
     Block b;
     b.first = nextBlock_;
@@ -283,7 +282,7 @@ void Mp3BlockDecoder::Dispatch(bool last) {
     Job job;
     job.block = b;
     const int channels = channels_;
-    job.result = pool_->Submit([b, channels, this] { return Decode(b, channels, kCheckFrames, stop_); });
+    job.result = WorkerPool::Shared().Submit([b, channels, stop = stop_] { return Decode(b, channels, kCheckFrames, *stop); });
     jobs_.push_back(std::move(job));
 }
 
@@ -358,8 +357,8 @@ void Mp3BlockDecoder::GoOnAlone(const Block& held, ByteSink& out) {
     // The stream from the last block that held on, by one decoder set up
     // as that block's was: what it gives before that block's end is out
     // already.
-    stop_ = true;
-    pool_.reset();
+    *stop_ = true;
+    for (Job& job : jobs_) job.result.wait();
     jobs_.clear();
     alone_ = NewMpg123Decoder(channels_);
     // (Where no block held yet, the decoder starts at the stream's start.)

@@ -147,8 +147,7 @@ private:
     mpg123_handle_struct* alone_ = nullptr;    // one decoder, after a seam that did not hold
     long aloneFrom_ = 0;                       // its first frame still to give out
     long aloneOffset_ = 0;                     // frame index of its frame number 0
-    std::atomic<bool> stop_{false};
-    std::unique_ptr<WorkerPool> pool_;
+    std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace acm

@@ -163,9 +163,7 @@ private:
     int delay_ = 0;
     std::uint64_t bytesOut_ = 0;
     std::uint16_t musicCrc_ = 0;
-    std::atomic<bool> stop_{false};
-    // Last: its threads end before anything they use does.
-    std::unique_ptr<WorkerPool> pool_;
+    std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace acm

@@ -1,9 +1,15 @@
 // A fixed number of threads taking tasks from one queue, in order; an
-// urgent task goes to the front. The block encoder runs its blocks on one,
-// so that no more run at once than it was given workers, whatever is
-// queued behind them.
+// urgent task goes to the front. One of them, a thread a processor core,
+// is shared by the whole process (Shared()): the blocks of every long file
+// in work go there, so that in a batch the blocks of a long file take the
+// cores its short files leave idle. A stream keeps no more of its blocks
+// in work than it was given workers; a task must not outlive what it
+// uses (a stream waits for its own tasks before it goes).
 #pragma once
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -33,6 +39,21 @@ public:
     }
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
+
+    // The process's pool. A child process (fork) has none of its parent's
+    // threads: it gets a pool of its own (the parent's, whose threads are
+    // not there and whose lock may be held, is left alone).
+    static WorkerPool& Shared() {
+        static std::mutex guard;
+        static WorkerPool* pool = nullptr;
+        static pid_t owner = 0;
+        std::lock_guard<std::mutex> lock(guard);
+        if (!pool || owner != ::getpid()) {
+            pool = new WorkerPool(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+            owner = ::getpid();
+        }
+        return *pool;
+    }
 
     template <typename F>
     std::future<std::invoke_result_t<F>> Submit(F task, bool urgent = false) {

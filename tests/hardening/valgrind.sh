@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Full conversions of every kind (with tags, and one in blocks on two
-# workers) and tag saves, under valgrind's memcheck:
+# workers, both ways) and tag saves, under valgrind's memcheck:
 # any invalid access, use of uninitialised memory or leaked block fails.
 #   valgrind.sh SONDREL_CLI
 set -euo pipefail
@@ -27,6 +27,7 @@ run wav-to-wav --format "22.050 Hz, 8 Bit, Mono" cd.wav small.wav
 run wav-to-mp3 adpcm.wav adpcm.mp3
 run batch-mp3-to-wav --out-dir . cd.mp3 mono.mp3
 run wav-to-mp3 --jobs 2 --format "32 kBit/s, 16.000 Hz, Mono" long.wav long.mp3
+run mp3-to-wav --jobs 2 long.mp3 long-back.wav
 run wav-to-mp3 tagged.wav tagged.mp3
 run mp3-to-wav tagged.mp3 tagged-back.wav
 run tag set tagged.mp3 --title "Neu"
