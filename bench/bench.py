@@ -92,6 +92,8 @@ def main():
                 print(f"  {name:11s} time {t1:6.2f} s vs {t2:6.2f} s  ratio {t1 / t2:4.2f}   "
                       f"peak {m1 / 1024:6.1f} MB vs {m2 / 1024:6.1f} MB  ratio {m1 / m2:4.2f}   ({peer[0]})")
     batch_on_all_cores(cli, args.runs)
+    batch_shapes(cli, args.runs, max(args.minutes))
+    one_mp3_on_all_cores(cli, args.runs, max(args.minutes))
     window_batches(cli, args.runs)
     long_file_on_all_cores(cli, args.runs, max(args.minutes))
     vbr_on_all_cores(cli, args.runs, max(4, min(args.minutes)))
@@ -255,6 +257,73 @@ def vbr_on_all_cores(cli, runs, minutes):
             print(f"{minutes} min WAV to MP3 VBR quality 2, {kind}: time {t:6.2f} s vs lame -V 2 {lame:6.2f} s"
                   f"  ratio {t / lame:4.2f}   size {size / lame_size:5.3f} of lame's   SNR {ours - theirs:+.2f} dB"
                   f"   peak {m / 1024:6.1f} MB")
+
+
+def timed(commands):
+    """Wall seconds of shell commands run one after the other."""
+    import time
+    start = time.monotonic()
+    for c in commands:
+        subprocess.run(c, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return time.monotonic() - start
+
+
+def batch_shapes(cli, runs, minutes):
+    """Batches of every shape against the peer run over the same files one
+    after the other: ten 10-second WAVs and one long one (first, then last)
+    to MP3 against lame, and 24 8-second MP3s to WAV against mpg123."""
+    with tempfile.TemporaryDirectory() as d:
+        short = []
+        for i in range(10):
+            path = os.path.join(d, f"s{i}.wav")
+            subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", path, "synth", "10",
+                            "sine", str(200 + 30 * i), "pinknoise", "remix", "1,2v0.1", "2,1v0.1", "vol", "0.5"], check=True)
+            short.append(path)
+        long_wav = os.path.join(d, "long.wav")
+        make_signal("music", long_wav, minutes)
+        out = os.path.join(d, "out")
+        os.makedirs(out)
+        print("Batches against the peer run over the files one after the other:")
+        for name, files in (("long first", [long_wav] + short), ("long last", short + [long_wav])):
+            ours = min(measure([cli, "batch-wav-to-mp3", "--overwrite", "--out-dir", out] + files)[0] for _ in range(runs))
+            lame = min(timed([["lame", "--quiet", "-b", "128", f, f + ".mp3"] for f in files]) for _ in range(runs))
+            print(f"  10 x 10 s and {minutes} min WAV to MP3, {name}: {ours:6.2f} s vs lame {lame:6.2f} s  ratio {ours / lame:4.2f}")
+        mp3s = []
+        for i in range(24):
+            wav, mp3 = os.path.join(d, f"m{i}.wav"), os.path.join(d, f"m{i}.mp3")
+            subprocess.run(["sox", "-n", "-r", "44100", "-c", "2", "-b", "16", wav, "synth", "8",
+                            "sine", str(200 + 13 * i), "pinknoise", "remix", "1,2v0.1", "2,1v0.1", "vol", "0.5"], check=True)
+            subprocess.run(["lame", "--quiet", "-b", "128", wav, mp3], check=True)
+            mp3s.append(mp3)
+        ours = min(measure([cli, "batch-mp3-to-wav", "--overwrite", "--out-dir", out] + mp3s)[0] for _ in range(runs))
+        peer = min(timed([["mpg123", "-q", "-w", m + ".wav", m] for m in mp3s]) for _ in range(runs))
+        print(f"  24 x 8 s MP3 to WAV: {ours:6.2f} s vs mpg123 {peer:6.2f} s  ratio {ours / peer:4.2f}")
+
+
+def one_mp3_on_all_cores(cli, runs, minutes):
+    """One long MP3 to WAV on every core and on one worker against mpg123,
+    the same bytes either way; and the CD-quality conversion of a 22.05 kHz
+    mono one on every core against one worker."""
+    with tempfile.TemporaryDirectory() as d:
+        wav, mp3 = os.path.join(d, "long.wav"), os.path.join(d, "long.mp3")
+        make_signal("music", wav, minutes)
+        subprocess.run(["lame", "--quiet", "-b", "128", wav, mp3], check=True)
+        peer, pm = best_of(["mpg123", "-q", "-w", os.path.join(d, "p.wav"), mp3], runs)
+        print(f"{minutes} min MP3 to WAV, one file:")
+        made = []
+        for jobs in (os.cpu_count() or 1, 1):
+            target = os.path.join(d, f"j{jobs}.wav")
+            t, m = best_of([cli, "mp3-to-wav", "--jobs", str(jobs), mp3, target], runs)
+            made.append(open(target, "rb").read())
+            print(f"  --jobs {jobs:<3d} time {t:6.2f} s vs mpg123 {peer:6.2f} s  ratio {t / peer:4.2f}   "
+                  f"peak {m / 1024:6.1f} MB vs {pm / 1024:6.1f} MB")
+        print("  same bytes on one worker and on all: " + ("yes" if made[0] == made[-1] else "NO"))
+        low = os.path.join(d, "low.mp3")
+        subprocess.run(["lame", "--quiet", "-m", "m", "-b", "64", "--resample", "22.05", wav, low], check=True)
+        all_cores, _ = best_of([cli, "mp3-to-wav", "--cd", low, os.path.join(d, "cd2.wav")], runs)
+        one, _ = best_of([cli, "mp3-to-wav", "--cd", "--jobs", "1", low, os.path.join(d, "cd1.wav")], runs)
+        print(f"  CD quality from 22.05 kHz mono: every core {all_cores:6.2f} s vs one worker {one:6.2f} s  "
+              f"ratio {all_cores / one:4.2f}")
 
 
 def batch_on_all_cores(cli, runs):
