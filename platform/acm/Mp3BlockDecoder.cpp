@@ -244,6 +244,7 @@ std::vector<std::uint8_t> Mp3BlockDecoder::InfoFrameFor(long fed) const {
 }
 
 void Mp3BlockDecoder::Dispatch(bool last) {
+    if (!pool_) pool_ = WorkerPool::Acquire();
     started_ = true;
     Block b;
     b.first = nextBlock_;
@@ -282,7 +283,7 @@ void Mp3BlockDecoder::Dispatch(bool last) {
     Job job;
     job.block = b;
     const int channels = channels_;
-    job.result = WorkerPool::Shared().Submit([b, channels, stop = stop_] { return Decode(b, channels, kCheckFrames, *stop); });
+    job.result = pool_->Submit([b, channels, stop = stop_] { return Decode(b, channels, kCheckFrames, *stop); });
     jobs_.push_back(std::move(job));
 }
 

@@ -148,6 +148,7 @@ private:
     long aloneFrom_ = 0;                       // its first frame still to give out
     long aloneOffset_ = 0;                     // frame index of its frame number 0
     std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<WorkerPool> pool_;
 };
 
 }  // namespace acm

@@ -83,7 +83,7 @@ Mp3BlockEncoder::Mp3BlockEncoder(const Mp3Settings& settings, int workers, std::
       preroll_((IsMpeg1Rate(settings.rate) ? 1 : 2) * (g_preroll > 0 ? g_preroll.load() : kPrerollFrames)),
       longPreroll_(IsMpeg1Rate(settings.rate) ? kLongPrerollFrames : 2 * kLongPrerollFrames),
       blockFrames_(BlockFrames(totalFrames, IsMpeg1Rate(settings.rate))),
-      joiner_(IsMpeg1Rate(settings.rate), settings.Vbr()) {
+      joiner_(IsMpeg1Rate(settings.rate), settings.Vbr()), pool_(WorkerPool::Acquire()) {
     // What pending_ holds at most: a block with its pre-roll and its
     // frames past the end, and a chunk more. Room for it once, instead of
     // a vector that doubles (and copies) as it grows.
@@ -156,7 +156,7 @@ void Mp3BlockEncoder::Dispatch(bool last) {
     Job job;
     job.block = b;
     const Mp3Settings s = settings_;
-    job.result = WorkerPool::Shared().Submit([s, b, stop = stop_] { return Encode(s, b, b.fed, true, *stop); });
+    job.result = pool_->Submit([s, b, stop = stop_] { return Encode(s, b, b.fed, true, *stop); });
     jobs_.push_back(std::move(job));
 }
 
@@ -203,7 +203,7 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
             // worker this block's first encode has just freed (before any
             // block waiting), beside the others.
             const Mp3Settings s = settings_;
-            r = WorkerPool::Shared().Submit([s, &block, this] { return Encode(s, block, block.held, true, *stop_); }, true).get();
+            r = pool_->Submit([s, &block, this] { return Encode(s, block, block.held, true, *stop_); }, true).get();
             seam = FindSeam(block, r);
             ++g_again;
         }
@@ -211,7 +211,7 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
             // Still none: this block without a reservoir, so that every
             // frame holds its own main data (and keeps the bitrate).
             const Mp3Settings s = settings_;
-            r = WorkerPool::Shared().Submit([s, &block, this] { return Encode(s, block, block.fed, false, *stop_); }, true).get();
+            r = pool_->Submit([s, &block, this] { return Encode(s, block, block.fed, false, *stop_); }, true).get();
             seam = block.first;
             ++g_withoutReservoir;
         }

@@ -164,6 +164,7 @@ private:
     std::uint64_t bytesOut_ = 0;
     std::uint16_t musicCrc_ = 0;
     std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<WorkerPool> pool_;
 };
 
 }  // namespace acm

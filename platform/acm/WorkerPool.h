@@ -1,10 +1,11 @@
 // A fixed number of threads taking tasks from one queue, in order; an
 // urgent task goes to the front. One of them, a thread a processor core,
-// is shared by the whole process (Shared()): the blocks of every long file
-// in work go there, so that in a batch the blocks of a long file take the
-// cores its short files leave idle. A stream keeps no more of its blocks
-// in work than it was given workers; a task must not outlive what it
-// uses (a stream waits for its own tasks before it goes).
+// is shared by all streams in work at a time (Acquire()): the blocks of
+// every long file go there, so that in a batch the blocks of a long file
+// take the cores its short files leave idle. It lives while a stream holds
+// it (no threads stay behind between jobs). A stream keeps no more of its
+// blocks in work than it was given workers; a task must not outlive what
+// it uses (a stream waits for its own tasks before it goes).
 #pragma once
 
 #include <unistd.h>
@@ -40,19 +41,21 @@ public:
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    // The process's pool. A child process (fork) has none of its parent's
-    // threads: it gets a pool of its own (the parent's, whose threads are
-    // not there and whose lock may be held, is left alone).
-    static WorkerPool& Shared() {
+    // The pool the streams in work share, made when none holds one. A
+    // child process (fork) has none of its parent's threads: it gets a pool
+    // of its own.
+    static std::shared_ptr<WorkerPool> Acquire() {
         static std::mutex guard;
-        static WorkerPool* pool = nullptr;
+        static std::weak_ptr<WorkerPool> current;
         static pid_t owner = 0;
         std::lock_guard<std::mutex> lock(guard);
-        if (!pool || owner != ::getpid()) {
-            pool = new WorkerPool(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+        std::shared_ptr<WorkerPool> pool = owner == ::getpid() ? current.lock() : nullptr;
+        if (!pool) {
+            pool = std::make_shared<WorkerPool>(static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
+            current = pool;
             owner = ::getpid();
         }
-        return *pool;
+        return pool;
     }
 
     template <typename F>
