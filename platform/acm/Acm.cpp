@@ -126,7 +126,10 @@ bool Plan(const WAVEFORMATEX& in, const WAVEFORMATEX& out, const Driver* only, s
         steps.push_back({d, Copy(in), Copy(out)});
         return true;
     }
+    // The PCM between the steps: bare records, whatever extra bytes the
+    // source's or target's claim (a copy would read past them).
     WAVEFORMATEX a = in, b = out;
+    a.cbSize = b.cbSize = 0;
     if (!IsPlainPcm(in)) {
         const Driver* dec = nullptr;
         for (const auto& d : Drivers())
@@ -134,6 +137,7 @@ bool Plan(const WAVEFORMATEX& in, const WAVEFORMATEX& out, const Driver* only, s
                 dec = d.get();
                 break;
             }
+        a.cbSize = 0;
         if (!dec || !dec->Converts(in, a)) return false;
         steps.push_back({dec, Copy(in), Copy(a)});
     }
@@ -144,6 +148,7 @@ bool Plan(const WAVEFORMATEX& in, const WAVEFORMATEX& out, const Driver* only, s
                 enc = d.get();
                 break;
             }
+        b.cbSize = 0;
         if (!enc || !enc->Converts(b, out)) return false;
     }
     if (std::memcmp(&a, &b, sizeof a - sizeof a.cbSize) != 0) {

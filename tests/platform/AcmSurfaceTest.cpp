@@ -231,6 +231,15 @@ TEST(AcmMisuse, PairsNoDriverConvertsAreNotPossible) {
     // PCM at another rate into MP3 is chained through the PCM converter.
     const WAVEFORMATEX pcm22 = Pcm(22050, 1, 8);
     EXPECT_EQ(acmStreamOpen(nullptr, nullptr, &pcm22, &mp3, nullptr, 0, 0, ACM_STREAMOPENF_QUERY), MMSYSERR_NOERROR);
+    // Extensible PCM whose block alignment (3) fits none of its five 16-bit
+    // channels (found by fuzzing):
+    // the chain's PCM steps copied the source's 22 extra bytes from a bare
+    // record. A sanitizer build sees that; the answer is a code either way.
+    const std::uint8_t extensible[40] = {0xFE, 0xFF, 5, 0, 0x22, 0x56, 0, 0, 0x66, 2, 1, 0, 3, 0, 0x10, 0, 0x16, 0, 0x18, 0,
+                                         4, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+    const MMRESULT r = acmStreamOpen(nullptr, nullptr, reinterpret_cast<const WAVEFORMATEX*>(extensible), &pcm, nullptr,
+                                     0, 0, ACM_STREAMOPENF_QUERY);
+    EXPECT_TRUE(r == MMSYSERR_NOERROR || r == ACMERR_NOTPOSSIBLE) << r;
 }
 
 }  // namespace
