@@ -153,12 +153,11 @@ bool Mp3BlockDecoder::Parse() {
         f.side = 4 + CrcBytes(h) + SideBytes(h);
         if (f.length <= f.side) return frames_.size() > 0 ? (cuttable_ = false, true) : false;
         if (parsed_ + f.length > have) break;  // the rest of it is still to come
-        const std::uint8_t* side = h + 4 + CrcBytes(h);
-        f.mainDataBegin = Mpeg1(h) ? (static_cast<unsigned>(side[0]) << 1 | side[1] >> 7) : side[0];
         if (frames_.empty()) {
             // An info frame holds no audio; one of another writer's kind
             // (VBRI) trims where we would have to guess how.
-            info_ = std::memcmp(h + f.side, "Xing", 4) == 0 || std::memcmp(h + f.side, "Info", 4) == 0;
+            info_ = f.length >= f.side + 12 &&
+                    (std::memcmp(h + f.side, "Xing", 4) == 0 || std::memcmp(h + f.side, "Info", 4) == 0);
             if (info_) infoFrame_.assign(h, h + f.length);
             if (f.length >= 40 && std::memcmp(h + 36, "VBRI", 4) == 0) return false;
         }

@@ -90,7 +90,6 @@ private:
         std::int64_t at;     // offset in the stream
         int length;
         int side;            // header, check sum and side information
-        unsigned mainDataBegin;
     };
     struct Block {
         long first, end;     // frames kept: [first, end); end -1: to the stream's end
