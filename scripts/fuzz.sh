@@ -24,18 +24,30 @@ rm -rf "$build/seeds"
 mkdir -p "$build/findings"
 [ -f "$build/totals.tsv" ] || printf 'target\tseconds\tinputs\n' >"$build/totals.tsv"
 
-failed=()
-for t in "${targets[@]}"; do
+# One target per core at a time; each writes its status beside its log.
+run_target() {
+  local t=$1 log="$build/$1.log"
   mkdir -p "$build/corpus/$t" "$build/seeds/$t"
-  log="$build/$t.log"
   if "$build/fuzz/$t" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 -max_len=65536 \
        -print_final_stats=1 -artifact_prefix="$build/findings/$t-" \
        "$build/corpus/$t" "$build/seeds/$t" >"$log" 2>&1; then
-    status=ok
+    echo ok >"$build/$t.status"
   else
-    status=FAILED
-    failed+=("$t")
+    echo FAILED >"$build/$t.status"
   fi
+}
+cores=$(nproc)
+for t in "${targets[@]}"; do
+  while [ "$(jobs -rp | wc -l)" -ge "$cores" ]; do wait -n || true; done
+  run_target "$t" &
+done
+wait
+
+failed=()
+for t in "${targets[@]}"; do
+  log="$build/$t.log"
+  status=$(cat "$build/$t.status")
+  [ "$status" = ok ] || failed+=("$t")
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   printf '%s\t%s\t%s\n' "$t" "$seconds" "${runs:-0}" >>"$build/totals.tsv"
   printf '%-20s %6s inputs in %ss  %s\n' "$t" "${runs:-0}" "$seconds" "$status"

@@ -9,7 +9,7 @@ packages=(
 )
 if [ "${1:-}" = "--tests" ]; then
   # Outside references the tests and benchmarks compare against.
-  packages+=(lame mpg123 sox libsox-fmt-all ffmpeg libimage-exiftool-perl mediainfo xvfb xauth imagemagick python3-mutagen time id3v2 strace clang-14 libclang-rt-14-dev valgrind openbox x11-utils xdotool dbus at-spi2-core python3-pyatspi desktop-file-utils lintian appstream)
+  packages+=(ccache lame mpg123 sox libsox-fmt-all ffmpeg libimage-exiftool-perl mediainfo xvfb xauth imagemagick python3-mutagen time id3v2 strace clang-14 libclang-rt-14-dev valgrind openbox x11-utils xdotool dbus at-spi2-core python3-pyatspi desktop-file-utils lintian appstream)
 fi
 missing=()
 for p in "${packages[@]}"; do

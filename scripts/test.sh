@@ -21,12 +21,14 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 # ThreadSanitizer (clang) over the core and the command-line tool, the
 # batch on several workers among them; built without the window, which
 # also shows that the core and sondrel-cli need no Qt. The memory-limit
-# check of the child-process helper cannot run beside TSan's shadow memory.
+# check of the child-process helper cannot run beside TSan's shadow memory;
+# the tables of damaged files and tag layouts run on one thread and are
+# left to the AddressSanitizer run.
 CC=clang-14 CXX=clang++-14 cmake -S . -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONDREL_TSAN=ON \
   -DSONDREL_BUILD_APP=OFF ${SONDREL_CMAKE_ARGS:-}
 cmake --build build/tsan -j "$jobs"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
-  ctest --test-dir build/tsan --output-on-failure -j "$jobs" -E '^Isolated\.ReportsCrashesHangsAndMemory$'
+  ctest --test-dir build/tsan --output-on-failure -j "$jobs" -E '^(Isolated\.ReportsCrashesHangsAndMemory|(MalformedFiles|OtherWriters|TagLayouts|TagCarry|Id3Tag)\..*)$'
 
 # The Debian package: built, and checked for its files, desktop entry,
 # Depends and a sondrel-cli that runs.
