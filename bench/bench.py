@@ -179,15 +179,53 @@ def window_batches(cli, runs):
                       f"   same bytes: {'yes' if same else 'NO'}")
 
 
+SIGNALS = ("chords", "dense", "music", "limited", "speech", "piano", "clicks")
+
+
 def make_signal(kind, path, minutes):
     """The signals one long file is encoded on: the easy one (chords over a
-    quiet noise floor, where every seam fits), a dense one (pink noise near
-    full scale, alike in both channels: a mono recording in a stereo file,
-    which keeps the bit reservoir empty), music with a chirp, and the same
-    music through a hard limiter (a loud modern master)."""
+    quiet noise floor), a dense one (pink noise near full scale, alike in
+    both channels: a mono recording in a stereo file, which keeps the bit
+    reservoir empty), music with a chirp, the same music through a hard
+    limiter (a loud modern master), speech over soft chords with a slow
+    sine sweep beside it (60 Hz to 9 kHz at -18 dB: the reservoir neither
+    full nor empty for long), plucked notes with reverb (a solo piano's
+    attacks and decays), and digital silence with a click each second."""
     seconds = str(minutes * 60)
     sox = ["sox", "-R", "-n", "-r", "44100", "-c", "2", "-b", "16"]
-    if kind == "chords":
+    run = lambda args: subprocess.run(args, check=True, stderr=subprocess.DEVNULL)
+    if kind == "speech":
+        # A buzz at a wandering pitch through two formants, in syllables of
+        # a quarter second and phrases of two seconds with pauses between.
+        voice, bed = path + ".voice.wav", path + ".bed.wav"
+        run(["sox", "-R", "-n", "-r", "44100", "-c", "1", "-b", "16", voice, "synth", seconds, "sawtooth", "120",
+             "sine", "fmod", "0.3", "pinknoise", "mix", "synth", "square", "amod", "3.7", "synth", "square", "amod",
+             "0.23", "vol", "0.1", "sinc", "200-3500", "equalizer", "700", "1q", "+8", "equalizer", "1800", "1.5q",
+             "+6", "norm", "-6", "channels", "2"])
+        run(sox + [bed, "synth", seconds, "sine", "220", "sine", "277", "sine", "330", "sine", "60:9000",
+                   "remix", "1v0.03,2v0.03,4v0.126", "2v0.03,3v0.03,4v0.126"])
+        run(["sox", "-m", "-v", "1", voice, "-v", "1", bed, path])
+        os.remove(voice)
+        os.remove(bed)
+    elif kind == "piano":
+        # Eight notes of a broken chord, struck and left to ring, repeated.
+        notes = []
+        for i, semitone in enumerate((-9, -5, -2, 3, 7, 3, -2, -5)):
+            note = f"{path}.{i}.wav"
+            run(sox + [note, "synth", "0.5", "pluck", f"%{semitone}", "pluck", f"%{semitone + 12}", "remix", "1v0.6,2v0.2",
+                       "1v0.4,2v0.3", "fade", "0", "0.5", "0.3"])
+            notes.append(note)
+        phrase = path + ".phrase.wav"
+        run(["sox"] + notes + [phrase, "reverb", "40"])
+        run(["sox", phrase, path, "repeat", str(max(0, int(minutes * 60 / 4) - 1)), "trim", "0", seconds])
+        for f in notes + [phrase]:
+            os.remove(f)
+    elif kind == "clicks":
+        click = path + ".click.wav"
+        run(sox + [click, "synth", "0.002", "square", "1000", "vol", "0.8", "pad", "0", "0.998"])
+        run(["sox", click, path, "repeat", str(minutes * 60 - 1)])
+        os.remove(click)
+    elif kind == "chords":
         make_music(path, minutes)
     elif kind == "dense":
         subprocess.run(sox + [path, "synth", seconds, "pinknoise", "vol", "0.9"], check=True, stderr=subprocess.DEVNULL)
@@ -219,7 +257,7 @@ def long_file_on_all_cores(cli, runs, minutes):
     one worker, each against lame on the same file; how many blocks had to
     be encoded again; SNR against lame's; the bytes must not differ."""
     cores = os.cpu_count() or 1
-    for kind in ("chords", "dense", "music", "limited"):
+    for kind in SIGNALS:
         with tempfile.TemporaryDirectory() as d:
             wav = os.path.join(d, "long.wav")
             make_signal(kind, wav, minutes)
@@ -236,7 +274,8 @@ def long_file_on_all_cores(cli, runs, minutes):
             stats = subprocess.run([cli, "wav-to-mp3", wav, os.path.join(d, "s.mp3")], stderr=subprocess.PIPE,
                                    text=True, env=dict(os.environ, SONDREL_BLOCK_STATS="1")).stderr.split()
             ours, theirs = snr_db(wav, os.path.join(d, "j1.mp3"), d), snr_db(wav, lame_mp3, d)
-            print(f"  blocks {stats[1]}, encoded again {stats[3]}, without reservoir {stats[5]};"
+            print(f"  blocks {stats[1]}, seams reached by going on {stats[9]} ({stats[11]} frames), "
+                  f"encoded again {stats[3]}, without reservoir {stats[5]};"
                   f"  SNR {ours:6.2f} dB vs lame {theirs:6.2f} dB ({ours - theirs:+.2f})")
             print("  same bytes on one worker and on all: " + ("yes" if made[0] == made[-1] else "NO"))
 

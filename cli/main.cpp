@@ -168,8 +168,8 @@ int main(int argc, char* argv[]) {
     // For the benchmark: how the block encoder fared.
     if (std::getenv("SONDREL_BLOCK_STATS")) {
         const acm::Mp3BlockStats s = acm::Mp3BlockStatistics();
-        std::fprintf(stderr, "blocks %ld again %ld without-reservoir %ld raised %ld\n", s.blocks, s.again,
-                     s.withoutReservoir, s.raised);
+        std::fprintf(stderr, "blocks %ld again %ld without-reservoir %ld raised %ld reached %ld reach-frames %ld\n",
+                     s.blocks, s.again, s.withoutReservoir, s.raised, s.reached, s.reachFrames);
     }
     return host.shown ? 1 : 0;
 }

@@ -13,7 +13,8 @@ namespace {
 
 std::atomic<int> g_workers{0};
 std::atomic<int> g_preroll{0};
-std::atomic<long> g_blocks{0}, g_again{0}, g_withoutReservoir{0}, g_raised{0};
+std::atomic<bool> g_reach{true};
+std::atomic<long> g_blocks{0}, g_again{0}, g_withoutReservoir{0}, g_raised{0}, g_reached{0}, g_reachFrames{0};
 
 }  // namespace
 
@@ -55,9 +56,12 @@ std::size_t LameEncode(lame_global_struct* lame, int channels, const std::uint8_
 
 void SetMp3EncoderWorkers(int workers) { g_workers = std::max(0, workers); }
 
-void SetMp3BlockPreroll(int frames) { g_preroll = std::max(0, frames); }
+void SetMp3BlockPreroll(int frames, bool reach) {
+    g_preroll = std::max(0, frames);
+    g_reach = reach;
+}
 
-Mp3BlockStats Mp3BlockStatistics() { return {g_blocks, g_again, g_withoutReservoir, g_raised}; }
+Mp3BlockStats Mp3BlockStatistics() { return {g_blocks, g_again, g_withoutReservoir, g_raised, g_reached, g_reachFrames}; }
 
 int Mp3EncoderWorkers() {
     const int set = g_workers;
@@ -81,6 +85,7 @@ Mp3BlockEncoder::Mp3BlockEncoder(const Mp3Settings& settings, int workers, std::
       // Frames of MPEG-1, twice as many of the half-length MPEG-2 frames:
       // the same stretch of signal before every block.
       preroll_((IsMpeg1Rate(settings.rate) ? 1 : 2) * (g_preroll > 0 ? g_preroll.load() : kPrerollFrames)),
+      reach_(g_reach),
       longPreroll_(IsMpeg1Rate(settings.rate) ? kLongPrerollFrames : 2 * kLongPrerollFrames),
       blockFrames_(BlockFrames(totalFrames, IsMpeg1Rate(settings.rate))),
       joiner_(IsMpeg1Rate(settings.rate), settings.Vbr()), pool_(WorkerPool::Acquire()) {
@@ -106,7 +111,6 @@ Mp3BlockEncoder::Result Mp3BlockEncoder::Encode(const Mp3Settings& s, const Bloc
     r.fed = from;
     lame_global_flags* lame = NewLameEncoder(s, false, reservoir);
     if (!lame) return r;
-    std::vector<std::uint8_t> stream;
     const std::vector<std::uint8_t>& pcm = *b.samples;
     const std::size_t block = 2 * static_cast<std::size_t>(s.channels);
     const std::size_t total = pcm.size() / block;
@@ -116,14 +120,40 @@ Mp3BlockEncoder::Result Mp3BlockEncoder::Encode(const Mp3Settings& s, const Bloc
     for (std::size_t at = start; at < total && !stop; at += kStep) {
         const std::size_t made =
             LameEncode(lame, s.channels, pcm.data() + at * block, std::min(kStep, total - at), buffer.data(), buffer.size());
-        stream.insert(stream.end(), buffer.begin(), buffer.begin() + static_cast<long>(made));
+        r.stream.insert(r.stream.end(), buffer.begin(), buffer.begin() + static_cast<long>(made));
     }
-    const int made = lame_encode_flush(lame, buffer.data(), static_cast<int>(buffer.size()));
-    if (made > 0) stream.insert(stream.end(), buffer.begin(), buffer.begin() + made);
     r.delay = lame_get_encoder_delay(lame);
-    lame_close(lame);
-    if (!CutFrames(stream, r.frames)) r.frames.clear();
+    if (b.last) {
+        const int made = lame_encode_flush(lame, buffer.data(), static_cast<int>(buffer.size()));
+        if (made > 0) r.stream.insert(r.stream.end(), buffer.begin(), buffer.begin() + made);
+        lame_close(lame);
+        if (!CutFrames(r.stream, r.frames)) r.frames.clear();
+        r.stream = {};
+    } else {
+        // Not flushed: the frames past the last candidate are never used,
+        // and the encoder may go on.
+        r.lame = std::shared_ptr<lame_global_struct>(lame, lame_close);
+        r.fedTo = b.held + static_cast<long>(total / static_cast<std::size_t>(SamplesPerFrame(s.rate)));
+        if (!CutFrames(r.stream, r.frames, true)) r.frames.clear();
+    }
     return r;
+}
+
+bool Mp3BlockEncoder::Reach(const Block& block, long frames) {
+    Result& r = last_;
+    const std::size_t channels = static_cast<std::size_t>(settings_.channels);
+    const std::size_t have = block.samples->size() / (2 * channels) / static_cast<std::size_t>(spf_);
+    const long to = std::min(r.fedTo + frames, block.held + static_cast<long>(have));
+    if (!r.lame || to <= r.fedTo) return false;
+    const std::size_t samples = static_cast<std::size_t>(to - r.fedTo) * static_cast<std::size_t>(spf_);
+    const std::uint8_t* pcm =
+        block.samples->data() + static_cast<std::size_t>(r.fedTo - block.held) * static_cast<std::size_t>(spf_) * 2 * channels;
+    std::vector<std::uint8_t> buffer(samples * 5 / 4 + 7200);
+    const std::size_t made = LameEncode(r.lame.get(), settings_.channels, pcm, samples, buffer.data(), buffer.size());
+    r.stream.insert(r.stream.end(), buffer.begin(), buffer.begin() + static_cast<long>(made));
+    g_reachFrames += to - r.fedTo;
+    r.fedTo = to;
+    return CutFrames(r.stream, r.frames, true);
 }
 
 void Mp3BlockEncoder::Dispatch(bool last) {
@@ -167,28 +197,32 @@ void Mp3BlockEncoder::Emit(const std::vector<std::uint8_t>& bytes, ByteSink& out
     musicCrc_ = InfoCrc16(musicCrc_, bytes.data(), bytes.size());
 }
 
-const L3Frame* Mp3BlockEncoder::TailAt(long index) const {
-    const long i = index - tailFrom_;
-    return i >= 0 && i < static_cast<long>(tail_.size()) ? &tail_[static_cast<std::size_t>(i)] : nullptr;
-}
-
-long Mp3BlockEncoder::FindSeam(const Block& block, const Result& r) {
+long Mp3BlockEncoder::FindSeam(const Block& block, const Result& r, Search& search) {
     // The first candidate where both encoders shaped the frame before it
     // alike and this block's frames fit what the joined stream left; the
-    // last block's frames up to it are joined. -1 where none does.
-    for (long s = block.first; s < block.first + kSeamFrames; ++s) {
+    // last block's frames up to it are joined. Candidates run as far as
+    // the last block's frames reach; a search goes on where it stopped
+    // when they reach further. -1 where none fits.
+    if (search.next < 0) {
+        search.trial = joiner_;
+        search.next = block.first;
+    }
+    for (long& s = search.next;; ++s) {
         const L3Frame* mine = FrameAt(r, s - 1);
-        const L3Frame* theirs = TailAt(s - 1);
-        if (!mine || !theirs || !FrameAt(r, s)) break;
+        const L3Frame* theirs = FrameAt(last_, s - 1);
+        // A seam past the block's end would leave the next block's start
+        // to frames already joined.
+        if (!mine || !theirs || !FrameAt(r, s) || (!block.last && s >= block.end)) return -1;
+        if (s > block.first && s > search.appended) {
+            search.trial.Append(*theirs);
+            search.appended = s;
+        }
         if (mine->lastWindows != theirs->lastWindows) continue;
-        FrameJoiner trial = joiner_;
-        for (long k = block.first; k < s; ++k) trial.Append(*TailAt(k));
-        if (trial.Fits(r.frames, static_cast<std::size_t>(s - r.fed))) {
-            joiner_ = std::move(trial);
+        if (search.trial.Fits(r.frames, static_cast<std::size_t>(s - r.fed))) {
+            joiner_ = std::move(search.trial);
             return s;
         }
     }
-    return -1;
 }
 
 void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
@@ -196,7 +230,16 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
     if (delay_ == 0) delay_ = r.delay;
     long seam = block.first;
     if (block.first > 0) {
-        seam = FindSeam(block, r);
+        Search search;
+        seam = FindSeam(block, r, search);
+        // The last block's encoder goes on, a step at a time, until the
+        // new one has spent what it banked and its frames fit.
+        const long scale = IsMpeg1Rate(settings_.rate) ? 1 : 2;
+        for (long reached = 0; seam < 0 && reach_ && reached < scale * kReachFrames && Reach(block, scale * kReachStep);) {
+            reached += scale * kReachStep;
+            seam = FindSeam(block, r, search);
+            if (seam >= 0) ++g_reached;
+        }
         if (seam < 0) {
             // The pre-roll was too short for this signal to spend what the
             // new encoder banked: the block again from far earlier, on the
@@ -204,7 +247,8 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
             // block waiting), beside the others.
             const Mp3Settings s = settings_;
             r = pool_->Submit([s, &block, this] { return Encode(s, block, block.held, true, *stop_); }, true).get();
-            seam = FindSeam(block, r);
+            Search again;
+            seam = FindSeam(block, r, again);
             ++g_again;
         }
         if (seam < 0) {
@@ -219,12 +263,10 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
     const long stop = block.last ? r.fed + static_cast<long>(r.frames.size()) : block.end;
     for (long k = seam; k < stop; ++k)
         if (const L3Frame* f = FrameAt(r, k)) joiner_.Append(*f);
-    tail_.clear();
-    if (!block.last) {
-        tailFrom_ = block.end - 1;
-        for (long k = tailFrom_; k < block.end + kSeamFrames; ++k)
-            if (const L3Frame* f = FrameAt(r, k)) tail_.push_back(*f);
-    }
+    // This block's frames before its end are joined; those past it, and
+    // its encoder, wait for the next block's seam.
+    last_ = std::move(r);
+    if (block.last) last_ = Result{};
     Emit(joiner_.TakeFinished(), out);
 }
 

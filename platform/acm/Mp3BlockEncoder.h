@@ -2,21 +2,25 @@
 // each block encoded by an encoder of its own on a worker thread, the
 // frames joined back into one stream in order (platform/acm/Mp3Frames.h).
 //
-// Each block after the first starts its encoder a stretch early (thrown
-// away), so that its psychoacoustic model, MDCT overlap and delay are
-// those of one long encode at the seam, and so that the bit reservoir a
-// new encoder banks in its first frames has been spent again: a new
-// encoder fills its reservoir within a few frames and, where the signal
-// wants more than the bitrate gives, spends the surplus over the next
-// hundred or so, in larger frames than one long encode has there; those
-// would not fit the reservoir the joined stream has. Each block before the
-// last goes on some frames past its end, and the seam is put at the first
-// of those frames where the window shapes of both encoders agree and the
-// next block's frames fit the reservoir the joined stream has left. Where
-// none does, that block is encoded again from further back, and only if
-// that fails too without a reservoir; that work goes on the worker the
-// block's first encode has just freed, ahead of any block waiting. Every
-// frame keeps the stream's bitrate.
+// Each block after the first starts its encoder a short stretch early
+// (thrown away), so that its psychoacoustic model, MDCT overlap and delay
+// are those of one long encode at the seam. Each block before the last
+// goes on some frames past its end, and the seam is put at the first of
+// those frames where the window shapes of both encoders agree and the next
+// block's frames fit the reservoir the joined stream has left there.
+//
+// What a short pre-roll does not settle is the bit reservoir: a new
+// encoder banks one in its first frames and, where the signal wants more
+// than the bitrate gives, spends the surplus only over the next hundred
+// frames or so, in larger frames than one long encode has there, which
+// would not fit the joined stream. So where no seam fits at first, the
+// last block's encoder (kept open for this) goes on into the next block,
+// a step at a time, until a seam fits: only as far as the new encoder
+// takes to spend what it banked. Where that too finds none, the block is
+// encoded again from further back, and only if that fails as well without
+// a reservoir; that work goes on the worker the block's first encode has
+// just freed, ahead of any block waiting. Every frame keeps the stream's
+// bitrate.
 //
 // Blocks are long enough to make the pre-roll a small share of the work:
 // about a minute, of one length for a signal whose length is known
@@ -64,16 +68,18 @@ void SetMp3EncoderWorkers(int workers);
 int Mp3EncoderWorkers();
 
 // The pre-roll before each block, in MPEG-1 frames; 0 (the default) for
-// kPrerollFrames. A shorter one makes more seams fail to fit: for tests of
-// that path.
-void SetMp3BlockPreroll(int frames);
+// kPrerollFrames. For tests of the ways a seam is found: with reach false,
+// the last block's encoder does not go on past its candidates, so that a
+// seam that does not fit there makes the block encoded again.
+void SetMp3BlockPreroll(int frames, bool reach = true);
 
 // What the block encoders of this process have done so far, for the
-// benchmark and the tests: blocks joined, blocks encoded a second time from a long
-// pre-roll, and a third time without a reservoir, and VBR frames made larger
-// at a seam.
+// benchmark and the tests: blocks joined, blocks encoded a second time
+// from a long pre-roll, and a third time without a reservoir, VBR frames
+// made larger at a seam, and seams found by the last block's encoder going
+// on into the next block, with the frames it went on for.
 struct Mp3BlockStats {
-    long blocks = 0, again = 0, withoutReservoir = 0, raised = 0;
+    long blocks = 0, again = 0, withoutReservoir = 0, raised = 0, reached = 0, reachFrames = 0;
 };
 Mp3BlockStats Mp3BlockStatistics();
 
@@ -87,9 +93,13 @@ public:
     static constexpr int kSeamFrames = 24;  // candidate seams past the end
     // Fed before a block, and before a block encoded again where its seam
     // did not fit.
-    static constexpr int kPrerollFrames = 288;
+    static constexpr int kPrerollFrames = 48;
     static constexpr int kLongPrerollFrames = 768;
     static constexpr int kLookahead = 2;   // frames fed past the last candidate
+    // How far, and in what steps, the last block's encoder goes on into the
+    // next block to find a seam.
+    static constexpr int kReachFrames = 1152;
+    static constexpr int kReachStep = 64;
 
     // A signal longer than this many frames is encoded in blocks: below,
     // the pre-roll would cost more than a second core gives.
@@ -129,6 +139,12 @@ private:
         long fed;
         std::vector<L3Frame> frames;
         int delay = 0;
+        // A block before the last keeps its encoder open, with all it has
+        // written, and the frame index its samples have reached: it may
+        // have to go on into the next block (Reach).
+        std::shared_ptr<lame_global_struct> lame;
+        std::vector<std::uint8_t> stream;
+        long fedTo = 0;
     };
     // Encodes the block's samples from frame index from on.
     static Result Encode(const Mp3Settings& s, const Block& b, long from, bool reservoir, const std::atomic<bool>& stop);
@@ -136,8 +152,17 @@ private:
         const long i = index - r.fed;
         return i >= 0 && i < static_cast<long>(r.frames.size()) ? &r.frames[static_cast<std::size_t>(i)] : nullptr;
     }
-    const L3Frame* TailAt(long index) const;
-    long FindSeam(const Block& block, const Result& r);
+    // The seam for block, from the candidates the last block's frames
+    // reach; -1 where none fits.
+    struct Search {
+        FrameJoiner trial{true};
+        long next = -1;      // the next candidate
+        long appended = -1;  // the last candidate the trial has the frames for
+    };
+    long FindSeam(const Block& block, const Result& r, Search& search);
+    // Feeds the last block's encoder frames more of block's samples; false
+    // where there are none.
+    bool Reach(const Block& block, long frames);
     void Dispatch(bool last);
     void Join(const Block& block, Result r, ByteSink& out);
     void Emit(const std::vector<std::uint8_t>& bytes, ByteSink& out);
@@ -146,6 +171,7 @@ private:
     int workers_;
     int spf_;       // samples per frame
     int preroll_;   // frames the encoder sees before a block
+    bool reach_;
     int longPreroll_;
     long blockFrames_;
     std::vector<std::uint8_t> pending_;  // 16-bit PCM from frame pendingFrom_ on
@@ -157,9 +183,8 @@ private:
     };
     std::deque<Job> jobs_;
     FrameJoiner joiner_;
-    // The last block's final frame and its frames past its end.
-    std::vector<L3Frame> tail_;
-    long tailFrom_ = 0;
+    // The last block joined, its encoder still open.
+    Result last_;
     int delay_ = 0;
     std::uint64_t bytesOut_ = 0;
     std::uint16_t musicCrc_ = 0;

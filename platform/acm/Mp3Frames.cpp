@@ -54,7 +54,7 @@ bool ReadHeader(const std::uint8_t* h, std::size_t available, Header& out) {
 
 }  // namespace
 
-bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& frames) {
+bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& frames, bool open) {
     // The data areas of all frames in a row: main data is counted in them.
     std::vector<std::uint8_t> data;
     struct Place {
@@ -65,7 +65,10 @@ bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& fr
     std::vector<Place> places;
     for (std::size_t at = 0; at < stream.size();) {
         Header h;
-        if (!ReadHeader(stream.data() + at, stream.size() - at, h) || at + h.size > stream.size()) return false;
+        if (!ReadHeader(stream.data() + at, stream.size() - at, h) || at + h.size > stream.size()) {
+            if (open) break;
+            return false;
+        }
         places.push_back({at, h, data.size()});
         data.insert(data.end(), stream.begin() + static_cast<long>(at + h.head), stream.begin() + static_cast<long>(at + h.size));
         at += h.size;
@@ -96,7 +99,11 @@ bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& fr
             }
         }
         const std::size_t bytes = (bits + 7) / 8;
-        if (f.reservoir > p.dataAt || p.dataAt - f.reservoir + bytes > data.size()) return false;
+        if (f.reservoir > p.dataAt) return false;
+        if (p.dataAt - f.reservoir + bytes > data.size()) {
+            if (open) break;
+            return false;
+        }
         const std::size_t from = p.dataAt - f.reservoir;
         f.main.assign(data.begin() + static_cast<long>(from), data.begin() + static_cast<long>(from + bytes));
         f.head.assign(stream.begin() + static_cast<long>(p.at), stream.begin() + static_cast<long>(p.at + p.header.head));

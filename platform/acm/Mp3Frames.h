@@ -23,8 +23,10 @@ struct L3Frame {
 };
 
 // Cuts a stream of Layer III frames (no info frame) into frames; false
-// where the stream is not what an encoder writes.
-bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& frames);
+// where the stream is not what an encoder writes. An encoder that has not
+// been flushed may have written part of a frame, or a frame whose main data
+// is still to come: with open, such frames at the end are left out.
+bool CutFrames(const std::vector<std::uint8_t>& stream, std::vector<L3Frame>& frames, bool open = false);
 
 // A frame's bitrate from its header, kbit/s.
 int FrameKbps(const L3Frame& frame);
