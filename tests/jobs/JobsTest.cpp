@@ -1,11 +1,15 @@
 // Progress arithmetic and target naming.
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "jobs/BatchProgress.h"
 #include "jobs/JobState.h"
 #include "jobs/Naming.h"
 #include "support/Audio.h"
 
 using namespace sondrel;
+using namespace testing_support;
 
 namespace {
 
@@ -17,6 +21,45 @@ TEST(Progress, OverallPercentOfABatch) {
     EXPECT_EQ(OverallPercent(1, 3, 0), 33);
     EXPECT_EQ(OverallPercent(5, 4, 50), 100);  // clamped
     EXPECT_EQ(OverallPercent(-1, 1, 0), 0);
+}
+
+// "Gesamt" of a batch run at an even pace through its bytes, one file after
+// the other, moves with the work: batches of every shape (a long file
+// first, last, in the middle, all alike, an unreadable one), their sizes
+// drawn at random.
+TEST(Progress, TheBatchShareFollowsTheWorkWhateverTheShape) {
+    TempDir dir;
+    std::mt19937 random(41);
+    for (int shape = 0; shape < 12; ++shape) {
+        SCOPED_TRACE(shape);
+        const std::size_t files = 2 + random() % 9, longOne = random() % files;
+        std::vector<std::string> names;
+        std::vector<std::uint64_t> sizes;
+        for (std::size_t i = 0; i < files; ++i) {
+            names.push_back((dir / ("f" + std::to_string(shape) + "_" + std::to_string(i))).string());
+            const bool unreadable = shape == 11 && i == 0;
+            sizes.push_back(unreadable ? 1 : shape % 4 == 3 ? 50000 : (i == longOne ? 60 : 1) * (20000 + random() % 40000));
+            if (!unreadable) WriteFile(names.back(), std::vector<std::uint8_t>(sizes.back(), 0));
+        }
+        std::uint64_t total = 0, before = 0;
+        for (const std::uint64_t size : sizes) total += size;
+        TBatchProgress progress(names);
+        std::string astray;
+        for (std::size_t i = 0; i < files; ++i) {
+            progress.Started(i);
+            for (int percent = 0; percent <= 100; percent += 10) {
+                progress.Percent(i, percent);
+                const double work = 100.0 * (static_cast<double>(before) + sizes[i] * percent / 100.0) / static_cast<double>(total);
+                if (std::abs(progress.Overall() - work) > 1.0)
+                    astray += " file " + std::to_string(i) + " at " + std::to_string(percent) + " %: " +
+                              std::to_string(progress.Overall()) + " for " + std::to_string(work) + ";";
+            }
+            progress.Done(i, i % 3 == 1 ? TFileEnd::Failed : TFileEnd::Finished);
+            before += sizes[i];
+        }
+        EXPECT_EQ(astray, "");
+        EXPECT_EQ(progress.Overall(), 100);
+    }
 }
 
 TEST(Naming, TheBatchTableWithWindowsNames) {

@@ -29,6 +29,8 @@ struct StreamFacts {
     std::uint32_t said = 0, saidBytes = 0;
     std::uint32_t frames = 0;
     bool constantBitrate = true;
+    std::vector<int> toc;                // the info frame's seek table, where it has one
+    std::vector<std::size_t> positions;  // of the audio frames
 };
 StreamFacts Facts(const std::vector<std::uint8_t>& mp3) {
     StreamFacts f;
@@ -43,6 +45,7 @@ StreamFacts Facts(const std::vector<std::uint8_t>& mp3) {
         };
         f.said = big(tag + 8);
         f.saidBytes = big(tag + 12);
+        if ((big(tag + 4) & 7) == 7 && tag + 116 <= mp3.size()) f.toc.assign(mp3.begin() + tag + 16, mp3.begin() + tag + 116);
     }
     for (std::size_t at = static_cast<std::size_t>(Layer3FrameBytes(mp3.data())); at + 4 <= mp3.size();) {
         if (firstKbpsIndex < 0) firstKbpsIndex = mp3[at + 2] >> 4;
@@ -50,6 +53,7 @@ StreamFacts Facts(const std::vector<std::uint8_t>& mp3) {
         const int length = Layer3FrameBytes(&mp3[at]);
         if (length <= 0 || at + static_cast<std::size_t>(length) > mp3.size()) break;
         ++f.frames;
+        f.positions.push_back(at);
         at += static_cast<std::size_t>(length);
     }
     return f;
@@ -314,7 +318,10 @@ TEST_F(LongFile, AVbrStreamOnEveryCore) {
             ASSERT_TRUE(Shell("sox -R -n -r 44100 -c 2 -b 16 " + P("long.wav") + " synth 40 pinknoise vol 0.3"));
             source = AsSamples(SplitWave(ReadFile(dir / "long.wav")).data);
         } else {
+            // Silence first: the smallest frames there, so that a seek
+            // table drawn as a straight line is far from the frames.
             source = MakeMusic(c.rate, c.channels, seconds, 11);
+            std::fill(source.begin(), source.begin() + static_cast<long>(source.size() / 3), std::int16_t{0});
             WriteFile(dir / "long.wav", MakeWav(source, c.rate, c.channels));
         }
         // On the noise, a pre-roll too short for a constant bitrate's seams
@@ -332,6 +339,15 @@ TEST_F(LongFile, AVbrStreamOnEveryCore) {
         EXPECT_FALSE(facts.constantBitrate);
         EXPECT_EQ(facts.said, facts.frames);
         EXPECT_EQ(facts.saidBytes, one.size());
+        // The seek table points where the frames are: each percent of the
+        // frames at its share of the file's bytes (in 256ths).
+        ASSERT_EQ(facts.toc.size(), 100u);
+        int astray = 0;
+        for (std::size_t i = 0; i < 100; ++i) {
+            const double at = static_cast<double>(facts.positions[i * facts.positions.size() / 100]);
+            astray += std::abs(facts.toc[i] - 256 * at / static_cast<double>(one.size())) > 2.5;
+        }
+        EXPECT_EQ(astray, 0);
         EXPECT_TRUE(Clean("one.mp3"));
         const long frames = static_cast<long>(source.size()) / c.channels;
         EXPECT_EQ(static_cast<long>(Decoded("one.mp3").size()) / c.channels, frames);
