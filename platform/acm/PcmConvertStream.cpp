@@ -26,7 +26,11 @@ PcmConvertStream::PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& o
       same_(in.nSamplesPerSec == out.nSamplesPerSec && inBits_ == outBits_ &&
             inChannels_ == outChannels_) {
     if (same_) return;
-    mixed_.resize(kPiece * outChannels_);
+    // A mono source made stereo (or more) is resampled as mono and copied
+    // into its channels afterwards: the same samples for half the work.
+    if (inChannels_ == 1 && in.nSamplesPerSec != out.nSamplesPerSec) work_ = 1;
+    else work_ = outChannels_;
+    mixed_.resize(kPiece * work_);
     if (inChannels_ > 2 && outChannels_ < inChannels_ && !DownmixMatrix(inChannels_, ChannelMask(in), outChannels_, mix_)) {
         ok_ = false;
         return;
@@ -36,13 +40,13 @@ PcmConvertStream::PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& o
         const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
         const soxr_quality_spec_t q = soxr_quality_spec(SOXR_VHQ, 0);
         const soxr_runtime_spec_t rt = soxr_runtime_spec(1);
-        soxr_ = soxr_create(in.nSamplesPerSec, out.nSamplesPerSec, outChannels_, &err, &io, &q, &rt);
+        soxr_ = soxr_create(in.nSamplesPerSec, out.nSamplesPerSec, work_, &err, &io, &q, &rt);
         if (err) {
             soxr_ = nullptr;
             ok_ = false;
             return;
         }
-        resampled_.resize((static_cast<std::size_t>(std::ceil(kPiece * ratio_)) + 64) * outChannels_);
+        resampled_.resize((static_cast<std::size_t>(std::ceil(kPiece * ratio_)) + 64) * work_);
     }
 }
 
@@ -109,7 +113,7 @@ MMRESULT PcmConvertStream::Convert(const std::uint8_t* src, std::size_t len, std
 void PcmConvertStream::ConvertFrames(const std::uint8_t* frames, std::size_t count, ByteSink& out) {
     while (count > 0) {
         const std::size_t n = std::min(count, kPiece);
-        PcmToFloat(frames, n, inBits_, inChannels_, mixed_.data(), outChannels_, mix_.empty() ? nullptr : mix_.data());
+        PcmToFloat(frames, n, inBits_, inChannels_, mixed_.data(), work_, mix_.empty() ? nullptr : mix_.data());
         if (soxr_)
             Resample(mixed_.data(), n, out);
         else
@@ -121,11 +125,11 @@ void PcmConvertStream::ConvertFrames(const std::uint8_t* frames, std::size_t cou
 
 void PcmConvertStream::Resample(const float* in, std::size_t frames, ByteSink& out) {
     // A null input asks the resampler to flush what it holds.
-    const std::size_t cap = resampled_.size() / outChannels_;
+    const std::size_t cap = resampled_.size() / static_cast<std::size_t>(work_);
     std::size_t done = 0;
     for (;;) {
         std::size_t idone = 0, odone = 0;
-        soxr_process(soxr_, in ? in + done * outChannels_ : nullptr, frames - done, &idone,
+        soxr_process(soxr_, in ? in + done * static_cast<std::size_t>(work_) : nullptr, frames - done, &idone,
                      resampled_.data(), cap, &odone);
         done += idone;
         Emit(resampled_.data(), odone, out);
@@ -136,6 +140,12 @@ void PcmConvertStream::Resample(const float* in, std::size_t frames, ByteSink& o
 
 void PcmConvertStream::Emit(const float* samples, std::size_t frames, ByteSink& out) {
     if (frames == 0) return;
+    if (work_ < outChannels_) {
+        widened_.resize(frames * static_cast<std::size_t>(outChannels_));
+        for (std::size_t f = 0; f < frames; ++f)
+            for (int c = 0; c < outChannels_; ++c) widened_[f * static_cast<std::size_t>(outChannels_) + static_cast<std::size_t>(c)] = samples[f];
+        samples = widened_.data();
+    }
     const std::size_t bytes = frames * outBlock_;
     std::uint8_t* dst = out.Grab(bytes);
     FloatToPcm(samples, frames * outChannels_, outBits_, dst);

@@ -36,6 +36,7 @@ private:
     static constexpr std::size_t kPiece = 4096;  // frames converted per step
 
     int inBits_, inChannels_, outBits_, outChannels_;
+    int work_ = 0;  // channels while mixed and resampled
     std::size_t inBlock_, outBlock_;
     double ratio_;
     bool same_;  // identical formats: bytes pass through unchanged
@@ -46,6 +47,7 @@ private:
     std::vector<float> mixed_;
     std::vector<float> mix_;  // more than two channels: the downmix
     std::vector<float> resampled_;
+    std::vector<float> widened_;  // a mono signal in every channel
 };
 
 }  // namespace acm
