@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "platform/acm/Mp3BlockEncoder.h"
 #include "platform/acm/PcmSamples.h"
 
 namespace acm {
@@ -35,7 +36,10 @@ PcmConvertStream::PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& o
         ok_ = false;
         return;
     }
-    if (in.nSamplesPerSec != out.nSamplesPerSec) {
+    if (in.nSamplesPerSec != out.nSamplesPerSec && BlockResampler::Suits(in.nSamplesPerSec, out.nSamplesPerSec)) {
+        // A long signal is resampled on every core, in chunks.
+        blocks_ = std::make_unique<BlockResampler>(in.nSamplesPerSec, out.nSamplesPerSec, work_, Mp3EncoderWorkers());
+    } else if (in.nSamplesPerSec != out.nSamplesPerSec) {
         soxr_error_t err = nullptr;
         const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
         const soxr_quality_spec_t q = soxr_quality_spec(SOXR_VHQ, 0);
@@ -56,6 +60,7 @@ PcmConvertStream::~PcmConvertStream() {
 
 std::size_t PcmConvertStream::OutputBound(std::size_t srcBytes) const {
     const std::size_t frames = (srcBytes + inBlock_ - 1) / inBlock_ + 1;
+    if (blocks_) return (static_cast<std::size_t>(std::ceil(frames * ratio_)) + blocks_->HeldFrames()) * outBlock_;
     if (!soxr_) return frames * outBlock_;
     const auto outFrames = static_cast<std::size_t>(std::ceil((frames + kResamplerSlack) * ratio_));
     return (outFrames + 16) * outBlock_;
@@ -69,11 +74,12 @@ std::size_t PcmConvertStream::InputFor(std::size_t dstBytes) const {
 void PcmConvertStream::Reset() {
     carried_ = 0;
     if (soxr_) soxr_clear(soxr_);
+    if (blocks_) blocks_->Reset();
 }
 
 MMRESULT PcmConvertStream::Convert(const std::uint8_t* src, std::size_t len, std::size_t& used,
                                    ByteSink& out, bool end, bool blockAlignOnly) {
-    if (!ok_) return ACMERR_NOTPOSSIBLE;
+    if (!ok_ || (blocks_ && blocks_->Failed())) return ACMERR_NOTPOSSIBLE;
     if (blockAlignOnly) {
         const std::size_t partial = (carried_ + len) % inBlock_;
         if (partial <= len) len -= partial;
@@ -106,6 +112,12 @@ MMRESULT PcmConvertStream::Convert(const std::uint8_t* src, std::size_t len, std
             Resample(nullptr, 0, out);
             soxr_clear(soxr_);
         }
+        if (blocks_) {
+            blocks_->Finish([&](const float* samples, std::size_t frames) { Emit(samples, frames, out); });
+            const bool failed = blocks_->Failed();
+            blocks_->Reset();
+            if (failed) return ACMERR_NOTPOSSIBLE;
+        }
     }
     return MMSYSERR_NOERROR;
 }
@@ -114,7 +126,9 @@ void PcmConvertStream::ConvertFrames(const std::uint8_t* frames, std::size_t cou
     while (count > 0) {
         const std::size_t n = std::min(count, kPiece);
         PcmToFloat(frames, n, inBits_, inChannels_, mixed_.data(), work_, mix_.empty() ? nullptr : mix_.data());
-        if (soxr_)
+        if (blocks_)
+            blocks_->Add(mixed_.data(), n, [&](const float* samples, std::size_t frames) { Emit(samples, frames, out); });
+        else if (soxr_)
             Resample(mixed_.data(), n, out);
         else
             Emit(mixed_.data(), n, out);

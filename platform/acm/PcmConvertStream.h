@@ -8,6 +8,7 @@
 #include <array>
 #include <vector>
 
+#include "platform/acm/BlockResampler.h"
 #include "platform/acm/Driver.h"
 
 struct soxr;
@@ -41,7 +42,8 @@ private:
     double ratio_;
     bool same_;  // identical formats: bytes pass through unchanged
     bool ok_ = true;
-    soxr* soxr_ = nullptr;
+    soxr* soxr_ = nullptr;  // where the rates' grid is too coarse for blocks
+    std::unique_ptr<BlockResampler> blocks_;
     std::array<std::uint8_t, 64> carry_{};
     std::size_t carried_ = 0;
     std::vector<float> mixed_;

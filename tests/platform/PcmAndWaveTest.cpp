@@ -7,7 +7,9 @@
 #include <cstring>
 
 #include "codec/ACMConvertor.h"
+#include "platform/acm/BlockResampler.h"
 #include "platform/acm/Driver.h"
+#include "platform/acm/Mp3BlockEncoder.h"
 #include "support/Audio.h"
 
 using namespace testing_support;
@@ -135,6 +137,36 @@ TEST(PcmConverter, ChunkSizeDoesNotChangeTheBytes) {
     EXPECT_TRUE(big == odd);
     const auto up = Convert(music, 44100, 2, 16, 48000, 2, 16, 65536);
     EXPECT_TRUE(up == Convert(music, 44100, 2, 16, 48000, 2, 16, 1));
+}
+
+// A long signal is resampled in chunks on every core: the bytes one
+// resampler over the whole signal gives, for every pair of rates (up,
+// down, by whole and odd ratios), mono made stereo and stereo made mono,
+// on one worker and on several, with chunks short enough for many seams.
+TEST(PcmConverter, ResampledInChunksOnEveryCoreAsByOneResampler) {
+    const DWORD rates[] = {8000, 11025, 22050, 32000, 44100, 48000, 96000};
+    int pair = 0;
+    for (const DWORD in : rates) {
+        for (const DWORD out : rates) {
+            if (in == out) continue;
+            const WORD inCh = static_cast<WORD>(1 + pair % 2), outCh = static_cast<WORD>(1 + (pair / 2) % 2);
+            ++pair;
+            SCOPED_TRACE(std::to_string(in) + " Hz, " + std::to_string(inCh) + " ch to " + std::to_string(out) + " Hz, " +
+                         std::to_string(outCh) + " ch");
+            const auto music = AsBytes(MakeMusic(in, inCh, 2.3, pair));
+            acm::SetResampleChunkFrames(3 * in);  // longer than the signal: one resampler
+            const auto whole = Convert(music, in, inCh, 16, out, outCh, 16, 4096);
+            ASSERT_NEAR(static_cast<double>(whole.size()) / 2 / outCh,
+                        static_cast<double>(music.size()) / 2 / inCh * out / in, 2.0);
+            acm::SetResampleChunkFrames(in / 7);
+            for (const int workers : {1, 2, 4}) {
+                acm::SetMp3EncoderWorkers(workers);
+                EXPECT_TRUE(Convert(music, in, inCh, 16, out, outCh, 16, 4096) == whole) << workers << " workers";
+            }
+        }
+    }
+    acm::SetResampleChunkFrames(0);
+    acm::SetMp3EncoderWorkers(0);
 }
 
 struct SoxCase {

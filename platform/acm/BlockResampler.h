@@ -1,0 +1,86 @@
+// One long signal resampled on several cores. The input is cut into
+// chunks whose starts fall on the grid where input and output samples
+// coincide (every M input samples, for output rate / input rate = L / M in
+// lowest terms); each chunk is resampled by a resampler of its own on the
+// shared pool, fed a run-in before the chunk and a run-out after it that
+// cover the filter's reach both ways, and only the output of the chunk's
+// own stretch is kept. A resampler started on the grid puts its output
+// samples where one resampler over the whole signal would, so the chunks
+// join without a seam to hear; the last chunk is flushed as one resampler
+// would be at the end, and a signal of one chunk is exactly one resampler's.
+//
+// Chunks depend on the rates alone, never on the number of workers, so the
+// samples do not either. Output comes out in order, a chunk at a time;
+// no more chunks are in work than workers.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <future>
+#include <memory>
+#include <vector>
+
+#include "platform/acm/WorkerPool.h"
+
+namespace acm {
+
+// Input frames of a chunk; 0 (the default) for kChunkFrames. Short ones
+// make many seams in a short signal, for tests.
+void SetResampleChunkFrames(std::size_t frames);
+
+class BlockResampler {
+public:
+    static constexpr std::size_t kChunkFrames = 1u << 18;  // about 6 s at 44.1 kHz
+    static constexpr std::size_t kRunFrames = 4096;        // run-in and run-out, at least
+    // Whether the rates' grid is fine enough for chunks of about that
+    // length (odd rates with a grid of seconds are resampled in one piece).
+    static bool Suits(unsigned inRate, unsigned outRate);
+
+    // Interleaved float samples of channels channels.
+    using Emit = std::function<void(const float* samples, std::size_t frames)>;
+
+    BlockResampler(unsigned inRate, unsigned outRate, int channels, int workers);
+    ~BlockResampler();
+    BlockResampler(const BlockResampler&) = delete;
+    BlockResampler& operator=(const BlockResampler&) = delete;
+
+    bool Failed() const { return failed_; }
+    // Output frames one call may hand out beyond what its own input gives:
+    // the chunks in work and the one filling.
+    std::size_t HeldFrames() const;
+
+    void Add(const float* in, std::size_t frames, const Emit& emit);
+    // The rest of the signal, flushed.
+    void Finish(const Emit& emit);
+    // Everything dropped, for a new signal.
+    void Reset();
+
+private:
+    struct Chunk {
+        std::vector<float> input;  // from the run-in's first frame on
+        std::size_t skip = 0;      // output frames of the run-in
+        std::size_t keep = 0;      // output frames of the chunk; all that come for the last
+        bool last = false;
+    };
+    struct Done {
+        std::vector<float> output;
+        bool ok = true;
+    };
+    static Done Resample(unsigned inRate, unsigned outRate, int channels, const Chunk& chunk);
+    void Dispatch(bool last);
+    void Drain(bool wait, const Emit& emit);
+
+    unsigned inRate_, outRate_;
+    int channels_, workers_;
+    std::size_t up_, down_;  // output / input = up_ / down_, in lowest terms
+    std::size_t chunk_, run_;
+    std::vector<float> pending_;  // input from frame pendingFrom_ on
+    std::size_t pendingFrom_ = 0;
+    std::size_t nextChunk_ = 0;  // input frame where the next chunk begins
+    std::deque<std::future<Done>> jobs_;
+    bool failed_ = false;
+    std::shared_ptr<WorkerPool> pool_;
+};
+
+}  // namespace acm
