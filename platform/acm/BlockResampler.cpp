@@ -11,6 +11,38 @@ namespace {
 
 std::atomic<std::size_t> g_chunkFrames{0};
 
+// Each worker keeps its last resampler and clears it for the next chunk
+// of the same rates: designing the filter costs more than a chunk's work.
+struct Kept {
+    unsigned in = 0, out = 0;
+    int channels = 0;
+    soxr_t soxr = nullptr;
+    ~Kept() {
+        if (soxr) soxr_delete(soxr);
+    }
+};
+
+soxr_t ResamplerFor(unsigned in, unsigned out, int channels) {
+    thread_local Kept kept;
+    if (kept.soxr && kept.in == in && kept.out == out && kept.channels == channels) {
+        soxr_clear(kept.soxr);
+        return kept.soxr;
+    }
+    if (kept.soxr) soxr_delete(kept.soxr);
+    kept.soxr = nullptr;
+    soxr_error_t err = nullptr;
+    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
+    const soxr_quality_spec_t q = soxr_quality_spec(SOXR_VHQ, 0);
+    const soxr_runtime_spec_t rt = soxr_runtime_spec(1);
+    soxr_t soxr = soxr_create(in, out, static_cast<unsigned>(channels), &err, &io, &q, &rt);
+    if (err) return nullptr;
+    kept.soxr = soxr;
+    kept.in = in;
+    kept.out = out;
+    kept.channels = channels;
+    return soxr;
+}
+
 std::size_t RoundUp(std::size_t frames, std::size_t grid) { return (frames + grid - 1) / grid * grid; }
 
 // The grid of input samples where output samples fall too.
@@ -24,8 +56,8 @@ bool BlockResampler::Suits(unsigned inRate, unsigned outRate) {
     return inRate > 0 && outRate > 0 && Grid(inRate, outRate) <= 16384;
 }
 
-BlockResampler::BlockResampler(unsigned inRate, unsigned outRate, int channels, int workers)
-    : inRate_(inRate), outRate_(outRate), channels_(channels), workers_(std::max(1, workers)),
+BlockResampler::BlockResampler(unsigned inRate, unsigned outRate, int channels, int workers, Shape shape)
+    : inRate_(inRate), outRate_(outRate), channels_(channels), workers_(std::max(1, workers)), shape_(std::move(shape)),
       up_(outRate / std::gcd(inRate, outRate)), down_(Grid(inRate, outRate)),
       chunk_(RoundUp(g_chunkFrames > 0 ? g_chunkFrames.load() : kChunkFrames, down_)),
       run_(RoundUp(kRunFrames * std::max<std::size_t>(1, (inRate + outRate - 1) / outRate), down_)), pool_(WorkerPool::Acquire()) {}
@@ -36,21 +68,20 @@ std::size_t BlockResampler::HeldFrames() const {
     return (static_cast<std::size_t>(workers_) + 2) * (chunk_ + 2 * run_) * up_ / down_ + 16;
 }
 
-BlockResampler::Done BlockResampler::Resample(unsigned inRate, unsigned outRate, int channels, const Chunk& chunk) {
+BlockResampler::Done BlockResampler::Resample(unsigned inRate, unsigned outRate, int channels, Chunk& chunk,
+                                              const Shape& shape, Spare& spare) {
     Done done;
-    soxr_error_t err = nullptr;
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-    const soxr_quality_spec_t q = soxr_quality_spec(SOXR_VHQ, 0);
-    const soxr_runtime_spec_t rt = soxr_runtime_spec(1);
-    soxr_t soxr = soxr_create(inRate, outRate, static_cast<unsigned>(channels), &err, &io, &q, &rt);
-    if (err) {
+    soxr_t soxr = ResamplerFor(inRate, outRate, channels);
+    if (!soxr) {
         done.ok = false;
         return done;
     }
     const auto ch = static_cast<std::size_t>(channels);
     const std::size_t frames = chunk.input.size() / ch;
-    std::vector<float> piece(16384 * ch);
-    std::vector<float>& out = done.output;
+    // Kept by the worker from chunk to chunk.
+    thread_local std::vector<float> piece, out;
+    piece.resize(16384 * ch);
+    out.clear();
     out.reserve((chunk.skip + chunk.keep + 64) * ch);
     const auto take = [&](std::size_t n) { out.insert(out.end(), piece.begin(), piece.begin() + static_cast<long>(n * ch)); };
     // A null input, once the chunk is in, asks for what the resampler
@@ -71,14 +102,23 @@ BlockResampler::Done BlockResampler::Resample(unsigned inRate, unsigned outRate,
             take(odone);
         }
     }
-    soxr_delete(soxr);
     const std::size_t have = out.size() / ch;
     const std::size_t from = std::min(chunk.skip, have);
     const std::size_t to = chunk.last ? have : chunk.skip + chunk.keep;
     // A run-out too short for the filter would leave the chunk's end out.
     if (to > have) done.ok = false;
-    out.erase(out.begin() + static_cast<long>(std::min(to, have) * ch), out.end());
-    out.erase(out.begin(), out.begin() + static_cast<long>(from * ch));
+    {
+        std::lock_guard<std::mutex> lock(spare.mutex);
+        spare.inputs.push_back(std::move(chunk.input));
+        if (!spare.bytes.empty()) {
+            done.bytes = std::move(spare.bytes.back());
+            spare.bytes.pop_back();
+        }
+    }
+    if (std::min(to, have) > from)
+        shape(out.data() + from * ch, std::min(to, have) - from, done.bytes);
+    else
+        done.bytes.clear();
     return done;
 }
 
@@ -90,6 +130,13 @@ void BlockResampler::Dispatch(bool last) {
     const std::size_t a = nextChunk_, b = last ? end : a + chunk_;
     const std::size_t s = a > run_ ? a - run_ : 0;
     const std::size_t feedTo = last ? end : b + run_;
+    {
+        std::lock_guard<std::mutex> lock(spare_->mutex);
+        if (!spare_->inputs.empty()) {
+            chunk.input = std::move(spare_->inputs.back());
+            spare_->inputs.pop_back();
+        }
+    }
     chunk.input.assign(pending_.begin() + static_cast<long>((s - pendingFrom_) * ch),
                        pending_.begin() + static_cast<long>((feedTo - pendingFrom_) * ch));
     chunk.skip = (a - s) * up_ / down_;
@@ -106,17 +153,23 @@ void BlockResampler::Dispatch(bool last) {
     }
     const unsigned in = inRate_, out = outRate_;
     const int channels = channels_;
-    jobs_.push_back(pool_->Submit([in, out, channels, chunk = std::move(chunk)] { return Resample(in, out, channels, chunk); }));
+    jobs_.push_back(pool_->Submit([in, out, channels, chunk = std::move(chunk), shape = shape_, spare = spare_]() mutable {
+        return Resample(in, out, channels, chunk, shape, *spare);
+    }));
+}
+
+void BlockResampler::EmitFront(const Emit& emit) {
+    Done done = jobs_.front().get();
+    jobs_.pop_front();
+    if (!done.ok) failed_ = true;
+    if (!done.bytes.empty()) emit(done.bytes);
+    std::lock_guard<std::mutex> lock(spare_->mutex);
+    spare_->bytes.push_back(std::move(done.bytes));
 }
 
 void BlockResampler::Drain(bool wait, const Emit& emit) {
-    while (!jobs_.empty() &&
-           (wait || jobs_.front().wait_for(std::chrono::seconds(0)) == std::future_status::ready)) {
-        Done done = jobs_.front().get();
-        jobs_.pop_front();
-        if (!done.ok) failed_ = true;
-        if (!done.output.empty()) emit(done.output.data(), done.output.size() / static_cast<std::size_t>(channels_));
-    }
+    while (!jobs_.empty() && (wait || jobs_.front().wait_for(std::chrono::seconds(0)) == std::future_status::ready))
+        EmitFront(emit);
 }
 
 void BlockResampler::Add(const float* in, std::size_t frames, const Emit& emit) {
@@ -124,12 +177,7 @@ void BlockResampler::Add(const float* in, std::size_t frames, const Emit& emit) 
     pending_.insert(pending_.end(), in, in + frames * ch);
     while (pendingFrom_ + pending_.size() / ch >= nextChunk_ + chunk_ + run_) {
         // Bounded memory: no more chunks in work than workers.
-        while (static_cast<int>(jobs_.size()) >= workers_) {
-            Done done = jobs_.front().get();
-            jobs_.pop_front();
-            if (!done.ok) failed_ = true;
-            if (!done.output.empty()) emit(done.output.data(), done.output.size() / ch);
-        }
+        while (static_cast<int>(jobs_.size()) >= workers_) EmitFront(emit);
         Dispatch(false);
     }
     Drain(false, emit);

@@ -10,15 +10,19 @@
 // would be at the end, and a signal of one chunk is exactly one resampler's.
 //
 // Chunks depend on the rates alone, never on the number of workers, so the
-// samples do not either. Output comes out in order, a chunk at a time;
-// no more chunks are in work than workers.
+// samples do not either. Each chunk's output is also made into the target's
+// bytes on its worker; they come out in order, a chunk at a time. No more
+// chunks are in work than workers, and their buffers are used again from
+// chunk to chunk (fresh pages would cost the kernel more than the work).
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/acm/WorkerPool.h"
@@ -31,16 +35,19 @@ void SetResampleChunkFrames(std::size_t frames);
 
 class BlockResampler {
 public:
-    static constexpr std::size_t kChunkFrames = 1u << 18;  // about 6 s at 44.1 kHz
+    static constexpr std::size_t kChunkFrames = 1u << 17;  // about 3 s at 44.1 kHz
     static constexpr std::size_t kRunFrames = 4096;        // run-in and run-out, at least
     // Whether the rates' grid is fine enough for chunks of about that
     // length (odd rates with a grid of seconds are resampled in one piece).
     static bool Suits(unsigned inRate, unsigned outRate);
 
-    // Interleaved float samples of channels channels.
-    using Emit = std::function<void(const float* samples, std::size_t frames)>;
+    // Makes frames of interleaved float samples (of channels channels) into
+    // the target's bytes; called on the workers.
+    using Shape = std::function<void(const float* samples, std::size_t frames, std::vector<std::uint8_t>& bytes)>;
+    // Takes a chunk's bytes, in order.
+    using Emit = std::function<void(const std::vector<std::uint8_t>& bytes)>;
 
-    BlockResampler(unsigned inRate, unsigned outRate, int channels, int workers);
+    BlockResampler(unsigned inRate, unsigned outRate, int channels, int workers, Shape shape);
     ~BlockResampler();
     BlockResampler(const BlockResampler&) = delete;
     BlockResampler& operator=(const BlockResampler&) = delete;
@@ -64,15 +71,24 @@ private:
         bool last = false;
     };
     struct Done {
-        std::vector<float> output;
+        std::vector<std::uint8_t> bytes;
         bool ok = true;
     };
-    static Done Resample(unsigned inRate, unsigned outRate, int channels, const Chunk& chunk);
+    // Buffers of chunks done, for the next ones.
+    struct Spare {
+        std::mutex mutex;
+        std::vector<std::vector<float>> inputs;
+        std::vector<std::vector<std::uint8_t>> bytes;
+    };
+    static Done Resample(unsigned inRate, unsigned outRate, int channels, Chunk& chunk, const Shape& shape, Spare& spare);
+    void EmitFront(const Emit& emit);
     void Dispatch(bool last);
     void Drain(bool wait, const Emit& emit);
 
     unsigned inRate_, outRate_;
     int channels_, workers_;
+    Shape shape_;
+    std::shared_ptr<Spare> spare_ = std::make_shared<Spare>();
     std::size_t up_, down_;  // output / input = up_ / down_, in lowest terms
     std::size_t chunk_, run_;
     std::vector<float> pending_;  // input from frame pendingFrom_ on

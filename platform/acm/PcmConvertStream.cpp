@@ -38,7 +38,14 @@ PcmConvertStream::PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& o
     }
     if (in.nSamplesPerSec != out.nSamplesPerSec && BlockResampler::Suits(in.nSamplesPerSec, out.nSamplesPerSec)) {
         // A long signal is resampled on every core, in chunks.
-        blocks_ = std::make_unique<BlockResampler>(in.nSamplesPerSec, out.nSamplesPerSec, work_, Mp3EncoderWorkers());
+        const int work = work_, channels = outChannels_, bits = outBits_;
+        blocks_ = std::make_unique<BlockResampler>(
+            in.nSamplesPerSec, out.nSamplesPerSec, work_, Mp3EncoderWorkers(),
+            [work, channels, bits](const float* samples, std::size_t frames, std::vector<std::uint8_t>& bytes) {
+                thread_local std::vector<float> widened;
+                bytes.resize(frames * static_cast<std::size_t>(channels) * static_cast<std::size_t>(bits / 8));
+                Shape(samples, frames, work, channels, bits, widened, bytes.data());
+            });
     } else if (in.nSamplesPerSec != out.nSamplesPerSec) {
         soxr_error_t err = nullptr;
         const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
@@ -52,6 +59,17 @@ PcmConvertStream::PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& o
         }
         resampled_.resize((static_cast<std::size_t>(std::ceil(kPiece * ratio_)) + 64) * work_);
     }
+}
+
+void PcmConvertStream::Shape(const float* samples, std::size_t frames, int work, int channels, int bits,
+                             std::vector<float>& widened, std::uint8_t* bytes) {
+    if (work < channels) {
+        widened.resize(frames * static_cast<std::size_t>(channels));
+        for (std::size_t f = 0; f < frames; ++f)
+            for (int c = 0; c < channels; ++c) widened[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = samples[f];
+        samples = widened.data();
+    }
+    FloatToPcm(samples, frames * static_cast<std::size_t>(channels), bits, bytes);
 }
 
 PcmConvertStream::~PcmConvertStream() {
@@ -113,7 +131,7 @@ MMRESULT PcmConvertStream::Convert(const std::uint8_t* src, std::size_t len, std
             soxr_clear(soxr_);
         }
         if (blocks_) {
-            blocks_->Finish([&](const float* samples, std::size_t frames) { Emit(samples, frames, out); });
+            blocks_->Finish([&](const std::vector<std::uint8_t>& bytes) { out.Write(bytes.data(), bytes.size()); });
             const bool failed = blocks_->Failed();
             blocks_->Reset();
             if (failed) return ACMERR_NOTPOSSIBLE;
@@ -127,7 +145,7 @@ void PcmConvertStream::ConvertFrames(const std::uint8_t* frames, std::size_t cou
         const std::size_t n = std::min(count, kPiece);
         PcmToFloat(frames, n, inBits_, inChannels_, mixed_.data(), work_, mix_.empty() ? nullptr : mix_.data());
         if (blocks_)
-            blocks_->Add(mixed_.data(), n, [&](const float* samples, std::size_t frames) { Emit(samples, frames, out); });
+            blocks_->Add(mixed_.data(), n, [&](const std::vector<std::uint8_t>& bytes) { out.Write(bytes.data(), bytes.size()); });
         else if (soxr_)
             Resample(mixed_.data(), n, out);
         else
@@ -154,15 +172,8 @@ void PcmConvertStream::Resample(const float* in, std::size_t frames, ByteSink& o
 
 void PcmConvertStream::Emit(const float* samples, std::size_t frames, ByteSink& out) {
     if (frames == 0) return;
-    if (work_ < outChannels_) {
-        widened_.resize(frames * static_cast<std::size_t>(outChannels_));
-        for (std::size_t f = 0; f < frames; ++f)
-            for (int c = 0; c < outChannels_; ++c) widened_[f * static_cast<std::size_t>(outChannels_) + static_cast<std::size_t>(c)] = samples[f];
-        samples = widened_.data();
-    }
     const std::size_t bytes = frames * outBlock_;
-    std::uint8_t* dst = out.Grab(bytes);
-    FloatToPcm(samples, frames * outChannels_, outBits_, dst);
+    Shape(samples, frames, work_, outChannels_, outBits_, widened_, out.Grab(bytes));
     out.Commit(bytes);
 }
 

@@ -1,5 +1,6 @@
-// PCM to PCM: sample rate through libsoxr (very high quality), sample size
-// and channel count by hand. Mixing down happens before resampling, so the
+// PCM to PCM: sample rate through libsoxr (very high quality; a long signal
+// in chunks on every core, platform/acm/BlockResampler.h), sample size and
+// channel count by hand. Mixing down happens before resampling, so the
 // resampler never works on channels that are mixed away. More than two
 // channels mix down by the source's channel mask (an extensible PCM
 // record's), or by the standard layout for their count.
@@ -33,6 +34,10 @@ private:
     void ConvertFrames(const std::uint8_t* frames, std::size_t count, ByteSink& out);
     void Resample(const float* in, std::size_t frames, ByteSink& out);
     void Emit(const float* samples, std::size_t frames, ByteSink& out);
+    // Frames of samples in work channels into the target's bytes: a mono
+    // signal copied into every channel, then quantised.
+    static void Shape(const float* samples, std::size_t frames, int work, int channels, int bits,
+                      std::vector<float>& widened, std::uint8_t* bytes);
 
     static constexpr std::size_t kPiece = 4096;  // frames converted per step
 
