@@ -13,6 +13,8 @@
 #include "codec/LittleEndian.h"
 #include "jobs/ConverterCore.h"
 #include "platform/acm/AvLibrary.h"
+#include "platform/acm/BlockResampler.h"
+#include "platform/acm/Mp3BlockEncoder.h"
 #include "jobs/Messages.h"
 #include "support/Audio.h"
 #include "support/RecordingHost.h"
@@ -123,6 +125,57 @@ TEST_F(Conversion, CdQualityFromA22kMonoMp3) {
     const double plainSeconds = (ReadFile(dir / "plain.wav").size() - 44) / (22050.0 * 2);
     const double cdSeconds = (cd.size() - 44) / 176400.0;
     EXPECT_NEAR(cdSeconds, plainSeconds, 0.010);
+}
+
+// A new rate on every core, through the conversions users start: CD
+// quality from a 22.05 kHz mono MP3 and a WAV into two other formats, with
+// chunks short enough for many seams, give one resampler's bytes on one,
+// two and four workers; cancelled part way, the target is a whole file
+// holding the start of those bytes (but for its last milliseconds, where
+// the resampler was flushed early).
+TEST_F(Conversion, NewRatesOnEveryCoreAreOneResamplersBytes) {
+    NeedTools({"lame"});
+    MakeSourceWav("src.wav", 22050, 1, 9.0);
+    ASSERT_TRUE(Shell("lame --quiet -m m -b 64 " + P("src.wav") + " " + P("m.mp3")));
+    const std::function<void(const std::string&)> jobs[] = {
+        [&](const std::string& t) { core.ConvertMP3CDWAV(P("m.mp3"), P(t)); },
+        [&](const std::string& t) {
+            core.WavFormatIndex = WavIndex("48.000 Hz, 16 Bit, Stereo");
+            core.ConvertWAV2WAV(P("src.wav"), P(t));
+        },
+        [&](const std::string& t) {
+            core.WavFormatIndex = WavIndex("8.000 Hz, 8 Bit, Mono");
+            core.ConvertWAV2WAV(P("src.wav"), P(t));
+        }};
+    for (std::size_t j = 0; j < std::size(jobs); ++j) {
+        SCOPED_TRACE(j);
+        acm::SetResampleChunkFrames(10 * 22050);  // the whole signal in one
+        jobs[j]("one.wav");
+        const auto one = SplitWave(ReadFile(dir / "one.wav")).data;
+        ASSERT_GT(one.size(), 8u * 8000);
+        acm::SetResampleChunkFrames(5000);
+        for (const int workers : {1, 2, 4}) {
+            acm::SetMp3EncoderWorkers(workers);
+            jobs[j]("many.wav");
+            EXPECT_TRUE(SplitWave(ReadFile(dir / "many.wav")).data == one) << workers << " workers";
+        }
+        host.pumps = 0;
+        host.onPump = [&](int n) {
+            if (n == 4) core.State.Cancel = true;
+        };
+        const std::string part = "part" + std::to_string(j) + ".wav";
+        jobs[j](part);
+        host.onPump = nullptr;
+        core.State.Cancel = false;
+        ExpectSoundHeader(ReadFile(dir / part));
+        const auto cut = SplitWave(ReadFile(dir / part)).data;
+        EXPECT_LT(cut.size(), one.size()) << cut.size();
+        const std::size_t settled = cut.size() > 8192 ? cut.size() - 8192 : 0;
+        EXPECT_TRUE(std::equal(cut.begin(), cut.begin() + static_cast<long>(settled), one.begin()));
+        EXPECT_TRUE(host.errors.empty());
+    }
+    acm::SetResampleChunkFrames(0);
+    acm::SetMp3EncoderWorkers(0);
 }
 
 TEST_F(Conversion, WavToMp3IsABareStreamThatDecodesToTheSource) {
