@@ -42,9 +42,8 @@ PcmConvertStream::PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& o
         blocks_ = std::make_unique<BlockResampler>(
             in.nSamplesPerSec, out.nSamplesPerSec, work_, Mp3EncoderWorkers(),
             [work, channels, bits](const float* samples, std::size_t frames, std::vector<std::uint8_t>& bytes) {
-                thread_local std::vector<float> widened;
                 bytes.resize(frames * static_cast<std::size_t>(channels) * static_cast<std::size_t>(bits / 8));
-                Shape(samples, frames, work, channels, bits, widened, bytes.data());
+                Shape(samples, frames, work, channels, bits, bytes.data());
             });
     } else if (in.nSamplesPerSec != out.nSamplesPerSec) {
         soxr_error_t err = nullptr;
@@ -62,14 +61,8 @@ PcmConvertStream::PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& o
 }
 
 void PcmConvertStream::Shape(const float* samples, std::size_t frames, int work, int channels, int bits,
-                             std::vector<float>& widened, std::uint8_t* bytes) {
-    if (work < channels) {
-        widened.resize(frames * static_cast<std::size_t>(channels));
-        for (std::size_t f = 0; f < frames; ++f)
-            for (int c = 0; c < channels; ++c) widened[f * static_cast<std::size_t>(channels) + static_cast<std::size_t>(c)] = samples[f];
-        samples = widened.data();
-    }
-    FloatToPcm(samples, frames * static_cast<std::size_t>(channels), bits, bytes);
+                             std::uint8_t* bytes) {
+    FloatToPcm(samples, frames * static_cast<std::size_t>(work), bits, bytes, channels / work);
 }
 
 PcmConvertStream::~PcmConvertStream() {
@@ -173,7 +166,7 @@ void PcmConvertStream::Resample(const float* in, std::size_t frames, ByteSink& o
 void PcmConvertStream::Emit(const float* samples, std::size_t frames, ByteSink& out) {
     if (frames == 0) return;
     const std::size_t bytes = frames * outBlock_;
-    Shape(samples, frames, work_, outChannels_, outBits_, widened_, out.Grab(bytes));
+    Shape(samples, frames, work_, outChannels_, outBits_, out.Grab(bytes));
     out.Commit(bytes);
 }
 

@@ -35,9 +35,9 @@ private:
     void Resample(const float* in, std::size_t frames, ByteSink& out);
     void Emit(const float* samples, std::size_t frames, ByteSink& out);
     // Frames of samples in work channels into the target's bytes: a mono
-    // signal copied into every channel, then quantised.
+    // signal (work 1) quantised into every channel.
     static void Shape(const float* samples, std::size_t frames, int work, int channels, int bits,
-                      std::vector<float>& widened, std::uint8_t* bytes);
+                      std::uint8_t* bytes);
 
     static constexpr std::size_t kPiece = 4096;  // frames converted per step
 
@@ -54,7 +54,6 @@ private:
     std::vector<float> mixed_;
     std::vector<float> mix_;  // more than two channels: the downmix
     std::vector<float> resampled_;
-    std::vector<float> widened_;  // a mono signal in every channel
 };
 
 }  // namespace acm

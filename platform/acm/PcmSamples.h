@@ -26,8 +26,10 @@ bool DownmixMatrix(int inChannels, std::uint32_t mask, int outChannels, std::vec
 void PcmToFloat(const std::uint8_t* in, std::size_t frames, int inBits, int inChannels,
                 float* out, int outChannels, const float* mix = nullptr);
 
-// Writes samples (already interleaved) as 8, 16 or 24-bit PCM, rounded to
-// nearest and clipped. No dither, so the same input gives the same bytes.
-void FloatToPcm(const float* in, std::size_t samples, int outBits, std::uint8_t* out);
+// Writes samples (already interleaved) as 8, 16 or 24-bit PCM, clipped and
+// rounded to nearest (ties to even), each copies times in a row (a mono
+// signal into every channel). No dither, so the same input gives the same
+// bytes.
+void FloatToPcm(const float* in, std::size_t samples, int outBits, std::uint8_t* out, int copies = 1);
 
 }  // namespace acm

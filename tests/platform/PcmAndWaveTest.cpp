@@ -67,6 +67,15 @@ TEST(PcmConverter, SampleSizeAndChannels) {
         EXPECT_EQ(stereo[2 * i], mono[i]);
         EXPECT_EQ(stereo[2 * i + 1], mono[i]);
     }
+    // At another rate too: both channels are the mono signal resampled.
+    const auto voice = AsBytes(MakeTone(22050, 1, 0.5, 440.0, 16000.0));
+    for (DWORD rate : {11025u, 44100u}) {
+        const auto one = AsSamples(Convert(voice, 22050, 1, 16, rate, 1, 16, 2048));
+        const auto two = AsSamples(Convert(voice, 22050, 1, 16, rate, 2, 16, 2048));
+        ASSERT_EQ(two.size(), 2 * one.size());
+        for (std::size_t i = 0; i < one.size(); ++i)
+            ASSERT_TRUE(two[2 * i] == one[i] && two[2 * i + 1] == one[i]) << rate << " Hz, frame " << i;
+    }
 
     // 8-bit mono up to 24-bit stereo and back is lossless.
     std::vector<std::uint8_t> bytes(3000);
