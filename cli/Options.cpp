@@ -34,9 +34,9 @@ int FindEntry(const std::string& given, const std::vector<std::string>& texts) {
 std::string Usage() {
     return "Aufruf:\n"
            "  sondrel-cli formats\n"
-           "  sondrel-cli mp3-to-wav [--cd] [--no-tags] QUELLE ZIEL\n"
+           "  sondrel-cli mp3-to-wav [--cd] [--jobs N] [--no-tags] QUELLE ZIEL\n"
            "  sondrel-cli wav-to-mp3 [--format F] [--jobs N] [--no-tags] QUELLE ZIEL\n"
-           "  sondrel-cli wav-to-wav [--format F] [--no-tags] QUELLE ZIEL\n"
+           "  sondrel-cli wav-to-wav [--format F] [--jobs N] [--no-tags] QUELLE ZIEL\n"
            "  sondrel-cli batch-mp3-to-wav [--cd] [--out-dir ORDNER] [--jobs N] [--no-tags]\n"
            "                               [--overwrite] DATEI...\n"
            "  sondrel-cli batch-wav-to-mp3 [--format F] [--out-dir ORDNER] [--jobs N]\n"
