@@ -11,7 +11,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <numeric>
+#include <sstream>
 #include <thread>
 
 #include "codec/LittleEndian.h"
@@ -101,6 +103,44 @@ TEST(Cli, UsageAndFormats) {
     EXPECT_EQ(formats.out.rfind("mp3 0 128 kBit/s, 44.100 Hz, Stereo\n", 0), 0u);
     EXPECT_NE(formats.out.find("\nwav 0 44.100 Hz, 16 Bit, Stereo\n"), std::string::npos);
     EXPECT_NE(formats.out.find("\nwav 27 "), std::string::npos);
+}
+
+// Each conversion command takes exactly the options its usage line in
+// --help shows: an option taken but not shown is one nobody finds, one
+// shown but refused sends the reader into an error.
+TEST(Cli, EveryCommandTakesTheOptionsItsUsageShows) {
+    std::map<std::string, std::string> usage;  // command: its usage line(s)
+    std::map<std::string, std::string> value;  // option: a value for it, "" for none
+    std::string command;
+    for (const std::string& line : Lines(Cli("--help").out)) {
+        if (line.empty()) break;
+        std::istringstream words(line);
+        std::string word;
+        words >> word;
+        if (word == "sondrel-cli") words >> command;
+        if (command == "tag" || line == "Aufruf:") continue;  // tag show/set parse on their own
+        usage[command] += line;
+        for (std::string next; words >> next; word = next) {
+            if (word.rfind("[--", 0) != 0 || word == "[--]") continue;
+            const bool valued = word.back() != ']';
+            value[word.substr(1, valued ? std::string::npos : word.size() - 2)] =
+                !valued ? "" : next == "N]" ? "2" : next == "F]" ? "0" : "/tmp";
+        }
+    }
+    ASSERT_EQ(usage.size(), 6u);
+    ASSERT_EQ(value.size(), 6u);
+    for (const auto& [cmd, line] : usage) {
+        for (const auto& [option, arg] : value) {
+            SCOPED_TRACE(cmd + " " + option);
+            const Outcome o = Cli(cmd + " " + option + (arg.empty() ? "" : " " + arg));
+            const bool refused = o.out.find("gilt nicht für") != std::string::npos ||
+                                 o.out.find("Unbekannte oder unvollständige Option") != std::string::npos;
+            const bool shown = line.find("[" + option + "]") != std::string::npos ||
+                               line.find("[" + option + " ") != std::string::npos;
+            EXPECT_EQ(refused, !shown) << o.out;
+            EXPECT_NE(o.status, 0);  // no files given
+        }
+    }
 }
 
 TEST(Cli, ConversionsAndTheirMessages) {
