@@ -37,7 +37,11 @@ bool TByteFile::Create(const std::filesystem::path& path) {
     fd_ = OpenRegularFile(path, O_RDWR | O_CREAT);
     if (fd_ < 0) fd_ = OpenRegularFile(path, O_WRONLY | O_CREAT);
     pos_ = 0;
-    if (fd_ >= 0 && ::ftruncate(fd_, 0) != 0) Close();
+    // A file that is empty already (one just made) is not truncated: on
+    // ext4 that marks it for a flush on close, which holds the close up
+    // until the whole file is on its way to the disk.
+    struct stat st {};
+    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || st.st_size != 0) && ::ftruncate(fd_, 0) != 0) Close();
     return fd_ >= 0;
 }
 

@@ -7,6 +7,7 @@
 
 #include <random>
 
+#include "codec/ByteFile.h"
 #include "jobs/ConverterCore.h"
 #include "jobs/Messages.h"
 #include "jobs/TargetFile.h"
@@ -77,6 +78,22 @@ TEST(TargetFile, WhatStaysOfATargetHoweverItEnds) {
             // Nothing hidden left beside it.
             EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), {}), after.empty() ? 0 : 1);
         }
+    }
+}
+
+// Where the folder cannot take a hidden neighbour, a target is written
+// over in place: whatever the earlier file held is gone, a longer file
+// leaves no tail behind the shorter one.
+TEST(TargetFile, WrittenInPlaceNothingOfTheEarlierFileStays) {
+    TempDir dir;
+    for (std::size_t earlier : {0u, 1u, 100000u}) {
+        const fs::path target = dir / ("t" + std::to_string(earlier));
+        if (earlier > 0) WriteFile(target, std::vector<std::uint8_t>(earlier, 'e'));
+        TByteFile f;
+        ASSERT_TRUE(f.Create(target));
+        EXPECT_EQ(f.Write("new", 3), 3u);
+        f.Close();
+        EXPECT_EQ(ReadFile(target), (std::vector<std::uint8_t>{'n', 'e', 'w'})) << earlier;
     }
 }
 
