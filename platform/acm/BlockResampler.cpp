@@ -78,31 +78,34 @@ BlockResampler::Done BlockResampler::Resample(unsigned inRate, unsigned outRate,
     }
     const auto ch = static_cast<std::size_t>(channels);
     const std::size_t frames = chunk.input.size() / ch;
-    // Kept by the worker from chunk to chunk.
-    thread_local std::vector<float> piece, out;
-    piece.resize(16384 * ch);
-    out.clear();
-    out.reserve((chunk.skip + chunk.keep + 64) * ch);
-    const auto take = [&](std::size_t n) { out.insert(out.end(), piece.begin(), piece.begin() + static_cast<long>(n * ch)); };
+    // Kept by the worker from chunk to chunk; the resampler writes straight
+    // into it, room for a step at a time beyond what it holds.
+    thread_local std::vector<float> out;
+    constexpr std::size_t kStep = 16384;
+    std::size_t have = 0;
+    const auto room = [&] {
+        if (out.size() < (have + kStep) * ch) out.resize((have + kStep) * ch);
+        return out.data() + have * ch;
+    };
+    room();
     // A null input, once the chunk is in, asks for what the resampler
     // holds: only the last chunk is flushed, the others end on their
     // run-out.
     for (std::size_t used = 0; used < frames;) {
         std::size_t idone = 0, odone = 0;
-        soxr_process(soxr, chunk.input.data() + used * ch, frames - used, &idone, piece.data(), piece.size() / ch, &odone);
+        soxr_process(soxr, chunk.input.data() + used * ch, frames - used, &idone, room(), kStep, &odone);
         used += idone;
-        take(odone);
+        have += odone;
         if (idone == 0 && odone == 0) break;
     }
     if (chunk.last) {
         for (;;) {
             std::size_t odone = 0;
-            soxr_process(soxr, nullptr, 0, nullptr, piece.data(), piece.size() / ch, &odone);
+            soxr_process(soxr, nullptr, 0, nullptr, room(), kStep, &odone);
             if (odone == 0) break;
-            take(odone);
+            have += odone;
         }
     }
-    const std::size_t have = out.size() / ch;
     const std::size_t from = std::min(chunk.skip, have);
     const std::size_t to = chunk.last ? have : chunk.skip + chunk.keep;
     // A run-out too short for the filter would leave the chunk's end out.
@@ -128,29 +131,28 @@ void BlockResampler::Dispatch(bool last) {
     Chunk chunk;
     chunk.last = last;
     const std::size_t a = nextChunk_, b = last ? end : a + chunk_;
-    const std::size_t s = a > run_ ? a - run_ : 0;
+    const std::size_t s = pendingFrom_;  // a less the run-in, or 0
     const std::size_t feedTo = last ? end : b + run_;
+    // The pending input begins where this chunk's run-in does: the chunk
+    // takes it whole, and what the next chunk needs (its run-in and any
+    // input past this chunk's run-out) goes back into a spare buffer.
+    std::vector<float> rest;
     {
         std::lock_guard<std::mutex> lock(spare_->mutex);
         if (!spare_->inputs.empty()) {
-            chunk.input = std::move(spare_->inputs.back());
+            rest = std::move(spare_->inputs.back());
             spare_->inputs.pop_back();
         }
     }
-    chunk.input.assign(pending_.begin() + static_cast<long>((s - pendingFrom_) * ch),
-                       pending_.begin() + static_cast<long>((feedTo - pendingFrom_) * ch));
+    const std::size_t keepFrom = last ? end : b > run_ ? b - run_ : 0;
+    rest.assign(pending_.begin() + static_cast<long>((keepFrom - pendingFrom_) * ch), pending_.end());
+    chunk.input = std::move(pending_);
+    chunk.input.resize((feedTo - s) * ch);
+    pending_ = std::move(rest);
+    pendingFrom_ = keepFrom;
+    nextChunk_ = b;
     chunk.skip = (a - s) * up_ / down_;
     chunk.keep = (b - a) * up_ / down_;
-    if (last) {
-        pending_.clear();
-        pendingFrom_ = nextChunk_ = end;
-    } else {
-        // What the next chunk's run-in needs stays.
-        nextChunk_ = b;
-        const std::size_t keepFrom = b > run_ ? b - run_ : 0;
-        pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>((keepFrom - pendingFrom_) * ch));
-        pendingFrom_ = keepFrom;
-    }
     const unsigned in = inRate_, out = outRate_;
     const int channels = channels_;
     jobs_.push_back(pool_->Submit([in, out, channels, chunk = std::move(chunk), shape = shape_, spare = spare_]() mutable {
