@@ -16,9 +16,22 @@ import sys
 import tempfile
 
 
-def measure(cmd):
+def clear(paths):
+    """Targets of an earlier run removed (a folder emptied), so that every
+    run makes new files: writing over one costs each tool differently."""
+    for path in paths:
+        if os.path.isdir(path):
+            shutil.rmtree(path)
+            os.makedirs(path)
+        elif os.path.exists(path):
+            os.remove(path)
+
+
+def measure(cmd, fresh=()):
     """Wall seconds and peak resident kB of one command, as /usr/bin/time
-    sees it (a Python child would count the interpreter's pages too)."""
+    sees it (a Python child would count the interpreter's pages too);
+    fresh: its targets, removed first."""
+    clear(fresh)
     proc = subprocess.run(["/usr/bin/time", "-f", "%e %M"] + cmd, stdout=subprocess.DEVNULL,
                           stderr=subprocess.PIPE, text=True)
     if proc.returncode != 0:
@@ -27,8 +40,8 @@ def measure(cmd):
     return float(wall), int(peak)
 
 
-def best_of(cmd, runs):
-    results = [measure(cmd) for _ in range(runs)]
+def best_of(cmd, runs, fresh=()):
+    results = [measure(cmd, fresh) for _ in range(runs)]
     return min(r[0] for r in results), max(r[1] for r in results)
 
 
@@ -74,21 +87,23 @@ def main():
             subprocess.run(["lame", "--quiet", "-b", "128", wav, mp3], check=True)
             out = lambda name: os.path.join(d, name)
             pairs = [
-                ("mp3-to-wav", [cli, "mp3-to-wav", mp3, out("a.wav")], ["mpg123", "-q", "-w", out("b.wav"), mp3]),
-                ("wav-to-mp3", [cli, "wav-to-mp3", wav, out("a.mp3")], ["lame", "--quiet", "-b", "128", "-t", wav, out("b.mp3")]),
+                ("mp3-to-wav", [cli, "mp3-to-wav", mp3, out("a.wav")], ["mpg123", "-q", "-w", out("b.wav"), mp3],
+                 out("b.wav")),
+                ("wav-to-mp3", [cli, "wav-to-mp3", wav, out("a.mp3")], ["lame", "--quiet", "-b", "128", "-t", wav, out("b.mp3")],
+                 out("b.mp3")),
                 ("wav-to-wav", [cli, "wav-to-wav", "--format", "22.050 Hz, 16 Bit, Mono", wav, out("c.wav")],
-                 ["sox", wav, "-c", "1", out("d.wav"), "rate", "-v", "22050"]),
+                 ["sox", wav, "-c", "1", out("d.wav"), "rate", "-v", "22050"], out("d.wav")),
             ]
             print(f"{minutes} min of 44.1 kHz stereo:")
             window = os.path.join(os.path.dirname(cli), "sondrel-window-bench")
             if os.path.exists(window):
                 for name, source, target in (("mp3-to-wav", mp3, out("w.wav")), ("wav-to-mp3", wav, out("w.mp3"))):
                     w = min(window_seconds(window, name, source, target) for _ in range(args.runs))
-                    c, _ = best_of([cli, name, source, out("c." + target[-3:])], args.runs)
+                    c, _ = best_of([cli, name, source, out("c." + target[-3:])], args.runs, [out("c." + target[-3:])])
                     print(f"  {name:11s} window {w:6.2f} s vs sondrel-cli {c:6.2f} s  ratio {w / c:4.2f}")
-            for name, ours, peer in pairs:
-                t1, m1 = best_of(ours, args.runs)
-                t2, m2 = best_of(peer, args.runs)
+            for name, ours, peer, theirs in pairs:
+                t1, m1 = best_of(ours, args.runs, [ours[-1]])
+                t2, m2 = best_of(peer, args.runs, [theirs])
                 print(f"  {name:11s} time {t1:6.2f} s vs {t2:6.2f} s  ratio {t1 / t2:4.2f}   "
                       f"peak {m1 / 1024:6.1f} MB vs {m2 / 1024:6.1f} MB  ratio {m1 / m2:4.2f}   ({peer[0]})")
     batch_on_all_cores(cli, args.runs)
@@ -262,12 +277,12 @@ def long_file_on_all_cores(cli, runs, minutes):
             wav = os.path.join(d, "long.wav")
             make_signal(kind, wav, minutes)
             lame_mp3 = os.path.join(d, "lame.mp3")
-            lame, lm = best_of(["lame", "--quiet", "-b", "128", wav, lame_mp3], runs)
+            lame, lm = best_of(["lame", "--quiet", "-b", "128", wav, lame_mp3], runs, [lame_mp3])
             print(f"{minutes} min WAV to MP3, one file, {kind}:")
             made = []
             for jobs in (cores, 1):
                 target = os.path.join(d, f"j{jobs}.mp3")
-                t, m = best_of([cli, "wav-to-mp3", "--jobs", str(jobs), wav, target], runs)
+                t, m = best_of([cli, "wav-to-mp3", "--jobs", str(jobs), wav, target], runs, [target])
                 made.append(open(target, "rb").read())
                 print(f"  --jobs {jobs:<3d} time {t:6.2f} s vs lame {lame:6.2f} s  ratio {t / lame:4.2f}   "
                       f"peak {m / 1024:6.1f} MB vs {lm / 1024:6.1f} MB")
@@ -289,8 +304,8 @@ def vbr_on_all_cores(cli, runs, minutes):
             wav = os.path.join(d, "long.wav")
             make_signal(kind, wav, minutes)
             lame_mp3, ours_mp3 = os.path.join(d, "lame.mp3"), os.path.join(d, "ours.mp3")
-            lame, _ = best_of(["lame", "--quiet", "-V", "2", wav, lame_mp3], runs)
-            t, m = best_of([cli, "wav-to-mp3", "--format", fmt, wav, ours_mp3], runs)
+            lame, _ = best_of(["lame", "--quiet", "-V", "2", wav, lame_mp3], runs, [lame_mp3])
+            t, m = best_of([cli, "wav-to-mp3", "--format", fmt, wav, ours_mp3], runs, [ours_mp3])
             size, lame_size = os.path.getsize(ours_mp3), os.path.getsize(lame_mp3)
             ours, theirs = snr_db(wav, ours_mp3, d), snr_db(wav, lame_mp3, d)
             print(f"{minutes} min WAV to MP3 VBR quality 2, {kind}: time {t:6.2f} s vs lame -V 2 {lame:6.2f} s"
@@ -298,9 +313,11 @@ def vbr_on_all_cores(cli, runs, minutes):
                   f"   peak {m / 1024:6.1f} MB")
 
 
-def timed(commands):
-    """Wall seconds of shell commands run one after the other."""
+def timed(commands, fresh=()):
+    """Wall seconds of shell commands run one after the other; fresh: their
+    targets, removed first."""
     import time
+    clear(fresh)
     start = time.monotonic()
     for c in commands:
         subprocess.run(c, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -324,8 +341,9 @@ def batch_shapes(cli, runs, minutes):
         os.makedirs(out)
         print("Batches against the peer run over the files one after the other:")
         for name, files in (("long first", [long_wav] + short), ("long last", short + [long_wav])):
-            ours = min(measure([cli, "batch-wav-to-mp3", "--overwrite", "--out-dir", out] + files)[0] for _ in range(runs))
-            lame = min(timed([["lame", "--quiet", "-b", "128", f, f + ".mp3"] for f in files]) for _ in range(runs))
+            ours = min(measure([cli, "batch-wav-to-mp3", "--out-dir", out] + files, [out])[0] for _ in range(runs))
+            lame = min(timed([["lame", "--quiet", "-b", "128", f, f + ".mp3"] for f in files], [f + ".mp3" for f in files])
+                       for _ in range(runs))
             print(f"  10 x 10 s and {minutes} min WAV to MP3, {name}: {ours:6.2f} s vs lame {lame:6.2f} s  ratio {ours / lame:4.2f}")
         mp3s = []
         for i in range(24):
@@ -334,8 +352,9 @@ def batch_shapes(cli, runs, minutes):
                             "sine", str(200 + 13 * i), "pinknoise", "remix", "1,2v0.1", "2,1v0.1", "vol", "0.5"], check=True)
             subprocess.run(["lame", "--quiet", "-b", "128", wav, mp3], check=True)
             mp3s.append(mp3)
-        ours = min(measure([cli, "batch-mp3-to-wav", "--overwrite", "--out-dir", out] + mp3s)[0] for _ in range(runs))
-        peer = min(timed([["mpg123", "-q", "-w", m + ".wav", m] for m in mp3s]) for _ in range(runs))
+        ours = min(measure([cli, "batch-mp3-to-wav", "--out-dir", out] + mp3s, [out])[0] for _ in range(runs))
+        peer = min(timed([["mpg123", "-q", "-w", m + ".wav", m] for m in mp3s], [m + ".wav" for m in mp3s])
+                   for _ in range(runs))
         print(f"  24 x 8 s MP3 to WAV: {ours:6.2f} s vs mpg123 {peer:6.2f} s  ratio {ours / peer:4.2f}")
 
 
@@ -347,22 +366,24 @@ def one_mp3_on_all_cores(cli, runs, minutes):
         wav, mp3 = os.path.join(d, "long.wav"), os.path.join(d, "long.mp3")
         make_signal("music", wav, minutes)
         subprocess.run(["lame", "--quiet", "-b", "128", wav, mp3], check=True)
-        peer, pm = best_of(["mpg123", "-q", "-w", os.path.join(d, "p.wav"), mp3], runs)
+        peer, pm = best_of(["mpg123", "-q", "-w", os.path.join(d, "p.wav"), mp3], runs, [os.path.join(d, "p.wav")])
         print(f"{minutes} min MP3 to WAV, one file:")
         made = []
         for jobs in (os.cpu_count() or 1, 1):
             target = os.path.join(d, f"j{jobs}.wav")
-            t, m = best_of([cli, "mp3-to-wav", "--jobs", str(jobs), mp3, target], runs)
+            t, m = best_of([cli, "mp3-to-wav", "--jobs", str(jobs), mp3, target], runs, [target])
             made.append(open(target, "rb").read())
             print(f"  --jobs {jobs:<3d} time {t:6.2f} s vs mpg123 {peer:6.2f} s  ratio {t / peer:4.2f}   "
                   f"peak {m / 1024:6.1f} MB vs {pm / 1024:6.1f} MB")
         print("  same bytes on one worker and on all: " + ("yes" if made[0] == made[-1] else "NO"))
         low = os.path.join(d, "low.mp3")
         subprocess.run(["lame", "--quiet", "-m", "m", "-b", "64", "--resample", "22.05", wav, low], check=True)
-        all_cores, _ = best_of([cli, "mp3-to-wav", "--cd", low, os.path.join(d, "cd2.wav")], runs)
-        one, _ = best_of([cli, "mp3-to-wav", "--cd", "--jobs", "1", low, os.path.join(d, "cd1.wav")], runs)
+        cd1, cd2 = os.path.join(d, "cd1.wav"), os.path.join(d, "cd2.wav")
+        all_cores, _ = best_of([cli, "mp3-to-wav", "--cd", low, cd2], runs, [cd2])
+        one, _ = best_of([cli, "mp3-to-wav", "--cd", "--jobs", "1", low, cd1], runs, [cd1])
+        same = open(cd1, "rb").read() == open(cd2, "rb").read()
         print(f"  CD quality from 22.05 kHz mono: every core {all_cores:6.2f} s vs one worker {one:6.2f} s  "
-              f"ratio {all_cores / one:4.2f}")
+              f"ratio {all_cores / one:4.2f}   same bytes: {'yes' if same else 'NO'}")
 
 
 def batch_on_all_cores(cli, runs):
@@ -379,10 +400,13 @@ def batch_on_all_cores(cli, runs):
             wavs.append(path)
         os.makedirs(os.path.join(d, "one"))
         os.makedirs(os.path.join(d, "two"))
-        one, _ = best_of([cli, "batch-wav-to-mp3", "--jobs", "1", "--out-dir", os.path.join(d, "one")] + wavs, runs)
-        two, m2 = best_of([cli, "batch-wav-to-mp3", "--jobs", "2", "--out-dir", os.path.join(d, "two")] + wavs, runs)
+        one, _ = best_of([cli, "batch-wav-to-mp3", "--jobs", "1", "--out-dir", os.path.join(d, "one")] + wavs, runs,
+                         [os.path.join(d, "one")])
+        two, m2 = best_of([cli, "batch-wav-to-mp3", "--jobs", "2", "--out-dir", os.path.join(d, "two")] + wavs, runs,
+                          [os.path.join(d, "two")])
 
         def lames(parallel):
+            clear([w + ".mp3" for w in wavs])
             start = time.monotonic()
             for group in ([wavs[i:i + 2] for i in range(0, 8, 2)] if parallel else [[w] for w in wavs]):
                 procs = [subprocess.Popen(["lame", "--quiet", "-b", "128", w, w + ".mp3"]) for w in group]
