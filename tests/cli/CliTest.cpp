@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <map>
 #include <numeric>
 #include <sstream>
@@ -114,16 +115,16 @@ TEST(Cli, EveryCommandTakesTheOptionsItsUsageShows) {
     std::string command;
     for (const std::string& line : Lines(Cli("--help").out)) {
         if (line.empty()) break;
-        std::istringstream words(line);
-        std::string word;
-        words >> word;
-        if (word == "sondrel-cli") words >> command;
+        std::istringstream in(line);
+        const std::vector<std::string> w{std::istream_iterator<std::string>(in), {}};
+        if (w.size() > 1 && w[0] == "sondrel-cli") command = w[1];
         if (command == "tag" || line == "Aufruf:") continue;  // tag show/set parse on their own
         usage[command] += line;
-        for (std::string next; words >> next; word = next) {
-            if (word.rfind("[--", 0) != 0 || word == "[--]") continue;
-            const bool valued = word.back() != ']';
-            value[word.substr(1, valued ? std::string::npos : word.size() - 2)] =
+        for (std::size_t i = 0; i < w.size(); ++i) {
+            if (w[i].rfind("[--", 0) != 0 || w[i] == "[--]") continue;
+            const bool valued = w[i].back() != ']';
+            const std::string next = valued && i + 1 < w.size() ? w[i + 1] : "";
+            value[w[i].substr(1, valued ? std::string::npos : w[i].size() - 2)] =
                 !valued ? "" : next == "N]" ? "2" : next == "F]" ? "0" : "/tmp";
         }
     }
