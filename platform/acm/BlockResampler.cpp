@@ -160,34 +160,34 @@ void BlockResampler::Dispatch(bool last) {
     }));
 }
 
-void BlockResampler::EmitFront(const Emit& emit) {
+void BlockResampler::EmitFront(ByteSink& out) {
     Done done = jobs_.front().get();
     jobs_.pop_front();
     if (!done.ok) failed_ = true;
-    if (!done.bytes.empty()) emit(done.bytes);
+    if (!done.bytes.empty()) out.Write(done.bytes.data(), done.bytes.size());
     std::lock_guard<std::mutex> lock(spare_->mutex);
     spare_->bytes.push_back(std::move(done.bytes));
 }
 
-void BlockResampler::Drain(bool wait, const Emit& emit) {
+void BlockResampler::Drain(bool wait, ByteSink& out) {
     while (!jobs_.empty() && (wait || jobs_.front().wait_for(std::chrono::seconds(0)) == std::future_status::ready))
-        EmitFront(emit);
+        EmitFront(out);
 }
 
-void BlockResampler::Add(const float* in, std::size_t frames, const Emit& emit) {
+void BlockResampler::Add(const float* in, std::size_t frames, ByteSink& out) {
     const auto ch = static_cast<std::size_t>(channels_);
     pending_.insert(pending_.end(), in, in + frames * ch);
     while (pendingFrom_ + pending_.size() / ch >= nextChunk_ + chunk_ + run_) {
         // Bounded memory: no more chunks in work than workers.
-        while (static_cast<int>(jobs_.size()) >= workers_) EmitFront(emit);
+        while (static_cast<int>(jobs_.size()) >= workers_) EmitFront(out);
         Dispatch(false);
     }
-    Drain(false, emit);
+    Drain(false, out);
 }
 
-void BlockResampler::Finish(const Emit& emit) {
+void BlockResampler::Finish(ByteSink& out) {
     Dispatch(true);
-    Drain(true, emit);
+    Drain(true, out);
 }
 
 void BlockResampler::Reset() {

@@ -25,6 +25,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/acm/Driver.h"
 #include "platform/acm/WorkerPool.h"
 
 namespace acm {
@@ -44,8 +45,6 @@ public:
     // Makes frames of interleaved float samples (of channels channels) into
     // the target's bytes; called on the workers.
     using Shape = std::function<void(const float* samples, std::size_t frames, std::vector<std::uint8_t>& bytes)>;
-    // Takes a chunk's bytes, in order.
-    using Emit = std::function<void(const std::vector<std::uint8_t>& bytes)>;
 
     BlockResampler(unsigned inRate, unsigned outRate, int channels, int workers, Shape shape);
     ~BlockResampler();
@@ -57,9 +56,10 @@ public:
     // the chunks in work and the one filling.
     std::size_t HeldFrames() const;
 
-    void Add(const float* in, std::size_t frames, const Emit& emit);
+    // Takes frames of input; the bytes of chunks done go to out, in order.
+    void Add(const float* in, std::size_t frames, ByteSink& out);
     // The rest of the signal, flushed.
-    void Finish(const Emit& emit);
+    void Finish(ByteSink& out);
     // Everything dropped, for a new signal.
     void Reset();
 
@@ -81,9 +81,9 @@ private:
         std::vector<std::vector<std::uint8_t>> bytes;
     };
     static Done Resample(unsigned inRate, unsigned outRate, int channels, Chunk& chunk, const Shape& shape, Spare& spare);
-    void EmitFront(const Emit& emit);
+    void EmitFront(ByteSink& out);
     void Dispatch(bool last);
-    void Drain(bool wait, const Emit& emit);
+    void Drain(bool wait, ByteSink& out);
 
     unsigned inRate_, outRate_;
     int channels_, workers_;

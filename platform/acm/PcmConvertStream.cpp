@@ -126,7 +126,7 @@ MMRESULT PcmConvertStream::Convert(const std::uint8_t* src, std::size_t len, std
             soxr_clear(soxr_);
         }
         if (blocks_) {
-            blocks_->Finish([&](const std::vector<std::uint8_t>& bytes) { out.Write(bytes.data(), bytes.size()); });
+            blocks_->Finish(out);
             const bool failed = blocks_->Failed();
             blocks_->Reset();
             if (failed) return ACMERR_NOTPOSSIBLE;
@@ -140,7 +140,7 @@ void PcmConvertStream::ConvertFrames(const std::uint8_t* frames, std::size_t cou
         const std::size_t n = std::min(count, kPiece);
         PcmToFloat(frames, n, inBits_, inChannels_, mixed_.data(), work_, mix_.empty() ? nullptr : mix_.data());
         if (blocks_)
-            blocks_->Add(mixed_.data(), n, [&](const std::vector<std::uint8_t>& bytes) { out.Write(bytes.data(), bytes.size()); });
+            blocks_->Add(mixed_.data(), n, out);
         else if (soxr_)
             Resample(mixed_.data(), n, out);
         else
