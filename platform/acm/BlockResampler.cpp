@@ -60,7 +60,7 @@ BlockResampler::BlockResampler(unsigned inRate, unsigned outRate, int channels, 
     : inRate_(inRate), outRate_(outRate), channels_(channels), workers_(std::max(1, workers)), shape_(std::move(shape)),
       up_(outRate / std::gcd(inRate, outRate)), down_(Grid(inRate, outRate)),
       chunk_(RoundUp(g_chunkFrames > 0 ? g_chunkFrames.load() : kChunkFrames, down_)),
-      run_(RoundUp(kRunFrames * std::max<std::size_t>(1, (inRate + outRate - 1) / outRate), down_)), pool_(WorkerPool::Acquire()) {}
+      run_(RoundUp(kRunFrames * std::max<std::size_t>(1, (inRate + outRate - 1) / outRate), down_)), pool_(workers_ > 1 ? WorkerPool::Acquire() : nullptr) {}
 
 BlockResampler::~BlockResampler() { Reset(); }
 
@@ -155,6 +155,14 @@ void BlockResampler::Dispatch(bool last) {
     chunk.keep = (b - a) * up_ / down_;
     const unsigned in = inRate_, out = outRate_;
     const int channels = channels_;
+    if (!pool_) {
+        // One worker: the chunk is resampled here, on the converting thread,
+        // with the same chunks and so the same bytes as on many.
+        std::promise<Done> done;
+        done.set_value(Resample(in, out, channels, chunk, shape_, *spare_));
+        jobs_.push_back(done.get_future());
+        return;
+    }
     jobs_.push_back(pool_->Submit([in, out, channels, chunk = std::move(chunk), shape = shape_, spare = spare_]() mutable {
         return Resample(in, out, channels, chunk, shape, *spare);
     }));

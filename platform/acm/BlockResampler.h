@@ -8,12 +8,16 @@
 // samples where one resampler over the whole signal would, so the chunks
 // join without a seam to hear; the last chunk is flushed as one resampler
 // would be at the end, and a signal of one chunk is exactly one resampler's.
+// (Not always to the last bit: a resampler's float sums depend a little on
+// how its input is cut, and now and then a sample rounds a step otherwise,
+// as it would for one resampler fed in other pieces.)
 //
 // Chunks depend on the rates alone, never on the number of workers, so the
-// samples do not either. Each chunk's output is also made into the target's
-// bytes on its worker; they come out in order, a chunk at a time. No more
-// chunks are in work than workers, and their buffers are used again from
-// chunk to chunk (fresh pages would cost the kernel more than the work).
+// bytes do not either; with one worker the chunks are resampled on the
+// calling thread. Each chunk's output is also made into the target's bytes
+// on its worker; they come out in order, a chunk at a time. No more chunks
+// are in work than workers, and their buffers are used again from chunk to
+// chunk (fresh pages would cost the kernel more than the work).
 #pragma once
 
 #include <cstddef>

@@ -36,10 +36,10 @@ PcmConvertStream::PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& o
         ok_ = false;
         return;
     }
-    if (in.nSamplesPerSec != out.nSamplesPerSec && Mp3EncoderWorkers() > 1 &&
-        BlockResampler::Suits(in.nSamplesPerSec, out.nSamplesPerSec)) {
-        // A long signal is resampled on every core, in chunks; on one, it
-        // stays on the converting thread with everything else.
+    if (in.nSamplesPerSec != out.nSamplesPerSec && BlockResampler::Suits(in.nSamplesPerSec, out.nSamplesPerSec)) {
+        // A long signal is resampled on every core, in chunks (with one
+        // worker, on the converting thread: a resampler's bytes depend a
+        // little on how its input is cut, so it is always cut alike).
         const int work = work_, channels = outChannels_, bits = outBits_;
         blocks_ = std::make_unique<BlockResampler>(
             in.nSamplesPerSec, out.nSamplesPerSec, work_, Mp3EncoderWorkers(),
