@@ -65,7 +65,7 @@ BlockResampler::BlockResampler(unsigned inRate, unsigned outRate, int channels, 
 BlockResampler::~BlockResampler() { Reset(); }
 
 std::size_t BlockResampler::HeldFrames() const {
-    return (static_cast<std::size_t>(workers_) + 2) * (chunk_ + 2 * run_) * up_ / down_ + 16;
+    return (static_cast<std::size_t>(InWork()) + 2) * (chunk_ + 2 * run_) * up_ / down_ + 16;
 }
 
 BlockResampler::Done BlockResampler::Resample(unsigned inRate, unsigned outRate, int channels, Chunk& chunk,
@@ -110,14 +110,8 @@ BlockResampler::Done BlockResampler::Resample(unsigned inRate, unsigned outRate,
     const std::size_t to = chunk.last ? have : chunk.skip + chunk.keep;
     // A run-out too short for the filter would leave the chunk's end out.
     if (to > have) done.ok = false;
-    {
-        std::lock_guard<std::mutex> lock(spare.mutex);
-        spare.inputs.push_back(std::move(chunk.input));
-        if (!spare.bytes.empty()) {
-            done.bytes = std::move(spare.bytes.back());
-            spare.bytes.pop_back();
-        }
-    }
+    spare.inputs.Give(std::move(chunk.input));
+    done.bytes = spare.bytes.Take();
     if (std::min(to, have) > from)
         shape(out.data() + from * ch, std::min(to, have) - from, done.bytes);
     else
@@ -136,14 +130,7 @@ void BlockResampler::Dispatch(bool last) {
     // The pending input begins where this chunk's run-in does: the chunk
     // takes it whole, and what the next chunk needs (its run-in and any
     // input past this chunk's run-out) goes back into a spare buffer.
-    std::vector<float> rest;
-    {
-        std::lock_guard<std::mutex> lock(spare_->mutex);
-        if (!spare_->inputs.empty()) {
-            rest = std::move(spare_->inputs.back());
-            spare_->inputs.pop_back();
-        }
-    }
+    std::vector<float> rest = spare_->inputs.Take();
     const std::size_t keepFrom = last ? end : b > run_ ? b - run_ : 0;
     rest.assign(pending_.begin() + static_cast<long>((keepFrom - pendingFrom_) * ch), pending_.end());
     chunk.input = std::move(pending_);
@@ -169,12 +156,11 @@ void BlockResampler::Dispatch(bool last) {
 }
 
 void BlockResampler::EmitFront(ByteSink& out) {
-    Done done = jobs_.front().get();
+    Done done = pool_ ? pool_->Await(jobs_.front()) : jobs_.front().get();
     jobs_.pop_front();
     if (!done.ok) failed_ = true;
     if (!done.bytes.empty()) out.Write(done.bytes.data(), done.bytes.size());
-    std::lock_guard<std::mutex> lock(spare_->mutex);
-    spare_->bytes.push_back(std::move(done.bytes));
+    spare_->bytes.Give(std::move(done.bytes));
 }
 
 void BlockResampler::Drain(bool wait, ByteSink& out) {
@@ -186,8 +172,8 @@ void BlockResampler::Add(const float* in, std::size_t frames, ByteSink& out) {
     const auto ch = static_cast<std::size_t>(channels_);
     pending_.insert(pending_.end(), in, in + frames * ch);
     while (pendingFrom_ + pending_.size() / ch >= nextChunk_ + chunk_ + run_) {
-        // Bounded memory: no more chunks in work than workers.
-        while (static_cast<int>(jobs_.size()) >= workers_) EmitFront(out);
+        // Bounded memory: no more chunks in work than InWork().
+        while (static_cast<int>(jobs_.size()) >= InWork()) EmitFront(out);
         Dispatch(false);
     }
     Drain(false, out);

@@ -15,9 +15,9 @@
 // Chunks depend on the rates alone, never on the number of workers, so the
 // bytes do not either; with one worker the chunks are resampled on the
 // calling thread. Each chunk's output is also made into the target's bytes
-// on its worker; they come out in order, a chunk at a time. No more chunks
-// are in work than workers, and their buffers are used again from chunk to
-// chunk (fresh pages would cost the kernel more than the work).
+// on its worker; they come out in order, a chunk at a time. Few chunks are
+// in work at a time (InWork()), and their buffers are used again from
+// chunk to chunk (fresh pages would cost the kernel more than the work).
 #pragma once
 
 #include <cstddef>
@@ -26,10 +26,10 @@
 #include <functional>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "platform/acm/Driver.h"
+#include "platform/acm/SpareBuffers.h"
 #include "platform/acm/WorkerPool.h"
 
 namespace acm {
@@ -80,14 +80,17 @@ private:
     };
     // Buffers of chunks done, for the next ones.
     struct Spare {
-        std::mutex mutex;
-        std::vector<std::vector<float>> inputs;
-        std::vector<std::vector<std::uint8_t>> bytes;
+        SpareBuffers<float> inputs;
+        SpareBuffers<std::uint8_t> bytes;
     };
     static Done Resample(unsigned inRate, unsigned outRate, int channels, Chunk& chunk, const Shape& shape, Spare& spare);
     void EmitFront(ByteSink& out);
     void Dispatch(bool last);
     void Drain(bool wait, ByteSink& out);
+    // Chunks in work at most: one a worker, and one more on the pool so
+    // that its threads have the next at hand while the converting thread
+    // (a worker itself while it waits) writes out a chunk done.
+    int InWork() const { return pool_ ? workers_ + 1 : workers_; }
 
     unsigned inRate_, outRate_;
     int channels_, workers_;

@@ -26,6 +26,10 @@ constexpr long kTrimSamples = 4095 + 529;
 // Frames each block decodes past its end, for the next block to match.
 constexpr long kCheckFrames = 8;
 constexpr double kBlockSeconds = 5.0;
+// Blocks in work beyond one a worker: the converting thread is a worker
+// too while it waits, and one block more keeps the pool's threads busy
+// while it joins and writes instead.
+constexpr int kAhead = 1;
 
 bool InitMpg123() {
     static const bool ok = mpg123_init() == MPG123_OK;
@@ -93,7 +97,7 @@ std::size_t Mp3BlockDecoder::HeldOutputBound(unsigned rate, int channels, int wo
     const long frames = g_blockFrames > 0 ? g_blockFrames.load() : static_cast<long>(kBlockSeconds * rate / SamplesPerFrame(rate));
     const auto perBlock = static_cast<std::size_t>(2 * frames + kCheckFrames + kPreroll + 2) *
                           static_cast<std::size_t>(SamplesPerFrame(rate)) * 2 * static_cast<std::size_t>(channels);
-    return static_cast<std::size_t>(std::max(1, workers) + 2) * perBlock;
+    return static_cast<std::size_t>(std::max(1, workers) + 1 + kAhead) * perBlock;
 }
 
 Mp3BlockDecoder::Mp3BlockDecoder(unsigned rate, int channels, int workers)
@@ -182,10 +186,11 @@ bool Mp3BlockDecoder::Add(const std::uint8_t* src, std::size_t len, ByteSink& ou
     }
     if (!started && !cuttable_) return false;
     // A block goes out once the one after it is sure to be there too (a
-    // short rest is the last block's); no more in work than workers.
+    // short rest is the last block's); no more in work than workers and
+    // the blocks ahead.
     while (cuttable_ && blockFrames_ > 0 &&
            static_cast<long>(frames_.size()) >= nextBlock_ + 2 * blockFrames_ + kCheckFrames + 2) {
-        while (static_cast<int>(jobs_.size()) >= workers_ && !alone_) JoinOne(out);
+        while (static_cast<int>(jobs_.size()) >= workers_ + kAhead && !alone_) JoinOne(out);
         if (alone_) return true;
         Dispatch(false);
     }
@@ -282,13 +287,16 @@ void Mp3BlockDecoder::Dispatch(bool last) {
     Job job;
     job.block = b;
     const int channels = channels_;
-    job.result = pool_->Submit([b, channels, stop = stop_] { return Decode(b, channels, kCheckFrames, *stop); });
+    job.result = pool_->Submit(
+        [b, channels, stop = stop_, spare = spare_] { return Decode(b, channels, kCheckFrames, *stop, *spare); });
     jobs_.push_back(std::move(job));
 }
 
 Mp3BlockDecoder::Result Mp3BlockDecoder::Decode(const Block& b, int channels, long checkFrames,
-                                                const std::atomic<bool>& stop) {
+                                                const std::atomic<bool>& stop, SpareBuffers<std::uint8_t>& spare) {
     Result r;
+    r.kept = spare.Take();
+    r.check = spare.Take();
     // Room for the block's samples at once: growing would copy them.
     const long frames = b.frames;
     const std::size_t perFrame = 1152 * 2 * static_cast<std::size_t>(channels);
@@ -327,7 +335,7 @@ void Mp3BlockDecoder::Emit(std::vector<std::uint8_t>& samples, ByteSink& out) {
 void Mp3BlockDecoder::JoinOne(ByteSink& out) {
     Job job = std::move(jobs_.front());
     jobs_.pop_front();
-    Result r = job.result.get();
+    Result r = pool_->Await(job.result);
     ++g_blocks;
     // The block's first samples are those the block before it decoded past
     // its end: then its decoder stood where one decoder would.
@@ -342,6 +350,8 @@ void Mp3BlockDecoder::JoinOne(ByteSink& out) {
         return;
     }
     Emit(r.kept, out);
+    spare_->Give(std::move(r.kept));
+    spare_->Give(std::move(pendingCheck_));
     pendingCheck_ = std::move(r.check);
     lastJoined_ = job.block;
     anyJoined_ = true;
@@ -383,7 +393,7 @@ void Mp3BlockDecoder::FeedAlone(const std::uint8_t* src, std::size_t len, ByteSi
 
 void Mp3BlockDecoder::Finish(ByteSink& out) {
     if (!alone_) {
-        while (static_cast<int>(jobs_.size()) >= workers_ && !alone_) JoinOne(out);
+        while (static_cast<int>(jobs_.size()) >= workers_ + kAhead && !alone_) JoinOne(out);
         if (!alone_) Dispatch(true);
         while (!jobs_.empty() && !alone_) JoinOne(out);
     }

@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "platform/acm/Driver.h"
+#include "platform/acm/SpareBuffers.h"
 #include "platform/acm/WorkerPool.h"
 
 struct mpg123_handle_struct;
@@ -106,7 +107,8 @@ private:
         std::vector<std::uint8_t> check;    // samples of the frames past end
         bool ok = true;
     };
-    static Result Decode(const Block& b, int channels, long checkFrames, const std::atomic<bool>& stop);
+    static Result Decode(const Block& b, int channels, long checkFrames, const std::atomic<bool>& stop,
+                         SpareBuffers<std::uint8_t>& spare);
 
     bool Parse();
     bool Chains(const std::uint8_t* h) const;
@@ -147,6 +149,7 @@ private:
     long aloneFrom_ = 0;                       // its first frame still to give out
     long aloneOffset_ = 0;                     // frame index of its frame number 0
     std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<SpareBuffers<std::uint8_t>> spare_ = std::make_shared<SpareBuffers<std::uint8_t>>();  // samples given out
     std::shared_ptr<WorkerPool> pool_;
 };
 

@@ -246,7 +246,8 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
             // worker this block's first encode has just freed (before any
             // block waiting), beside the others.
             const Mp3Settings s = settings_;
-            r = pool_->Submit([s, &block, this] { return Encode(s, block, block.held, true, *stop_); }, true).get();
+            auto first = pool_->Submit([s, &block, this] { return Encode(s, block, block.held, true, *stop_); }, true);
+            r = pool_->Await(first);
             Search again;
             seam = FindSeam(block, r, again);
             ++g_again;
@@ -255,7 +256,8 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
             // Still none: this block without a reservoir, so that every
             // frame holds its own main data (and keeps the bitrate).
             const Mp3Settings s = settings_;
-            r = pool_->Submit([s, &block, this] { return Encode(s, block, block.fed, false, *stop_); }, true).get();
+            auto plain = pool_->Submit([s, &block, this] { return Encode(s, block, block.fed, false, *stop_); }, true);
+            r = pool_->Await(plain);
             seam = block.first;
             ++g_withoutReservoir;
         }
@@ -281,7 +283,7 @@ void Mp3BlockEncoder::Add(const std::uint8_t* pcm, std::size_t frames, ByteSink&
         while (static_cast<int>(jobs_.size()) >= workers_) {
             Job job = std::move(jobs_.front());
             jobs_.pop_front();
-            Join(job.block, job.result.get(), out);
+            Join(job.block, pool_->Await(job.result), out);
         }
         Dispatch(false);
     }
@@ -289,7 +291,7 @@ void Mp3BlockEncoder::Add(const std::uint8_t* pcm, std::size_t frames, ByteSink&
     while (!jobs_.empty() && jobs_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
-        Join(job.block, job.result.get(), out);
+        Join(job.block, pool_->Await(job.result), out);
     }
 }
 
@@ -301,13 +303,13 @@ void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
     while (static_cast<int>(jobs_.size()) >= workers_) {
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
-        Join(job.block, job.result.get(), out);
+        Join(job.block, pool_->Await(job.result), out);
     }
     Dispatch(true);
     while (!jobs_.empty()) {
         Job job = std::move(jobs_.front());
         jobs_.pop_front();
-        Join(job.block, job.result.get(), out);
+        Join(job.block, pool_->Await(job.result), out);
     }
     Emit(joiner_.TakeAll(), out);
     v.frames = static_cast<std::uint32_t>(joiner_.Frames());
