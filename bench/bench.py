@@ -40,6 +40,23 @@ def measure(cmd, fresh=()):
     return float(wall), int(peak)
 
 
+def paired_median(cmd, yardstick, pairs, fresh=()):
+    """The median of cmd's time over yardstick's, run in turn pair by pair
+    (a machine whose speed drifts moves both of a pair alike); a finer
+    clock than /usr/bin/time's hundredths, for runs of a few tenths."""
+    import time
+    ratios = []
+    for _ in range(pairs):
+        times = []
+        for c in (cmd, yardstick):
+            clear(fresh)
+            start = time.perf_counter()
+            subprocess.run(c, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=True)
+            times.append(time.perf_counter() - start)
+        ratios.append(times[0] / times[1])
+    return sorted(ratios)[pairs // 2]
+
+
 def best_of(cmd, runs, fresh=()):
     results = [measure(cmd, fresh) for _ in range(runs)]
     return min(r[0] for r in results), max(r[1] for r in results)
@@ -382,8 +399,10 @@ def one_mp3_on_all_cores(cli, runs, minutes):
         all_cores, _ = best_of([cli, "mp3-to-wav", "--cd", low, cd2], runs, [cd2])
         one, _ = best_of([cli, "mp3-to-wav", "--cd", "--jobs", "1", low, cd1], runs, [cd1])
         same = open(cd1, "rb").read() == open(cd2, "rb").read()
+        paired = paired_median([cli, "mp3-to-wav", "--cd", low, cd2], [cli, "mp3-to-wav", "--cd", "--jobs", "1", low, cd1],
+                               9, [cd1, cd2])
         print(f"  CD quality from 22.05 kHz mono: every core {all_cores:6.2f} s vs one worker {one:6.2f} s  "
-              f"ratio {all_cores / one:4.2f}   same bytes: {'yes' if same else 'NO'}")
+              f"ratio {all_cores / one:4.2f} (paired median of 9: {paired:4.2f})   same bytes: {'yes' if same else 'NO'}")
 
 
 def batch_on_all_cores(cli, runs):
