@@ -242,12 +242,12 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
         }
         if (seam < 0) {
             // The pre-roll was too short for this signal to spend what the
-            // new encoder banked: the block again from far earlier, on the
-            // worker this block's first encode has just freed (before any
-            // block waiting), beside the others.
+            // new encoder banked: the block again from far earlier, ahead of
+            // any block waiting (this thread, awaiting it, takes it up at
+            // once unless a worker is free first), beside the others.
             const Mp3Settings s = settings_;
-            auto first = pool_->Submit([s, &block, this] { return Encode(s, block, block.held, true, *stop_); }, true);
-            r = pool_->Await(first);
+            auto early = pool_->Submit([s, &block, this] { return Encode(s, block, block.held, true, *stop_); }, true);
+            r = pool_->Await(early);
             Search again;
             seam = FindSeam(block, r, again);
             ++g_again;

@@ -18,9 +18,9 @@
 // a step at a time, until a seam fits: only as far as the new encoder
 // takes to spend what it banked. Where that too finds none, the block is
 // encoded again from further back, and only if that fails as well without
-// a reservoir; that work goes on the worker the block's first encode has
-// just freed, ahead of any block waiting. Every frame keeps the stream's
-// bitrate.
+// a reservoir; that work goes ahead of any block waiting, taken up by the
+// converting thread that awaits it or the first worker free. Every frame
+// keeps the stream's bitrate.
 //
 // Blocks are long enough to make the pre-roll a small share of the work:
 // about a minute, of one length for a signal whose length is known
