@@ -245,9 +245,7 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
             // new encoder banked: the block again from far earlier, ahead of
             // any block waiting (this thread, awaiting it, takes it up at
             // once unless a worker is free first), beside the others.
-            const Mp3Settings s = settings_;
-            auto early = pool_->Submit([s, &block, this] { return Encode(s, block, block.held, true, *stop_); }, true);
-            r = pool_->Await(early);
+            r = EncodeAgain(block, block.held, true);
             Search again;
             seam = FindSeam(block, r, again);
             ++g_again;
@@ -255,9 +253,7 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
         if (seam < 0) {
             // Still none: this block without a reservoir, so that every
             // frame holds its own main data (and keeps the bitrate).
-            const Mp3Settings s = settings_;
-            auto plain = pool_->Submit([s, &block, this] { return Encode(s, block, block.fed, false, *stop_); }, true);
-            r = pool_->Await(plain);
+            r = EncodeAgain(block, block.fed, false);
             seam = block.first;
             ++g_withoutReservoir;
         }
@@ -272,6 +268,19 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
     Emit(joiner_.TakeFinished(), out);
 }
 
+void Mp3BlockEncoder::JoinFront(ByteSink& out) {
+    Job job = std::move(jobs_.front());
+    jobs_.pop_front();
+    Join(job.block, pool_->Await(job.result), out);
+}
+
+Mp3BlockEncoder::Result Mp3BlockEncoder::EncodeAgain(const Block& block, long from, bool reservoir) {
+    const Mp3Settings s = settings_;
+    auto again =
+        pool_->Submit([s, &block, from, reservoir, this] { return Encode(s, block, from, reservoir, *stop_); }, true);
+    return pool_->Await(again);
+}
+
 void Mp3BlockEncoder::Add(const std::uint8_t* pcm, std::size_t frames, ByteSink& out) {
     const std::size_t block = 2 * static_cast<std::size_t>(settings_.channels);
     pending_.insert(pending_.end(), pcm, pcm + frames * block);
@@ -280,19 +289,12 @@ void Mp3BlockEncoder::Add(const std::uint8_t* pcm, std::size_t frames, ByteSink&
         // Bounded memory: no more blocks in work than workers (one waiting
         // to be joined frees its worker for the next, or for its own
         // second encode).
-        while (static_cast<int>(jobs_.size()) >= workers_) {
-            Job job = std::move(jobs_.front());
-            jobs_.pop_front();
-            Join(job.block, pool_->Await(job.result), out);
-        }
+        while (static_cast<int>(jobs_.size()) >= workers_) JoinFront(out);
         Dispatch(false);
     }
     // Whatever is done already goes out, in order.
-    while (!jobs_.empty() && jobs_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
-        Job job = std::move(jobs_.front());
-        jobs_.pop_front();
-        Join(job.block, pool_->Await(job.result), out);
-    }
+    while (!jobs_.empty() && jobs_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+        JoinFront(out);
 }
 
 void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
@@ -300,17 +302,9 @@ void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
         static_cast<std::uint64_t>(pendingFrom_) * static_cast<std::uint64_t>(spf_) +
         pending_.size() / (2 * static_cast<std::size_t>(settings_.channels));
     // No more blocks in memory at the end than before it.
-    while (static_cast<int>(jobs_.size()) >= workers_) {
-        Job job = std::move(jobs_.front());
-        jobs_.pop_front();
-        Join(job.block, pool_->Await(job.result), out);
-    }
+    while (static_cast<int>(jobs_.size()) >= workers_) JoinFront(out);
     Dispatch(true);
-    while (!jobs_.empty()) {
-        Job job = std::move(jobs_.front());
-        jobs_.pop_front();
-        Join(job.block, pool_->Await(job.result), out);
-    }
+    while (!jobs_.empty()) JoinFront(out);
     Emit(joiner_.TakeAll(), out);
     v.frames = static_cast<std::uint32_t>(joiner_.Frames());
     const std::uint64_t coded = joiner_.Frames() * static_cast<std::uint64_t>(spf_);

@@ -165,6 +165,11 @@ private:
     bool Reach(const Block& block, long frames);
     void Dispatch(bool last);
     void Join(const Block& block, Result r, ByteSink& out);
+    // The oldest block in work, awaited and joined.
+    void JoinFront(ByteSink& out);
+    // The block encoded again from frame from, ahead of any block waiting,
+    // and awaited.
+    Result EncodeAgain(const Block& block, long from, bool reservoir);
     void Emit(const std::vector<std::uint8_t>& bytes, ByteSink& out);
 
     Mp3Settings settings_;

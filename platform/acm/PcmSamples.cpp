@@ -114,8 +114,7 @@ void PcmToFloat(const std::uint8_t* in, std::size_t frames, int inBits, int inCh
                 _mm_storeu_ps(out + i + 4, _mm_mul_ps(_mm_cvtepi32_ps(hi), scale));
             }
 #endif
-            for (; i < n; ++i, in += 2)
-                out[i] = static_cast<std::int16_t>(in[0] | (in[1] << 8)) * (1.0f / 32768.0f);
+            for (; i < n; ++i, in += 2) out[i] = ReadSample(in, 16);
         } else {
             for (std::size_t i = 0; i < n; ++i, in += width) out[i] = ReadSample(in, inBits);
         }
