@@ -56,8 +56,10 @@ bool BlockResampler::Suits(unsigned inRate, unsigned outRate) {
     return inRate > 0 && outRate > 0 && Grid(inRate, outRate) <= 16384;
 }
 
-BlockResampler::BlockResampler(unsigned inRate, unsigned outRate, int channels, int workers, Shape shape)
-    : inRate_(inRate), outRate_(outRate), channels_(channels), workers_(std::max(1, workers)), shape_(std::move(shape)),
+BlockResampler::BlockResampler(unsigned inRate, unsigned outRate, int channels, int workers, std::size_t bytesPerFrame,
+                               Shape shape)
+    : inRate_(inRate), outRate_(outRate), channels_(channels), workers_(std::max(1, workers)), bytesPerFrame_(bytesPerFrame),
+      shape_(std::move(shape)),
       up_(outRate / std::gcd(inRate, outRate)), down_(Grid(inRate, outRate)),
       chunk_(RoundUp(g_chunkFrames > 0 ? g_chunkFrames.load() : kChunkFrames, down_)),
       run_(RoundUp(kRunFrames * std::max<std::size_t>(1, (inRate + outRate - 1) / outRate), down_)), pool_(workers_ > 1 ? WorkerPool::Acquire() : nullptr) {}
@@ -69,7 +71,7 @@ std::size_t BlockResampler::HeldFrames() const {
 }
 
 BlockResampler::Done BlockResampler::Resample(unsigned inRate, unsigned outRate, int channels, Chunk& chunk,
-                                              const Shape& shape, Spare& spare) {
+                                              const Shape& shape, std::size_t bytesPerFrame, Spare& spare) {
     Done done;
     soxr_t soxr = ResamplerFor(inRate, outRate, channels);
     if (!soxr) {
@@ -78,44 +80,46 @@ BlockResampler::Done BlockResampler::Resample(unsigned inRate, unsigned outRate,
     }
     const auto ch = static_cast<std::size_t>(channels);
     const std::size_t frames = chunk.input.size() / ch;
-    // Kept by the worker from chunk to chunk; the resampler writes straight
-    // into it, room for a step at a time beyond what it holds.
-    thread_local std::vector<float> out;
+    // Each step's output is made into the target's bytes at once, while it
+    // is still in the core's cache; only the chunk's own stretch is kept
+    // (all that comes, for the last chunk).
     constexpr std::size_t kStep = 16384;
-    std::size_t have = 0;
-    const auto room = [&] {
-        if (out.size() < (have + kStep) * ch) out.resize((have + kStep) * ch);
-        return out.data() + have * ch;
+    thread_local std::vector<float> out;
+    if (out.size() < kStep * ch) out.resize(kStep * ch);
+    done.bytes = spare.bytes.Take(chunk.last ? 0 : chunk.keep * bytesPerFrame);
+    const std::size_t to = chunk.last ? SIZE_MAX : chunk.skip + chunk.keep;
+    std::size_t have = 0, kept = 0;  // output frames made, and kept of them
+    const auto take = [&](std::size_t made) {
+        const std::size_t a = std::max(have, chunk.skip), b = std::min(have + made, to);
+        if (b > a) {
+            if (done.bytes.size() < (kept + b - a) * bytesPerFrame) done.bytes.resize((kept + b - a) * bytesPerFrame);
+            shape(out.data() + (a - have) * ch, b - a, done.bytes.data() + kept * bytesPerFrame);
+            kept += b - a;
+        }
+        have += made;
     };
-    room();
     // A null input, once the chunk is in, asks for what the resampler
     // holds: only the last chunk is flushed, the others end on their
     // run-out.
     for (std::size_t used = 0; used < frames;) {
         std::size_t idone = 0, odone = 0;
-        soxr_process(soxr, chunk.input.data() + used * ch, frames - used, &idone, room(), kStep, &odone);
+        soxr_process(soxr, chunk.input.data() + used * ch, frames - used, &idone, out.data(), kStep, &odone);
         used += idone;
-        have += odone;
+        take(odone);
         if (idone == 0 && odone == 0) break;
     }
     if (chunk.last) {
         for (;;) {
             std::size_t odone = 0;
-            soxr_process(soxr, nullptr, 0, nullptr, room(), kStep, &odone);
+            soxr_process(soxr, nullptr, 0, nullptr, out.data(), kStep, &odone);
             if (odone == 0) break;
-            have += odone;
+            take(odone);
         }
     }
-    const std::size_t from = std::min(chunk.skip, have);
-    const std::size_t to = chunk.last ? have : chunk.skip + chunk.keep;
     // A run-out too short for the filter would leave the chunk's end out.
-    if (to > have) done.ok = false;
+    if (!chunk.last && have < to) done.ok = false;
+    done.bytes.resize(kept * bytesPerFrame);
     spare.inputs.Give(std::move(chunk.input));
-    done.bytes = spare.bytes.Take();
-    if (std::min(to, have) > from)
-        shape(out.data() + from * ch, std::min(to, have) - from, done.bytes);
-    else
-        done.bytes.clear();
     return done;
 }
 
@@ -146,12 +150,12 @@ void BlockResampler::Dispatch(bool last) {
         // One worker: the chunk is resampled here, on the converting thread,
         // with the same chunks and so the same bytes as on many.
         std::promise<Done> done;
-        done.set_value(Resample(in, out, channels, chunk, shape_, *spare_));
+        done.set_value(Resample(in, out, channels, chunk, shape_, bytesPerFrame_, *spare_));
         jobs_.push_back(done.get_future());
         return;
     }
-    jobs_.push_back(pool_->Submit([in, out, channels, chunk = std::move(chunk), shape = shape_, spare = spare_]() mutable {
-        return Resample(in, out, channels, chunk, shape, *spare);
+    jobs_.push_back(pool_->Submit([in, out, channels, chunk = std::move(chunk), shape = shape_, bpf = bytesPerFrame_,
+                                   spare = spare_]() mutable { return Resample(in, out, channels, chunk, shape, bpf, *spare);
     }));
 }
 

@@ -42,10 +42,9 @@ PcmConvertStream::PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& o
         // little on how its input is cut, so it is always cut alike).
         const int work = work_, channels = outChannels_, bits = outBits_;
         blocks_ = std::make_unique<BlockResampler>(
-            in.nSamplesPerSec, out.nSamplesPerSec, work_, Mp3EncoderWorkers(),
-            [work, channels, bits](const float* samples, std::size_t frames, std::vector<std::uint8_t>& bytes) {
-                bytes.resize(frames * static_cast<std::size_t>(channels) * static_cast<std::size_t>(bits / 8));
-                Shape(samples, frames, work, channels, bits, bytes.data());
+            in.nSamplesPerSec, out.nSamplesPerSec, work_, Mp3EncoderWorkers(), outBlock_,
+            [work, channels, bits](const float* samples, std::size_t frames, std::uint8_t* bytes) {
+                Shape(samples, frames, work, channels, bits, bytes);
             });
     } else if (in.nSamplesPerSec != out.nSamplesPerSec) {
         soxr_error_t err = nullptr;

@@ -6,6 +6,7 @@
 // back to the kernel soon), more than the decoding of those samples.
 #pragma once
 
+#include <cstddef>
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -24,6 +25,21 @@ public:
             spare_.pop_back();
         }
         buffer.clear();
+        return buffer;
+    }
+    // A buffer of n elements for the caller to write all of: one given back
+    // keeps its length, so only what it lacks is cleared first (a buffer of
+    // the length of the last is not written twice).
+    std::vector<T> Take(std::size_t n) {
+        std::vector<T> buffer;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!spare_.empty()) {
+                buffer = std::move(spare_.back());
+                spare_.pop_back();
+            }
+        }
+        buffer.resize(n);
         return buffer;
     }
     void Give(std::vector<T>&& buffer) {
