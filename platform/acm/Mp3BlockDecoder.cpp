@@ -247,12 +247,12 @@ std::vector<std::uint8_t> Mp3BlockDecoder::InfoFrameFor(long fed) const {
     return info;
 }
 
-void Mp3BlockDecoder::Dispatch(bool last) {
+void Mp3BlockDecoder::Dispatch(bool last, long length) {
     if (!pool_) pool_ = WorkerPool::Acquire();
     started_ = true;
     Block b;
     b.first = nextBlock_;
-    b.end = last ? -1 : nextBlock_ + blockFrames_;
+    b.end = last ? -1 : nextBlock_ + (length > 0 ? length : blockFrames_);
     const long firstAudio = info_ ? 1 : 0;
     std::vector<std::uint8_t> prefix;
     if (b.first == 0) {
@@ -375,7 +375,17 @@ void Mp3BlockDecoder::GoOnAlone(const Block& held, ByteSink& out) {
     aloneFrom_ = anyJoined_ ? held.end : 0;
     aloneOffset_ = anyJoined_ ? held.numOffset : (info_ ? 1 : 0);
     if (!alone_) return;
-    if (anyJoined_ && !held.prefix->empty()) mpg123_feed(alone_, held.prefix->data(), held.prefix->size());
+    if (anyJoined_ && !held.prefix->empty()) {
+        // Only the last block's decoder is told where the stream ends (by
+        // the info frame, which trims the encoder's padding); this one now
+        // goes on to the end. What it trims at its start lies before the
+        // held block's end, which is out already.
+        if (info_) {
+            const std::vector<std::uint8_t> info = InfoFrameFor(held.fed);
+            mpg123_feed(alone_, info.data(), info.size());
+        }
+        mpg123_feed(alone_, held.prefix->data(), held.prefix->size());
+    }
     const std::int64_t from = anyJoined_ ? held.from : bytesAt_;
     FeedAlone(bytes_.data() + (from - bytesAt_), static_cast<std::size_t>(bytesAt_ + static_cast<std::int64_t>(bytes_.size()) - from),
               out);
@@ -393,6 +403,14 @@ void Mp3BlockDecoder::FeedAlone(const std::uint8_t* src, std::size_t len, ByteSi
 
 void Mp3BlockDecoder::Finish(ByteSink& out) {
     if (!alone_) {
+        // The rest can be up to two blocks long; decoded in one piece it
+        // would keep one core busy at the very end while the others wait,
+        // so a long rest goes out in two halves.
+        const long rest = static_cast<long>(frames_.size()) - nextBlock_;
+        if (cuttable_ && rest >= blockFrames_ + kCheckFrames + 2) {
+            while (static_cast<int>(jobs_.size()) >= workers_ + kAhead && !alone_) JoinOne(out);
+            if (!alone_) Dispatch(false, rest / 2);
+        }
         while (static_cast<int>(jobs_.size()) >= workers_ + kAhead && !alone_) JoinOne(out);
         if (!alone_) Dispatch(true);
         while (!jobs_.empty() && !alone_) JoinOne(out);

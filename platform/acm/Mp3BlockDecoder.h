@@ -113,7 +113,9 @@ private:
     bool Parse();
     bool Chains(const std::uint8_t* h) const;
     int Length(const std::uint8_t* h) const;
-    void Dispatch(bool last);
+    // A block of length frames (0: blockFrames_), or the last one: all
+    // that is left.
+    void Dispatch(bool last, long length = 0);
     std::vector<std::uint8_t> SilenceWithReservoir(long frame) const;
     std::vector<std::uint8_t> InfoFrameFor(long fed) const;
     void JoinOne(ByteSink& out);
