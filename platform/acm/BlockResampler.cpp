@@ -154,9 +154,10 @@ void BlockResampler::Dispatch(bool last) {
         jobs_.push_back(done.get_future());
         return;
     }
-    jobs_.push_back(pool_->Submit([in, out, channels, chunk = std::move(chunk), shape = shape_, bpf = bytesPerFrame_,
-                                   spare = spare_]() mutable { return Resample(in, out, channels, chunk, shape, bpf, *spare);
-    }));
+    jobs_.push_back(pool_->Submit(
+        [in, out, channels, chunk = std::move(chunk), shape = shape_, bpf = bytesPerFrame_, spare = spare_]() mutable {
+            return Resample(in, out, channels, chunk, shape, bpf, *spare);
+        }));
 }
 
 void BlockResampler::EmitFront(ByteSink& out) {
