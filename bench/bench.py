@@ -14,6 +14,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 
 def clear(paths):
@@ -44,7 +45,6 @@ def paired_median(cmd, yardstick, pairs, fresh=()):
     """The median of cmd's time over yardstick's, run in turn pair by pair
     (a machine whose speed drifts moves both of a pair alike); a finer
     clock than /usr/bin/time's hundredths, for runs of a few tenths."""
-    import time
     ratios = []
     for _ in range(pairs):
         times = []
@@ -333,7 +333,6 @@ def vbr_on_all_cores(cli, runs, minutes):
 def timed(commands, fresh=()):
     """Wall seconds of shell commands run one after the other; fresh: their
     targets, removed first."""
-    import time
     clear(fresh)
     start = time.monotonic()
     for c in commands:
@@ -408,7 +407,6 @@ def one_mp3_on_all_cores(cli, runs, minutes):
 def batch_on_all_cores(cli, runs):
     """Eight one-minute WAVs to MP3: --jobs 2 against --jobs 1, and two lame
     processes side by side against one after the other, for reference."""
-    import time
     with tempfile.TemporaryDirectory() as d:
         wavs = []
         for i in range(8):

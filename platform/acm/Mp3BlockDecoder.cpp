@@ -190,8 +190,7 @@ bool Mp3BlockDecoder::Add(const std::uint8_t* src, std::size_t len, ByteSink& ou
     // the blocks ahead.
     while (cuttable_ && blockFrames_ > 0 &&
            static_cast<long>(frames_.size()) >= nextBlock_ + 2 * blockFrames_ + kCheckFrames + 2) {
-        while (static_cast<int>(jobs_.size()) >= workers_ + kAhead && !alone_) JoinOne(out);
-        if (alone_) return true;
+        if (!MakeRoom(out)) return true;
         Dispatch(false);
     }
     while (!jobs_.empty() && !alone_ && jobs_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
@@ -363,6 +362,11 @@ void Mp3BlockDecoder::JoinOne(ByteSink& out) {
     }
 }
 
+bool Mp3BlockDecoder::MakeRoom(ByteSink& out) {
+    while (static_cast<int>(jobs_.size()) >= workers_ + kAhead && !alone_) JoinOne(out);
+    return !alone_;
+}
+
 void Mp3BlockDecoder::GoOnAlone(const Block& held, ByteSink& out) {
     // The stream from the last block that held on, by one decoder set up
     // as that block's was: what it gives before that block's end is out
@@ -407,12 +411,8 @@ void Mp3BlockDecoder::Finish(ByteSink& out) {
         // would keep one core busy at the very end while the others wait,
         // so a long rest goes out in two halves.
         const long rest = static_cast<long>(frames_.size()) - nextBlock_;
-        if (cuttable_ && rest >= blockFrames_ + kCheckFrames + 2) {
-            while (static_cast<int>(jobs_.size()) >= workers_ + kAhead && !alone_) JoinOne(out);
-            if (!alone_) Dispatch(false, rest / 2);
-        }
-        while (static_cast<int>(jobs_.size()) >= workers_ + kAhead && !alone_) JoinOne(out);
-        if (!alone_) Dispatch(true);
+        if (cuttable_ && rest >= blockFrames_ + kCheckFrames + 2 && MakeRoom(out)) Dispatch(false, rest / 2);
+        if (MakeRoom(out)) Dispatch(true);
         while (!jobs_.empty() && !alone_) JoinOne(out);
     }
 }

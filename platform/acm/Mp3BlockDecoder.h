@@ -119,6 +119,9 @@ private:
     std::vector<std::uint8_t> SilenceWithReservoir(long frame) const;
     std::vector<std::uint8_t> InfoFrameFor(long fed) const;
     void JoinOne(ByteSink& out);
+    // Joins blocks until one more may go out (no more in work than workers
+    // and the blocks ahead); false once one decoder has taken over.
+    bool MakeRoom(ByteSink& out);
     void Emit(std::vector<std::uint8_t>& samples, ByteSink& out);
     void GoOnAlone(const Block& held, ByteSink& out);
     void FeedAlone(const std::uint8_t* src, std::size_t len, ByteSink& out);

@@ -18,12 +18,7 @@ class SpareBuffers {
 public:
     // An empty buffer, with the room of one given back if there is one.
     std::vector<T> Take() {
-        std::vector<T> buffer;
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!spare_.empty()) {
-            buffer = std::move(spare_.back());
-            spare_.pop_back();
-        }
+        std::vector<T> buffer = Pop();
         buffer.clear();
         return buffer;
     }
@@ -31,14 +26,7 @@ public:
     // keeps its length, so only what it lacks is cleared first (a buffer of
     // the length of the last is not written twice).
     std::vector<T> Take(std::size_t n) {
-        std::vector<T> buffer;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!spare_.empty()) {
-                buffer = std::move(spare_.back());
-                spare_.pop_back();
-            }
-        }
+        std::vector<T> buffer = Pop();
         buffer.resize(n);
         return buffer;
     }
@@ -49,6 +37,14 @@ public:
     }
 
 private:
+    std::vector<T> Pop() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (spare_.empty()) return {};
+        std::vector<T> buffer = std::move(spare_.back());
+        spare_.pop_back();
+        return buffer;
+    }
+
     std::mutex mutex_;
     std::vector<std::vector<T>> spare_;
 };
