@@ -345,4 +345,46 @@ TEST(Mp3BlockDecoding, TheSameBytesAsOneDecoder) {
     EXPECT_TRUE(host.errors.empty());
 }
 
+// Every length of rest a stream can end on, from less than a block to two
+// (a long one goes out in halves), gives one decoder's bytes; so does one
+// decoder going on from a block whose successor fails its seam near the
+// end, which must then trim the encoder's padding itself. Streams of 40 to
+// 100 frames in blocks of 20, at 22.05 kHz mono and 128 kBit/s (frames
+// large enough to carry the info frame that trims the end).
+TEST(Mp3BlockDecoding, EveryRestAtTheEndAsOneDecoder) {
+    TempDir dir;
+    RecordingHost host;
+    sondrel::TConverterCore core(host);
+    core.Catalogue.Build();
+    core.CarryTags = false;
+    for (int i = 0; i < core.Catalogue.MP3FormatCount(); ++i) {
+        const auto& f = *reinterpret_cast<const WAVEFORMATEX*>(core.Catalogue.MP3FormatTable[static_cast<std::size_t>(i)].data());
+        if (f.nSamplesPerSec == 22050 && f.nChannels == 1 && f.nAvgBytesPerSec == 128000 / 8) {
+            core.Mp3FormatIndex = i;
+            break;
+        }
+    }
+    const auto decoded = [&](int workers, long failing) {
+        acm::SetMp3EncoderWorkers(workers);
+        acm::SetMp3DecodeSeamsFailFrom(failing);
+        core.ConvertMP3WAV((dir / "s.mp3").string(), (dir / "out.wav").string());
+        return ReadFile(dir / "out.wav");
+    };
+    acm::SetMp3DecodeBlockFrames(20);
+    for (int frames = 40; frames <= 100; ++frames) {
+        SCOPED_TRACE(frames);
+        WriteFile(dir / "s.wav", MakeWav(MakeMusic(22050, 1, frames * 576 / 22050.0), 22050, 1));
+        acm::SetMp3EncoderWorkers(0);
+        core.ConvertWAVMP3((dir / "s.wav").string(), (dir / "s.mp3").string());
+        const auto one = decoded(1, -1);
+        EXPECT_TRUE(decoded(2, -1) == one);
+        EXPECT_TRUE(decoded(4, -1) == one);
+        EXPECT_TRUE(decoded(2, 2) == one);
+    }
+    acm::SetMp3DecodeSeamsFailFrom(-1);
+    acm::SetMp3EncoderWorkers(0);
+    acm::SetMp3DecodeBlockFrames(0);
+    EXPECT_TRUE(host.errors.empty());
+}
+
 }  // namespace
