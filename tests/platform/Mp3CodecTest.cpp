@@ -265,6 +265,20 @@ TEST(Mp3Decode, AVbriHeaderDecodesAsMpg123DecodesIt) {
 
 namespace {
 
+// A converter over the whole catalogue, tags left out: the streams are
+// compared byte for byte.
+class Mp3BlockDecoding : public ::testing::Test {
+protected:
+    Mp3BlockDecoding() {
+        core.Catalogue.Build();
+        core.CarryTags = false;
+    }
+
+    TempDir dir;
+    RecordingHost host;
+    sondrel::TConverterCore core{host};
+};
+
 // One stream decoded on 2 and 4 workers, in blocks of a few frames (so
 // that even a two-second file has seams, each checked), gives the bytes of
 // one decoder: every format of the catalogue (CBR and VBR, MPEG-1 and 2,
@@ -272,12 +286,7 @@ namespace {
 // mono to stereo, every bitrate in turn), lame's own streams where the
 // reservoir reaches far back (8 and 32 kBit/s, VBR quality 0) and another
 // encoder's. No seam needs one decoder to go on alone.
-TEST(Mp3BlockDecoding, TheSameBytesAsOneDecoder) {
-    TempDir dir;
-    RecordingHost host;
-    sondrel::TConverterCore core(host);
-    core.Catalogue.Build();
-    core.CarryTags = false;
+TEST_F(Mp3BlockDecoding, TheSameBytesAsOneDecoder) {
     std::vector<std::filesystem::path> streams;
     const auto wav = [&](unsigned rate, int channels) {
         const auto name = dir / ("src" + std::to_string(rate) + "_" + std::to_string(channels) + ".wav");
@@ -351,12 +360,7 @@ TEST(Mp3BlockDecoding, TheSameBytesAsOneDecoder) {
 // end, which must then trim the encoder's padding itself. Streams of 40 to
 // 100 frames in blocks of 20, at 22.05 kHz mono and 128 kBit/s (frames
 // large enough to carry the info frame that trims the end).
-TEST(Mp3BlockDecoding, EveryRestAtTheEndAsOneDecoder) {
-    TempDir dir;
-    RecordingHost host;
-    sondrel::TConverterCore core(host);
-    core.Catalogue.Build();
-    core.CarryTags = false;
+TEST_F(Mp3BlockDecoding, EveryRestAtTheEndAsOneDecoder) {
     for (int i = 0; i < core.Catalogue.MP3FormatCount(); ++i) {
         const auto& f = *reinterpret_cast<const WAVEFORMATEX*>(core.Catalogue.MP3FormatTable[static_cast<std::size_t>(i)].data());
         if (f.nSamplesPerSec == 22050 && f.nChannels == 1 && f.nAvgBytesPerSec == 128000 / 8) {
