@@ -38,6 +38,9 @@ bool InitMpg123() {
 
 int Version(const std::uint8_t* h) { return (h[1] >> 3) & 3; }
 bool Mpeg1(const std::uint8_t* h) { return Version(h) == 3; }
+// Frames after which the synthesis ring stands where it stood: a frame
+// moves it by 36 slots of 16 (18 below MPEG-1).
+long RingTurn(const std::uint8_t* h) { return Mpeg1(h) ? 4 : 8; }
 bool Mono(const std::uint8_t* h) { return (h[3] >> 6) == 3; }
 int SideBytes(const std::uint8_t* h) { return Mpeg1(h) ? (Mono(h) ? 17 : 32) : (Mono(h) ? 9 : 17); }
 int CrcBytes(const std::uint8_t* h) { return (h[1] & 1) ? 0 : 2; }
@@ -252,6 +255,15 @@ void Mp3BlockDecoder::Dispatch(bool last, long length) {
     Block b;
     b.first = nextBlock_;
     b.end = last ? -1 : nextBlock_ + (length > 0 ? length : blockFrames_);
+    if (!last) {
+        // The next block's decoder is fed from kPreroll frames before it
+        // (after the silence frame); a block that ends where that frame
+        // finds the synthesis ring in step spares the next decoder the
+        // frames it would otherwise have to start earlier.
+        const long turn = RingTurn(head_), inStep = kPreroll + (info_ ? 1 : 0) + 1;
+        const long early = ((b.end - inStep) % turn + turn) % turn;
+        if (b.end - early > b.first) b.end -= early;
+    }
     const long firstAudio = info_ ? 1 : 0;
     std::vector<std::uint8_t> prefix;
     if (b.first == 0) {
@@ -261,7 +273,7 @@ void Mp3BlockDecoder::Dispatch(bool last, long length) {
         // Fed from some frames before: a frame where one decoder's
         // synthesis ring would stand as this decoder's will after the
         // silence frame (its slots per frame are 36 or 18 of 16).
-        const long modulus = Mpeg1(head_) ? 4 : 8;
+        const long modulus = RingTurn(head_);
         long fed = b.first - kPreroll;
         if (last && info_) fed = std::min(fed, b.first - (kTrimSamples + spf_ - 1) / spf_ - 1);
         while (fed > firstAudio + 1 && ((fed - firstAudio - 1) % modulus + modulus) % modulus != 0) --fed;

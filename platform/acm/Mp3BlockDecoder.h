@@ -14,7 +14,8 @@
 //   fifteen slots back, rebuilt by those frames.
 // - where in its ring the synthesis filter writes, which decides how its
 //   sums round: the decoder advances it by each frame's slots, so a block
-//   starts where one decoder would stand (its first frame chosen so).
+//   starts where one decoder would stand (its first frame chosen so; a
+//   block ends where the next one's usual early frames are such a frame).
 // - gapless trimming: the first block's decoder sees the stream's info
 //   frame; the last block's sees that frame with the frame count of what
 //   it is fed, so that the decoder itself trims the end where one decoder
