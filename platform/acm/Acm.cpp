@@ -2,6 +2,7 @@
 // plumbing that turns one or more driver streams into one ACM stream.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <unordered_set>
@@ -189,7 +190,12 @@ void RunStages(Stream& s, std::size_t i, const std::uint8_t* src, std::size_t le
 
 bool ValidHeader(const ACMSTREAMHEADER* h) { return h && h->cbStruct >= sizeof(ACMSTREAMHEADER); }
 
+std::atomic<std::uint64_t> g_leftAtEnd{0};
+
 }  // namespace
+
+std::uint64_t OutputLeftAtEnd() { return g_leftAtEnd; }
+
 }  // namespace acm
 
 using namespace acm;
@@ -355,6 +361,7 @@ MMRESULT acmStreamConvert(HACMSTREAM has, LPACMSTREAMHEADER pash, DWORD fdwConve
               (fdwConvert & ACM_STREAMCONVERTF_END) != 0, (fdwConvert & ACM_STREAMCONVERTF_BLOCKALIGN) != 0,
               result);
     sink.Settle();
+    if ((fdwConvert & ACM_STREAMCONVERTF_END) && !has->pending.empty()) g_leftAtEnd += has->pending.size();
     pash->cbSrcLengthUsed = static_cast<DWORD>(used);
     pash->cbDstLengthUsed = static_cast<DWORD>(sink.Written());
     pash->fdwStatus |= ACMSTREAMHEADER_STATUSF_DONE;

@@ -48,6 +48,19 @@ std::size_t RoundUp(std::size_t frames, std::size_t grid) { return (frames + gri
 // The grid of input samples where output samples fall too.
 std::size_t Grid(unsigned inRate, unsigned outRate) { return inRate / std::gcd(inRate, outRate); }
 
+std::size_t ChunkFrames(std::size_t grid) {
+    return RoundUp(g_chunkFrames > 0 ? g_chunkFrames.load() : BlockResampler::kChunkFrames, grid);
+}
+
+std::size_t RunFrames(unsigned inRate, unsigned outRate, std::size_t grid) {
+    return RoundUp(BlockResampler::kRunFrames * std::max<std::size_t>(1, (inRate + outRate - 1) / outRate), grid);
+}
+
+// Output frames at most in the chunks in work, the one filling and a spare.
+std::size_t Held(int inWork, std::size_t chunk, std::size_t run, std::size_t up, std::size_t down) {
+    return (static_cast<std::size_t>(inWork) + 2) * (chunk + 2 * run) * up / down + 16;
+}
+
 }  // namespace
 
 void SetResampleChunkFrames(std::size_t frames) { g_chunkFrames = frames; }
@@ -61,13 +74,17 @@ BlockResampler::BlockResampler(unsigned inRate, unsigned outRate, int channels, 
     : inRate_(inRate), outRate_(outRate), channels_(channels), workers_(std::max(1, workers)), bytesPerFrame_(bytesPerFrame),
       shape_(std::move(shape)),
       up_(outRate / std::gcd(inRate, outRate)), down_(Grid(inRate, outRate)),
-      chunk_(RoundUp(g_chunkFrames > 0 ? g_chunkFrames.load() : kChunkFrames, down_)),
-      run_(RoundUp(kRunFrames * std::max<std::size_t>(1, (inRate + outRate - 1) / outRate), down_)), pool_(workers_ > 1 ? WorkerPool::Acquire() : nullptr) {}
+      chunk_(ChunkFrames(down_)), run_(RunFrames(inRate, outRate, down_)), pool_(workers_ > 1 ? WorkerPool::Acquire() : nullptr) {}
 
 BlockResampler::~BlockResampler() { Reset(); }
 
-std::size_t BlockResampler::HeldFrames() const {
-    return (static_cast<std::size_t>(InWork()) + 2) * (chunk_ + 2 * run_) * up_ / down_ + 16;
+std::size_t BlockResampler::HeldFrames() const { return Held(InWork(), chunk_, run_, up_, down_); }
+
+std::size_t BlockResampler::HeldFrames(unsigned inRate, unsigned outRate, int workers) {
+    const std::size_t down = Grid(inRate, outRate);
+    workers = std::max(1, workers);
+    return Held(workers > 1 ? workers + 2 : workers, ChunkFrames(down), RunFrames(inRate, outRate, down),
+                outRate / std::gcd(inRate, outRate), down);
 }
 
 BlockResampler::Done BlockResampler::Resample(unsigned inRate, unsigned outRate, int channels, Chunk& chunk,

@@ -58,8 +58,10 @@ public:
 
     bool Failed() const { return failed_; }
     // Output frames one call may hand out beyond what its own input gives:
-    // the chunks in work and the one filling.
+    // the chunks in work and the one filling; the second for a resampler
+    // of those rates and workers that is yet to be made.
     std::size_t HeldFrames() const;
+    static std::size_t HeldFrames(unsigned inRate, unsigned outRate, int workers);
 
     // Takes frames of input; the bytes of chunks done go to out, in order.
     void Add(const float* in, std::size_t frames, ByteSink& out);

@@ -125,6 +125,12 @@ std::uint32_t ChannelMask(const WAVEFORMATEX& f);
 // pcm's record as the extensible record of PCM with this channel mask.
 std::vector<std::uint8_t> ExtensiblePcm(const WAVEFORMATEX& pcm, std::uint32_t mask);
 WAVEFORMATEX PcmFormat(DWORD rate, WORD channels, WORD bits);
+
+// Bytes that calls carrying END made but could not hand out, their
+// destination being full: a codec that gives out more than its
+// OutputBound() promised loses them, as no call comes after END. Zero in
+// a sound build; the tests watch it.
+std::uint64_t OutputLeftAtEnd();
 // The full record (header and extra bytes) of a format pointer, as far as
 // cbSize says, capped at the format area's size for non-PCM tags.
 std::size_t RecordSize(const WAVEFORMATEX& f);

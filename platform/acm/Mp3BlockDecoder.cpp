@@ -51,19 +51,31 @@ unsigned RateOf(const std::uint8_t* h) {
     return s < 3 ? kRates[Version(h)][s] : 0;
 }
 
-// Every frame the decoder can give out now: its number and samples.
+// Every frame the decoder can give out now: its number and samples. False
+// where its output changes to another rate than the given one (frames of
+// another rate, which the codec stream's own decoder brings to its rate).
 template <typename F>
-void DecodeFrames(mpg123_handle* h, F&& take) {
+bool DecodeFrames(mpg123_handle* h, unsigned rate, F&& take) {
     for (;;) {
         off_t num = 0;
         unsigned char* audio = nullptr;
         std::size_t bytes = 0;
         const int e = mpg123_decode_frame(h, &num, &audio, &bytes);
-        if (e == MPG123_NEW_FORMAT) continue;
-        if (e != MPG123_OK) return;
+        if (e == MPG123_NEW_FORMAT) {
+            long now = 0;
+            int channels = 0, encoding = 0;
+            mpg123_getformat(h, &now, &channels, &encoding);
+            if (static_cast<unsigned>(now) != rate) return false;
+            continue;
+        }
+        if (e != MPG123_OK) return true;
         take(static_cast<long>(num), audio, bytes);
     }
 }
+
+// The fewest bytes a frame of the version can have (32 kBit/s at 48 kHz,
+// 8 kBit/s at 24 kHz).
+std::size_t SmallestFrame(const std::uint8_t* h) { return ((h[1] >> 3) & 3) == 3 ? 96 : 24; }
 
 }  // namespace
 
@@ -110,10 +122,6 @@ Mp3BlockDecoder::~Mp3BlockDecoder() {
     *stop_ = true;
     for (Job& job : jobs_) job.result.wait();
     jobs_.clear();
-    if (alone_) {
-        mpg123_close(alone_);
-        mpg123_delete(alone_);
-    }
 }
 
 int Mp3BlockDecoder::Length(const std::uint8_t* h) const {
@@ -150,7 +158,10 @@ bool Mp3BlockDecoder::Parse() {
                     if (Chains(at(parsed_ + d))) freeBase_ = static_cast<int>(d) - ((h[2] >> 1) & 1);
                 if (freeBase_ == 0) return have - parsed_ < 8192 + 4;  // wait for more, or none
             }
-        } else if (!Chains(h)) {
+        } else if (!Chains(h) || (announced_ >= 0 && static_cast<long>(frames_.size()) > announced_)) {
+            // (Frames past those the info frame announces are another
+            // file's glued on: one decoder trims the first one's padding
+            // there, which only the last block's decoder is told of.)
             cuttable_ = false;
             break;
         }
@@ -166,6 +177,8 @@ bool Mp3BlockDecoder::Parse() {
             info_ = f.length >= f.side + 12 &&
                     (std::memcmp(h + f.side, "Xing", 4) == 0 || std::memcmp(h + f.side, "Info", 4) == 0);
             if (info_) infoFrame_.assign(h, h + f.length);
+            if (info_ && (h[f.side + 7] & 1))
+                announced_ = long{h[f.side + 8]} << 24 | long{h[f.side + 9]} << 16 | long{h[f.side + 10]} << 8 | h[f.side + 11];
             if (f.length >= 40 && std::memcmp(h + 36, "VBRI", 4) == 0) return false;
         }
         frames_.push_back(f);
@@ -175,11 +188,8 @@ bool Mp3BlockDecoder::Parse() {
 }
 
 bool Mp3BlockDecoder::Add(const std::uint8_t* src, std::size_t len, ByteSink& out) {
-    if (alone_) {
-        FeedAlone(src, len, out);
-        return true;
-    }
     bytes_.insert(bytes_.end(), src, src + len);
+    if (stopped_) return false;
     const bool started = started_;
     if (!Parse() && !started) return false;
     if (blockFrames_ == 0 && !frames_.empty()) {
@@ -188,17 +198,26 @@ bool Mp3BlockDecoder::Add(const std::uint8_t* src, std::size_t len, ByteSink& ou
                                          : std::max<long>(kCheckFrames + kPreroll + 8, static_cast<long>(kBlockSeconds * rate / spf_));
     }
     if (!started && !cuttable_) return false;
+    if (!cuttable_ && bytesAt_ + static_cast<std::int64_t>(bytes_.size()) - parsed_ >
+                          static_cast<std::int64_t>(blockFrames_ * SmallestFrame(head_))) {
+        // More past the last frame that chained on than a tag or some junk:
+        // the blocks in work are joined, and one decoder goes on from the
+        // last (which a rest that long would not fit one call's output).
+        while (!jobs_.empty() && !stopped_) JoinOne(out);
+        if (!stopped_) Stop(lastJoined_);
+        return false;
+    }
     // A block goes out once the one after it is sure to be there too (a
     // short rest is the last block's); no more in work than workers and
     // the blocks ahead.
     while (cuttable_ && blockFrames_ > 0 &&
            static_cast<long>(frames_.size()) >= nextBlock_ + 2 * blockFrames_ + kCheckFrames + 2) {
-        if (!MakeRoom(out)) return true;
+        if (!MakeRoom(out)) return false;
         Dispatch(false);
     }
-    while (!jobs_.empty() && !alone_ && jobs_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
+    while (!jobs_.empty() && !stopped_ && jobs_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
         JoinOne(out);
-    return true;
+    return !stopped_;
 }
 
 std::vector<std::uint8_t> Mp3BlockDecoder::SilenceWithReservoir(long frame) const {
@@ -298,12 +317,14 @@ void Mp3BlockDecoder::Dispatch(bool last, long length) {
     Job job;
     job.block = b;
     const int channels = channels_;
-    job.result = pool_->Submit(
-        [b, channels, stop = stop_, spare = spare_] { return Decode(b, channels, kCheckFrames, *stop, *spare); });
+    const unsigned rate = rate_;
+    job.result = pool_->Submit([b, rate, channels, stop = stop_, spare = spare_] {
+        return Decode(b, rate, channels, kCheckFrames, *stop, *spare);
+    });
     jobs_.push_back(std::move(job));
 }
 
-Mp3BlockDecoder::Result Mp3BlockDecoder::Decode(const Block& b, int channels, long checkFrames,
+Mp3BlockDecoder::Result Mp3BlockDecoder::Decode(const Block& b, unsigned rate, int channels, long checkFrames,
                                                 const std::atomic<bool>& stop, SpareBuffers<std::uint8_t>& spare) {
     Result r;
     r.kept = spare.Take();
@@ -319,7 +340,7 @@ Mp3BlockDecoder::Result Mp3BlockDecoder::Decode(const Block& b, int channels, lo
         return r;
     }
     const auto drain = [&] {
-        DecodeFrames(h, [&](long num, const unsigned char* audio, std::size_t bytes) {
+        r.ok = r.ok && DecodeFrames(h, rate, [&](long num, const unsigned char* audio, std::size_t bytes) {
             const long g = num + b.numOffset;
             if (g >= b.first && (b.end < 0 || g < b.end))
                 r.kept.insert(r.kept.end(), audio, audio + bytes);
@@ -330,7 +351,7 @@ Mp3BlockDecoder::Result Mp3BlockDecoder::Decode(const Block& b, int channels, lo
     if (!b.prefix->empty()) mpg123_feed(h, b.prefix->data(), b.prefix->size());
     drain();
     constexpr std::size_t kStep = 16384;
-    for (std::size_t at = 0; at < b.stream->size() && !stop; at += kStep) {
+    for (std::size_t at = 0; at < b.stream->size() && !stop && r.ok; at += kStep) {
         mpg123_feed(h, b.stream->data() + at, std::min(kStep, b.stream->size() - at));
         drain();
     }
@@ -357,7 +378,7 @@ void Mp3BlockDecoder::JoinOne(ByteSink& out) {
                                                  (pendingCheck_.size() == n || job.block.end < 0)));
     if (!holds) {
         ++g_fallbacks;
-        GoOnAlone(lastJoined_, out);
+        Stop(lastJoined_);
         return;
     }
     Emit(r.kept, out);
@@ -375,58 +396,54 @@ void Mp3BlockDecoder::JoinOne(ByteSink& out) {
 }
 
 bool Mp3BlockDecoder::MakeRoom(ByteSink& out) {
-    while (static_cast<int>(jobs_.size()) >= workers_ + kAhead && !alone_) JoinOne(out);
-    return !alone_;
+    while (static_cast<int>(jobs_.size()) >= workers_ + kAhead && !stopped_) JoinOne(out);
+    return !stopped_;
 }
 
-void Mp3BlockDecoder::GoOnAlone(const Block& held, ByteSink& out) {
-    // The stream from the last block that held on, by one decoder set up
-    // as that block's was: what it gives before that block's end is out
-    // already.
+void Mp3BlockDecoder::Stop(const Block& held) {
     *stop_ = true;
     for (Job& job : jobs_) job.result.wait();
     jobs_.clear();
-    alone_ = NewMpg123Decoder(channels_);
-    // (Where no block held yet, the decoder starts at the stream's start.)
-    aloneFrom_ = anyJoined_ ? held.end : 0;
-    aloneOffset_ = anyJoined_ ? held.numOffset : (info_ ? 1 : 0);
-    if (!alone_) return;
-    if (anyJoined_ && !held.prefix->empty()) {
-        // Only the last block's decoder is told where the stream ends (by
-        // the info frame, which trims the encoder's padding); this one now
-        // goes on to the end. What it trims at its start lies before the
-        // held block's end, which is out already.
-        if (info_) {
-            const std::vector<std::uint8_t> info = InfoFrameFor(held.fed);
-            mpg123_feed(alone_, info.data(), info.size());
+    stopped_ = true;
+    rest_ = {};
+    // The decoder going on is set up as the held block's was: what it gives
+    // before that block's end is out already. Only the last block's decoder
+    // is told where the stream ends (by the info frame, which trims the
+    // encoder's padding); this one now goes on to the end, so it gets that
+    // frame too, counted from its own start. (Where no block held yet, it
+    // starts at the stream's start, which bytes_ still holds.)
+    std::int64_t from = bytesAt_;
+    if (anyJoined_) {
+        if (!held.prefix->empty()) {
+            if (info_) rest_.bytes = InfoFrameFor(held.fed);
+            rest_.bytes.insert(rest_.bytes.end(), held.prefix->begin(), held.prefix->end());
         }
-        mpg123_feed(alone_, held.prefix->data(), held.prefix->size());
+        from = held.from;
+        rest_.skipBelow = held.end - held.numOffset;
     }
-    const std::int64_t from = anyJoined_ ? held.from : bytesAt_;
-    FeedAlone(bytes_.data() + (from - bytesAt_), static_cast<std::size_t>(bytesAt_ + static_cast<std::int64_t>(bytes_.size()) - from),
-              out);
+    rest_.bytes.insert(rest_.bytes.end(), bytes_.begin() + (from - bytesAt_), bytes_.end());
     bytes_.clear();
     bytes_.shrink_to_fit();
 }
 
-void Mp3BlockDecoder::FeedAlone(const std::uint8_t* src, std::size_t len, ByteSink& out) {
-    if (!alone_) return;
-    if (len > 0) mpg123_feed(alone_, src, len);
-    DecodeFrames(alone_, [&](long num, const unsigned char* audio, std::size_t bytes) {
-        if (num + aloneOffset_ >= aloneFrom_) out.Write(audio, bytes);
-    });
+Mp3BlockDecoder::Rest Mp3BlockDecoder::TakeRest() {
+    if (stopped_) return std::move(rest_);
+    Rest rest;
+    rest.bytes = std::move(bytes_);
+    return rest;
 }
 
-void Mp3BlockDecoder::Finish(ByteSink& out) {
-    if (!alone_) {
+bool Mp3BlockDecoder::Finish(ByteSink& out) {
+    if (!stopped_) {
         // The rest can be up to two blocks long; decoded in one piece it
         // would keep one core busy at the very end while the others wait,
         // so a long rest goes out in two halves.
         const long rest = static_cast<long>(frames_.size()) - nextBlock_;
         if (cuttable_ && rest >= blockFrames_ + kCheckFrames + 2 && MakeRoom(out)) Dispatch(false, rest / 2);
         if (MakeRoom(out)) Dispatch(true);
-        while (!jobs_.empty() && !alone_) JoinOne(out);
+        while (!jobs_.empty() && !stopped_) JoinOne(out);
     }
+    return !stopped_;
 }
 
 }  // namespace acm

@@ -22,14 +22,19 @@
 //   would.
 // Each block's decoder goes on some frames past the block, and the next
 // block's first frames must be those samples byte for byte; where they are
-// not (a stream whose frames defy these rules), the stream from there on
-// is decoded by one decoder continuing the last block that held, so the
+// not (a stream whose frames defy these rules), or a block's frames change
+// the rate, the stream from there on is decoded by one decoder continuing
+// the last block that held, as the codec stream's own decoder, so the
 // samples are one decoder's either way.
 //
 // Only a stream whose Layer III frames chain on from its start, in one
 // format, is cut; another (damaged, joined, other layers, a VBRI header)
-// is decoded by one decoder from its start, as it always was. Blocks
-// depend on the stream alone, never on the number of workers.
+// is decoded by one decoder from its start, as it always was. Where the
+// frames stop chaining on later (a damaged frame, a second file glued on),
+// the blocks stop there: a short rest (a tag, some junk) is the last
+// block's, a longer one goes to one decoder continuing the last block, so
+// that no call gives out more than HeldOutputBound(). Blocks depend on the
+// stream alone, never on the number of workers.
 #pragma once
 
 #include <cstdint>
@@ -75,13 +80,22 @@ public:
     Mp3BlockDecoder(const Mp3BlockDecoder&) = delete;
     Mp3BlockDecoder& operator=(const Mp3BlockDecoder&) = delete;
 
+    // What one decoder is fed instead of the blocks: from the stream's
+    // start, or set up as the last block that held (its samples of the
+    // decoder's frames numbered below skipBelow are out already).
+    struct Rest {
+        std::vector<std::uint8_t> bytes;
+        long skipBelow = 0;
+    };
+
     // The stream's next bytes. False once the stream has shown that it is
-    // not one to cut (or is too short when end comes): the bytes taken so
-    // far are then in TakeHeld(), for one decoder.
+    // not one to cut (or is too short when end comes), or that one decoder
+    // must go on where the blocks stopped: what it is to be fed, this
+    // call's bytes among them, is then in TakeRest().
     bool Add(const std::uint8_t* src, std::size_t len, ByteSink& out);
-    // The rest of the stream, decoded and joined.
-    void Finish(ByteSink& out);
-    std::vector<std::uint8_t> TakeHeld() { return std::move(bytes_); }
+    // The rest of the stream, decoded and joined; false as Add.
+    bool Finish(ByteSink& out);
+    Rest TakeRest();
     // A block has gone out: from here on the stream is this decoder's.
     bool Started() const { return started_; }
     // Sample bytes one call may give out at most, beyond its own input's.
@@ -108,7 +122,7 @@ private:
         std::vector<std::uint8_t> check;    // samples of the frames past end
         bool ok = true;
     };
-    static Result Decode(const Block& b, int channels, long checkFrames, const std::atomic<bool>& stop,
+    static Result Decode(const Block& b, unsigned rate, int channels, long checkFrames, const std::atomic<bool>& stop,
                          SpareBuffers<std::uint8_t>& spare);
 
     bool Parse();
@@ -121,11 +135,12 @@ private:
     std::vector<std::uint8_t> InfoFrameFor(long fed) const;
     void JoinOne(ByteSink& out);
     // Joins blocks until one more may go out (no more in work than workers
-    // and the blocks ahead); false once one decoder has taken over.
+    // and the blocks ahead); false once the blocks have stopped.
     bool MakeRoom(ByteSink& out);
     void Emit(std::vector<std::uint8_t>& samples, ByteSink& out);
-    void GoOnAlone(const Block& held, ByteSink& out);
-    void FeedAlone(const std::uint8_t* src, std::size_t len, ByteSink& out);
+    // The blocks stop; one decoder is to go on from the end of held (or
+    // from the stream's start where no block was joined).
+    void Stop(const Block& held);
 
     unsigned rate_;
     int channels_;
@@ -137,6 +152,7 @@ private:
     std::int64_t parsed_ = 0;          // stream offset parsing has reached
     bool cuttable_ = true;
     bool info_ = false;                // frame 0 is an info frame
+    long announced_ = -1;              // the audio frames it announces, if it does
     std::vector<std::uint8_t> infoFrame_;
     std::uint8_t head_[4] = {};        // the first audio frame's header
     int freeBase_ = 0;
@@ -151,9 +167,8 @@ private:
     Block lastJoined_{};
     bool anyJoined_ = false;
     std::vector<std::uint8_t> pendingCheck_;  // the last joined block's samples past its end
-    mpg123_handle_struct* alone_ = nullptr;    // one decoder, after a seam that did not hold
-    long aloneFrom_ = 0;                       // its first frame still to give out
-    long aloneOffset_ = 0;                     // frame index of its frame number 0
+    bool stopped_ = false;                     // one decoder is to go on
+    Rest rest_;                                // what it is fed
     std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
     std::shared_ptr<SpareBuffers<std::uint8_t>> spare_ = std::make_shared<SpareBuffers<std::uint8_t>>();  // samples given out
     std::shared_ptr<WorkerPool> pool_;

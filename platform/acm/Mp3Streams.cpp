@@ -28,15 +28,21 @@ Mp3DecodeStream::~Mp3DecodeStream() {
 }
 
 std::size_t Mp3DecodeStream::OutputBound(std::size_t srcBytes) const {
-    // The smallest Layer III frame (32 kbit/s at 48 kHz for MPEG-1, 8 kbit/s
-    // at 24 kHz below that) yields the most samples per byte; what the
-    // decoder holds back is less than two of the largest frames.
-    const bool mpeg1 = IsMpeg1Rate(rate_);
-    const std::size_t smallest = mpeg1 ? 96 : 24;
-    const std::size_t frames = (srcBytes + 2 * kLargestFrame) / smallest + 4;
-    const std::size_t own = frames * static_cast<std::size_t>(SamplesPerFrame(rate_)) * 2 * channels_;
+    // The smallest Layer III frames yield the most samples per byte: below
+    // MPEG-1, 8 kbit/s gives rate / 1000 samples a byte, at any rate once
+    // brought to the stream's (a stream can go on in another format: files
+    // glued together). What the decoder holds back is less than two of the
+    // largest frames.
+    const std::size_t samples = (srcBytes + 2 * kLargestFrame) * rate_ / 1000 + 2 * 1152;
+    const std::size_t own = samples * 2 * static_cast<std::size_t>(channels_);
+    // Frames of another rate go through a resampler, which gives out what
+    // it holds when the rate changes again or the stream ends.
+    std::size_t fix = 0;
+    for (const unsigned rate : {8000u, 11025u, 12000u, 16000u, 22050u, 24000u, 32000u, 44100u, 48000u})
+        fix = std::max(fix, PcmConvertStream::HeldBytes(PcmFormat(rate, static_cast<WORD>(channels_), 16),
+                                                        PcmFormat(rate_, static_cast<WORD>(channels_), 16)));
     // Blocks decoded on other cores come out a few at a time.
-    return own + (workers_ > 1 ? Mp3BlockDecoder::HeldOutputBound(rate_, channels_, workers_) : 0);
+    return own + fix + (workers_ > 1 ? Mp3BlockDecoder::HeldOutputBound(rate_, channels_, workers_) : 0);
 }
 
 std::size_t Mp3DecodeStream::InputFor(std::size_t dstBytes) const {
@@ -47,6 +53,7 @@ std::size_t Mp3DecodeStream::InputFor(std::size_t dstBytes) const {
 void Mp3DecodeStream::Reset() {
     blocks_.reset();
     alone_ = false;
+    skipBelow_ = 0;
     if (!handle_) return;
     mpg123_close(handle_);
     mpg123_open_feed(handle_);
@@ -79,17 +86,18 @@ MMRESULT Mp3DecodeStream::Convert(const std::uint8_t* src, std::size_t len, std:
         if (!blocks_) blocks_ = std::make_unique<Mp3BlockDecoder>(rate_, channels_, workers_);
         const bool cut = blocks_->Add(src, len, out);
         if (cut && !end) return MMSYSERR_NOERROR;
-        if (cut && blocks_->Started()) {
-            blocks_->Finish(out);
+        if (cut && blocks_->Started() && blocks_->Finish(out)) {
             blocks_.reset();
             return MMSYSERR_NOERROR;
         }
-        // None to cut (or too short for it): one decoder takes what the
-        // block decoder held, this call's bytes among them.
-        const std::vector<std::uint8_t> held = blocks_->TakeHeld();
+        // None to cut (or too short for it), or the blocks stopped: this
+        // decoder takes over where they left off, this call's bytes among
+        // what it is fed.
+        const Mp3BlockDecoder::Rest rest = blocks_->TakeRest();
         blocks_.reset();
         alone_ = !end;
-        return DecodeAlone(held.data(), held.size(), out, end);
+        skipBelow_ = rest.skipBelow;
+        return DecodeAlone(rest.bytes.data(), rest.bytes.size(), out, end);
     }
     const MMRESULT r = DecodeAlone(src, len, out, end);
     if (end) alone_ = false;
@@ -108,7 +116,7 @@ MMRESULT Mp3DecodeStream::DecodeAlone(const std::uint8_t* src, std::size_t len, 
             continue;
         }
         if (r == MPG123_OK) {
-            if (bytes == 0) continue;
+            if (bytes == 0 || frameNumber < skipBelow_) continue;
             if (rateFix_) {
                 std::size_t fixUsed = 0;
                 rateFix_->Convert(audio, bytes, fixUsed, out, false, false);
@@ -122,6 +130,7 @@ MMRESULT Mp3DecodeStream::DecodeAlone(const std::uint8_t* src, std::size_t len, 
         break;
     }
     if (end) {
+        skipBelow_ = 0;
         FlushRateFix(out);
         // What is left is a partial frame that no later byte will complete.
         mpg123_close(handle_);

@@ -44,6 +44,9 @@ private:
     // shows it is none to cut; alone_ once one decoder has it.
     std::unique_ptr<Mp3BlockDecoder> blocks_;
     bool alone_ = false;
+    // Taking over from the blocks, this decoder gives out nothing of its
+    // frames numbered below this: the blocks gave those samples.
+    long skipBelow_ = 0;
     // Frames at another rate than the stream's (a file glued together from
     // two) are brought to the stream's rate instead of being resampled
     // crudely by the decoder or changing the output format mid-stream.

@@ -78,6 +78,15 @@ std::size_t PcmConvertStream::OutputBound(std::size_t srcBytes) const {
     return (outFrames + 16) * outBlock_;
 }
 
+std::size_t PcmConvertStream::HeldBytes(const WAVEFORMATEX& in, const WAVEFORMATEX& out) {
+    const std::size_t outBlock = static_cast<std::size_t>(out.wBitsPerSample / 8) * out.nChannels;
+    if (in.nSamplesPerSec == out.nSamplesPerSec) return 0;
+    if (BlockResampler::Suits(in.nSamplesPerSec, out.nSamplesPerSec))
+        return BlockResampler::HeldFrames(in.nSamplesPerSec, out.nSamplesPerSec, Mp3EncoderWorkers()) * outBlock;
+    const double ratio = static_cast<double>(out.nSamplesPerSec) / in.nSamplesPerSec;
+    return (static_cast<std::size_t>(std::ceil(kResamplerSlack * ratio)) + 16) * outBlock;
+}
+
 std::size_t PcmConvertStream::InputFor(std::size_t dstBytes) const {
     const double frames = static_cast<double>(dstBytes / outBlock_) / ratio_;
     return static_cast<std::size_t>(std::ceil(frames)) * inBlock_;

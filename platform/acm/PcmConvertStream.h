@@ -25,6 +25,9 @@ public:
 
     bool Ok() const { return ok_; }
     std::size_t OutputBound(std::size_t srcBytes) const override;
+    // What a stream from in to out, yet to be made, may give out at most
+    // beyond its own input's samples (what its resampler holds).
+    static std::size_t HeldBytes(const WAVEFORMATEX& in, const WAVEFORMATEX& out);
     std::size_t InputFor(std::size_t dstBytes) const override;
     MMRESULT Convert(const std::uint8_t* src, std::size_t len, std::size_t& used, ByteSink& out,
                      bool end, bool blockAlignOnly) override;

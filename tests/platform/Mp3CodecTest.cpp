@@ -391,4 +391,87 @@ TEST_F(Mp3BlockDecoding, EveryRestAtTheEndAsOneDecoder) {
     EXPECT_TRUE(host.errors.empty());
 }
 
+// Files as other programs leave them: streams glued together (another
+// rate, another MPEG version, the same format with an info frame of its
+// own, a tag between them), junk or a cut in the middle, a damaged frame
+// header, tags at the end. Decoded in blocks on 2 and 4 workers they give
+// one decoder's bytes, and no call makes more than it has room to give
+// out (what does not fit at the end would be lost).
+TEST_F(Mp3BlockDecoding, FilesAsOtherProgramsLeaveThem) {
+    const auto encode = [&](unsigned rate, int channels, int kbps, double seconds, unsigned seed) {
+        for (int i = 0; i < core.Catalogue.MP3FormatCount(); ++i) {
+            const auto& f = *reinterpret_cast<const WAVEFORMATEX*>(core.Catalogue.MP3FormatTable[static_cast<std::size_t>(i)].data());
+            if (f.nSamplesPerSec == rate && f.nChannels == channels && f.nAvgBytesPerSec == static_cast<DWORD>(kbps * 125))
+                core.Mp3FormatIndex = i;
+        }
+        WriteFile(dir / "part.wav", MakeWav(MakeMusic(rate, channels, seconds, seed), rate, channels));
+        core.ConvertWAVMP3((dir / "part.wav").string(), (dir / "part.mp3").string());
+        return ReadFile(dir / "part.mp3");
+    };
+    acm::SetMp3EncoderWorkers(1);
+    const auto a = encode(44100, 2, 128, 6.0, 1), b = encode(48000, 2, 128, 3.0, 2), c = encode(22050, 1, 64, 3.0, 3),
+               d = encode(44100, 2, 128, 3.0, 4);
+    const auto glued = [](std::vector<std::uint8_t> x, const std::vector<std::uint8_t>& y) {
+        x.insert(x.end(), y.begin(), y.end());
+        return x;
+    };
+    // The first frame header from about a fraction of the way in.
+    const auto headerNear = [&](double fraction) {
+        std::size_t at = static_cast<std::size_t>(fraction * static_cast<double>(a.size()));
+        while (!(a[at] == 0xFF && a[at + 1] == 0xFB)) ++at;
+        return static_cast<long>(at);
+    };
+    std::vector<std::uint8_t> junk(5000);
+    for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<std::uint8_t>(i * 7919 >> 3);
+    std::vector<std::uint8_t> id3v2 = {'I', 'D', '3', 3, 0, 0, 0, 0, 15, 80};  // 2000 bytes of frames
+    id3v2.resize(10 + 2000, 0);
+    std::vector<std::uint8_t> tags(128 + 608, ' ');  // an ID3v1 tag, and an APE tag's footer and items
+    std::memcpy(tags.data(), "TAG", 3);
+    std::memcpy(tags.data() + 128, "APETAGEX", 8);
+
+    std::vector<std::pair<const char*, std::vector<std::uint8_t>>> files = {
+        {"another rate glued on", glued(a, b)},
+        {"another version glued on", glued(a, c)},
+        {"the same format glued on", glued(a, d)},
+        {"a tag between glued files", glued(glued(a, id3v2), d)},
+        {"tags at the end", glued(a, tags)},
+    };
+    // What is put in place of cut bytes from a frame header (or some bytes into the frame) on.
+    struct Damage {
+        const char* what;
+        double from;
+        long into, cut;
+        std::vector<std::uint8_t> put;
+    };
+    for (const Damage& damage : {Damage{"junk in the middle", 0.4, 0, 0, junk}, Damage{"a little junk", 0.4, 0, 0, {0x55, 0x55, 0x55}},
+                                 Damage{"a frame cut short", 0.5, 100, 300, {}},
+                                 Damage{"a damaged header", 0.5, 0, 4, {0xFF, 0xFF, 0x12, 0x34}}}) {
+        std::vector<std::uint8_t> x = a;
+        const long at = headerNear(damage.from) + damage.into;
+        x.erase(x.begin() + at, x.begin() + at + damage.cut);
+        x.insert(x.begin() + at, damage.put.begin(), damage.put.end());
+        files.emplace_back(damage.what, x);
+    }
+    acm::SetMp3DecodeBlockFrames(20);
+    const std::uint64_t left = acm::OutputLeftAtEnd();
+    for (const auto& [what, bytes] : files) {
+        SCOPED_TRACE(what);
+        WriteFile(dir / "s.mp3", bytes);
+        std::vector<std::uint8_t> one;
+        for (const int workers : {1, 2, 4}) {
+            acm::SetMp3EncoderWorkers(workers);
+            core.ConvertMP3WAV((dir / "s.mp3").string(), (dir / "out.wav").string());
+            const auto out = ReadFile(dir / "out.wav");
+            if (workers == 1) one = out;
+            EXPECT_TRUE(out == one) << workers << " workers: " << out.size() << " bytes, one decoder " << one.size();
+        }
+        EXPECT_GT(one.size(), 44u + 5 * 44100 * 4);
+    }
+    EXPECT_EQ(acm::OutputLeftAtEnd(), left);
+    acm::SetMp3EncoderWorkers(0);
+    acm::SetMp3DecodeBlockFrames(0);
+    EXPECT_TRUE(host.errors.empty());
+}
+
+
 }  // namespace
