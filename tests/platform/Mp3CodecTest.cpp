@@ -415,11 +415,15 @@ TEST_F(Mp3BlockDecoding, FilesAsOtherProgramsLeaveThem) {
         x.insert(x.end(), y.begin(), y.end());
         return x;
     };
-    // The first frame header from about a fraction of the way in.
-    const auto headerNear = [&](double fraction) {
-        std::size_t at = static_cast<std::size_t>(fraction * static_cast<double>(a.size()));
-        while (!(a[at] == 0xFF && a[at + 1] == 0xFB)) ++at;
-        return static_cast<long>(at);
+    // a with cut bytes from a frame header about a fraction of the way in
+    // (and into bytes past it) put in place of others.
+    const auto damaged = [&](double fraction, long into, long cut, const std::vector<std::uint8_t>& put) {
+        std::vector<std::uint8_t> x = a;
+        auto at = static_cast<long>(fraction * static_cast<double>(a.size()));
+        while (!(x[static_cast<std::size_t>(at)] == 0xFF && x[static_cast<std::size_t>(at) + 1] == 0xFB)) ++at;
+        x.erase(x.begin() + at + into, x.begin() + at + into + cut);
+        x.insert(x.begin() + at + into, put.begin(), put.end());
+        return x;
     };
     std::vector<std::uint8_t> junk(5000);
     for (std::size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<std::uint8_t>(i * 7919 >> 3);
@@ -428,30 +432,17 @@ TEST_F(Mp3BlockDecoding, FilesAsOtherProgramsLeaveThem) {
     std::vector<std::uint8_t> tags(128 + 608, ' ');  // an ID3v1 tag, and an APE tag's footer and items
     std::memcpy(tags.data(), "TAG", 3);
     std::memcpy(tags.data() + 128, "APETAGEX", 8);
-
-    std::vector<std::pair<const char*, std::vector<std::uint8_t>>> files = {
+    const std::vector<std::pair<const char*, std::vector<std::uint8_t>>> files = {
         {"another rate glued on", glued(a, b)},
         {"another version glued on", glued(a, c)},
         {"the same format glued on", glued(a, d)},
         {"a tag between glued files", glued(glued(a, id3v2), d)},
         {"tags at the end", glued(a, tags)},
+        {"junk in the middle", damaged(0.4, 0, 0, junk)},
+        {"a little junk", damaged(0.4, 0, 0, {0x55, 0x55, 0x55})},
+        {"a frame cut short", damaged(0.5, 100, 300, {})},
+        {"a damaged header", damaged(0.5, 0, 4, {0xFF, 0xFF, 0x12, 0x34})},
     };
-    // What is put in place of cut bytes from a frame header (or some bytes into the frame) on.
-    struct Damage {
-        const char* what;
-        double from;
-        long into, cut;
-        std::vector<std::uint8_t> put;
-    };
-    for (const Damage& damage : {Damage{"junk in the middle", 0.4, 0, 0, junk}, Damage{"a little junk", 0.4, 0, 0, {0x55, 0x55, 0x55}},
-                                 Damage{"a frame cut short", 0.5, 100, 300, {}},
-                                 Damage{"a damaged header", 0.5, 0, 4, {0xFF, 0xFF, 0x12, 0x34}}}) {
-        std::vector<std::uint8_t> x = a;
-        const long at = headerNear(damage.from) + damage.into;
-        x.erase(x.begin() + at, x.begin() + at + damage.cut);
-        x.insert(x.begin() + at, damage.put.begin(), damage.put.end());
-        files.emplace_back(damage.what, x);
-    }
     acm::SetMp3DecodeBlockFrames(20);
     const std::uint64_t left = acm::OutputLeftAtEnd();
     for (const auto& [what, bytes] : files) {
