@@ -131,6 +131,7 @@ WAVEFORMATEX PcmFormat(DWORD rate, WORD channels, WORD bits);
 // OutputBound() promised loses them, as no call comes after END. Zero in
 // a sound build; the tests watch it.
 std::uint64_t OutputLeftAtEnd();
+
 // The full record (header and extra bytes) of a format pointer, as far as
 // cbSize says, capped at the format area's size for non-PCM tags.
 std::size_t RecordSize(const WAVEFORMATEX& f);

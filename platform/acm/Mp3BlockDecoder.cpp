@@ -42,6 +42,9 @@ bool Mpeg1(const std::uint8_t* h) { return Version(h) == 3; }
 // moves it by 36 slots of 16 (18 below MPEG-1).
 long RingTurn(const std::uint8_t* h) { return Mpeg1(h) ? 4 : 8; }
 bool Mono(const std::uint8_t* h) { return (h[3] >> 6) == 3; }
+// The fewest bytes a frame of the version can have (32 kBit/s at 48 kHz,
+// 8 kBit/s at 24 kHz).
+std::size_t SmallestFrame(const std::uint8_t* h) { return Mpeg1(h) ? 96 : 24; }
 int SideBytes(const std::uint8_t* h) { return Mpeg1(h) ? (Mono(h) ? 17 : 32) : (Mono(h) ? 9 : 17); }
 int CrcBytes(const std::uint8_t* h) { return (h[1] & 1) ? 0 : 2; }
 
@@ -73,9 +76,6 @@ bool DecodeFrames(mpg123_handle* h, unsigned rate, F&& take) {
     }
 }
 
-// The fewest bytes a frame of the version can have (32 kBit/s at 48 kHz,
-// 8 kBit/s at 24 kHz).
-std::size_t SmallestFrame(const std::uint8_t* h) { return ((h[1] >> 3) & 3) == 3 ? 96 : 24; }
 
 }  // namespace
 
