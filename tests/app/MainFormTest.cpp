@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QMessageBox>
@@ -1301,14 +1302,22 @@ private slots:
             // During the batch (on every core): the status line names the
             // lowest-numbered file still running, counting up from 1; the
             // overall bar is the batch's share from all workers, at least
-            // the files before that one, rising to 100 % and never past it.
+            // the files before that one (weighed by their sizes, as the
+            // batch weighs them), rising to 100 % and never past it.
             const QStringList named = texts.mid(texts.indexOf("Verarbeite Datei 1 von 3"));
             QVERIFY(!named.isEmpty());
+            qint64 total = 0;
+            QList<qint64> before;
+            for (const QString& mp3 : mp3s) {
+                before << total;
+                total += QFileInfo(mp3).size();
+            }
             int highest = 0, lastFile = 0;
             for (const Seen& seen : bars) {
                 const int file = seen.text.section(' ', 2, 2).toInt() - 1;  // "Verarbeite Datei N von 3"
                 if (file < 0) continue;                                      // before the first file
-                QVERIFY2(file >= lastFile && seen.overall >= highest && seen.overall <= 100 && seen.overall >= file * 100 / 3,
+                QVERIFY2(file >= lastFile && seen.overall >= highest && seen.overall <= 100 &&
+                             seen.overall >= before[file] * 100 / total,
                          qPrintable(QString("%1: %2 %3").arg(seen.text).arg(seen.fileBar).arg(seen.overall)));
                 lastFile = file;
                 highest = std::max(highest, seen.overall);
