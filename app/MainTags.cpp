@@ -7,6 +7,7 @@
 #include "jobs/Messages.h"
 #include "tags/Genres.h"
 #include "tags/Id3Tag.h"
+#include "tags/PageFields.h"
 #include "tags/TagUpdate.h"
 #include "ui/FileEdit.h"
 #include "ui/FileNames.h"
@@ -47,12 +48,14 @@ void TMainForm::FillID3TagInformation(const QString& fileName) { OpenTagFile(Loc
 
 void TMainForm::OpenTagFile(const std::string& file) {
     TId3Fields f;
-    switch (ReadPageFields(file, f)) {
+    bool id3v2 = false;
+    switch (ReadPageFields(file, f, &id3v2)) {
     case TTagResult::CannotOpen: return ShowError(kTagCannotOpen);
     case TTagResult::NoTag: return ShowError(kTagMissing);
     default: break;
     }
     lastTagFile_ = ShownPath(file);
+    tagFileHasId3v2_ = id3v2;
     ui->edTitle->setText(QString::fromStdString(f.Title));
     ui->edArtist->setText(QString::fromStdString(f.Artist));
     ui->edAlbum->setText(QString::fromStdString(f.Album));
@@ -86,8 +89,8 @@ void TMainForm::ChangeID3Tag(const QString& fileName) {
 }
 
 void TMainForm::edCommentChange() {
-    ui->trackinfo->setText(CommentHidesTrack(ui->edComment->text().toStdString()) ? QString::fromStdString(kTrackWarning)
-                                                                                  : QString());
+    const bool hidden = TrackLeftOutOfId3v1(ui->edComment->text().toStdString(), tagFileHasId3v2_);
+    ui->trackinfo->setText(hidden ? QString::fromStdString(kTrackWarning) : QString());
 }
 
 }  // namespace sondrel

@@ -200,6 +200,9 @@ private:
     bool shownOnce_ = false;
     QString settingsFolder_;
     QString lastTagFile_;
+    // The last opened tag file has an ID3v2 tag: its comment and track are
+    // kept whole there, so the ID3v1.1 tag need not choose between them.
+    bool tagFileHasId3v2_ = false;
     bool replaceInBatch_ = false;  // the answer for the batch in hand
     TJobNotice jobNotice_;
 };

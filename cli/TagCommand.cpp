@@ -1,7 +1,6 @@
 #include "cli/TagCommand.h"
 
 #include <algorithm>
-#include <cctype>
 #include <iostream>
 #include <map>
 
@@ -12,6 +11,7 @@
 #include "tags/FileTags.h"
 #include "tags/Genres.h"
 #include "tags/Id3Tag.h"
+#include "tags/PageFields.h"
 #include "tags/TagUpdate.h"
 
 namespace sondrel::cli {
@@ -33,26 +33,16 @@ struct TextField {
     std::size_t length;  // characters the ID3v1.1 tag holds
 };
 
-bool Cp1252CanHold(const std::string& text) {
-    const std::string stored = Utf8ToCp1252(text, text.size());
-    return Cp1252ToUtf8(reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()) == text;
-}
-
-// A genre number 0 to 255 stays; a name from the list, in any letter case,
-// becomes the list's own spelling. False for anything else.
+// A genre number 0 to 255 stays; a name from the list, in any letter case
+// or common spelling, becomes the list's own spelling. False for anything
+// else.
 bool CanonicalGenre(std::string& genre) {
     long long n = 0;
     if (ReadWholeNumber(genre, n)) return n >= 0 && n <= 255;
-    const auto lower = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    for (const char* name : kGenres)
-        if (lower(name) == lower(genre)) {
-            genre = name;
-            return true;
-        }
-    return false;
+    const int number = GenreNumber(genre);
+    if (number < 0 || number >= kGenreCount) return false;
+    genre = kGenres[static_cast<std::size_t>(number)];
+    return true;
 }
 
 // An MP3 file to tag: no RIFF WAVE file, and an MPEG audio frame in it.
@@ -80,7 +70,8 @@ int RunTagCommand(std::vector<std::string> args) {
     }
     const std::string& file = args[2];
     TId3Fields f;
-    const TTagResult read = ReadPageFields(file, f);
+    bool id3v2 = false;
+    const TTagResult read = ReadPageFields(file, f, &id3v2);
     if (args[1] == "show") {
         if (args.size() != 3) {
             std::cerr << "'tag show' nimmt genau eine Datei.\n\n" << Usage();
@@ -99,6 +90,7 @@ int RunTagCommand(std::vector<std::string> args) {
                                           {"--album", &f.Album, 30}, {"--comment", &f.Comment, 30}};
     std::map<std::string, std::string*> options = {{"--year", &f.Year}, {"--track", &f.Track}, {"--genre", &f.Genre}};
     for (const TextField& t : texts) options[t.option] = t.value;
+    const TId3Fields was = f;
     std::vector<std::string> given;
     for (std::size_t i = 3; i < args.size(); i += 2) {
         const auto it = options.find(args[i]);
@@ -121,20 +113,15 @@ int RunTagCommand(std::vector<std::string> args) {
     if (audio == TTagResult::CannotOpen) return Message(kTagCannotOpen);
     if (audio != TTagResult::Ok) return Message(msg::NoValidMp3);
 
-    // What the tag page would cut or replace is stored so, and said.
+    // Texts the ID3v1.1 tag cannot hold whole go whole into the ID3v2 tag
+    // (made where there is none), and so are said; a track the ID3v1.1 tag
+    // has no room for beside a comment that only it holds is lost there.
     bool warned = false;
-    for (const TextField& t : texts) {
-        if (!isGiven(t.option)) continue;
-        if (Utf8Length(*t.value) > t.length) {
-            std::cerr << t.option << ": länger als " << t.length << " Zeichen, gekürzt gespeichert\n";
-            warned = true;
-        }
-        if (!Cp1252CanHold(*t.value)) {
-            std::cerr << t.option << ": Zeichen, die das ID3v1.1-Tag nicht kennt, als \"?\" gespeichert\n";
-            warned = true;
-        }
-    }
-    if (CommentHidesTrack(f.Comment) && !f.Track.empty()) {
+    for (const TextField& t : texts)
+        if (isGiven(t.option) && !FitsId3v1(*t.value, t.length))
+            std::cerr << t.option << ": im ID3v1-Tag gekürzt (" << t.length
+                      << " Zeichen, Windows-1252), im ID3v2-Tag ganz gespeichert\n";
+    if (TrackLeftOutOfId3v1(f.Comment, id3v2 || NeedsId3v2(was, f)) && !f.Track.empty()) {
         std::cerr << kTrackWarning << '\n';
         warned = true;
     }

@@ -12,6 +12,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!source.OpenRead(file.Path())) return 0;
     const sondrel::TWaveTagChunks chunks = sondrel::FindWaveTagChunks(source);
     (void)sondrel::WaveTagTail(chunks);
-    (void)sondrel::WaveTagTail(sondrel::WaveSourceTags(source));
+    (void)sondrel::WaveTagTail(sondrel::Carried(sondrel::ReadWaveTags(source)));
     return 0;
 }

@@ -325,8 +325,9 @@ void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& 
     if (!CreateTarget(target, source, targetName)) return;
     TCarriedTags carried;
     if (CarryTags)
-        carried = Mp3SourceTags(
-            source, analysis.SampleRate ? double(acm::SamplesPerFrame(analysis.SampleRate)) / analysis.SampleRate : 0);
+        carried = Carried(ReadSourceTags(source), analysis.SampleRate
+                                                      ? double(acm::SamplesPerFrame(analysis.SampleRate)) / analysis.SampleRate
+                                                      : 0);
     std::vector<std::uint8_t> tags = WaveTagTail(carried);
     // The CD-quality target's format is wavcd's stored one; when the MP3 is
     // already in it, decoding alone gives the same bytes.
@@ -389,7 +390,7 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     // The source's tags: an ID3v2 tag in front of the stream, so that
     // players show them at once, and an ID3v1.1 tag at its end.
     TCarriedTags tags;
-    if (CarryTags) tags = WaveSourceTags(source);
+    if (CarryTags) tags = Carried(ReadWaveTags(source));
     const std::vector<std::uint8_t>& front = tags.Id3v2;
     if (!front.empty()) target.File().Write(front.data(), front.size());
 

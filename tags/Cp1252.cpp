@@ -1,6 +1,7 @@
 #include "tags/Cp1252.h"
 
 #include <array>
+#include <cctype>
 
 namespace sondrel {
 namespace {
@@ -93,6 +94,43 @@ bool IsUtf8(const std::string& bytes) {
         i += static_cast<std::size_t>(extra) + 1;
     }
     return true;
+}
+
+bool Cp1252CanHold(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t c = NextCodePoint(text, i);
+        if (c == 0xFFFD || (ToCp1252(c) == '?' && c != '?')) return false;
+    }
+    return true;
+}
+
+std::string LetterSkeleton(const std::string& text, bool spelledOut) {
+    // U+00C0 to U+017F by their base letters; "*" for the letters of two,
+    // "-" for the signs among them.
+    static const char kBase[] =
+        "aaaaaa*ceeeeiiiidnooooo-ouuuuy**aaaaaa*ceeeeiiiidnooooo-ouuuuy*y"
+        "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiii**jjkkklllllll"
+        "lllnnnnnnnnnoooooo**rrrrrrssssssssttttttuuuuuuuuuuuuwwyyyzzzzzzs";
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const char32_t c = NextCodePoint(text, i);
+        if (c < 0x80) {
+            if (std::isalnum(static_cast<int>(c))) out += static_cast<char>(std::tolower(static_cast<int>(c)));
+            continue;
+        }
+        if (c < 0xC0 || c > 0x17F) continue;
+        const char base = kBase[c - 0xC0];
+        const char32_t lower = c < 0x100 ? (c | 0x20) : c;
+        if (spelledOut && (lower == 0xE4 || lower == 0xF6 || lower == 0xFC)) {
+            out += base;
+            out += 'e';
+        } else if (base == '*') {
+            out += lower == 0xE6 ? "ae" : lower == 0xFE ? "th" : c == 0xDF ? "ss" : c == 0x132 || c == 0x133 ? "ij" : "oe";
+        } else if (base != '-') {
+            out += base;
+        }
+    }
+    return out;
 }
 
 }  // namespace sondrel

@@ -16,5 +16,14 @@ std::size_t Utf8Length(const std::string& text);
 bool IsUtf8(const std::string& bytes);
 // The first n characters of a UTF-8 text.
 std::string Utf8Prefix(const std::string& text, std::size_t n);
+// Every character of the text has a Windows-1252 byte.
+bool Cp1252CanHold(const std::string& text);
+
+// What is left of a text in any rendering into a tag that cannot hold all
+// its characters: its Latin letters without their marks and its digits,
+// in lower case ("Größe – 2" gives "grosse2", "Takk…" and "Takk?" both
+// "takk"). With spelledOut, ä, ö and ü are spelled out as the German
+// rendering does ("groesse2").
+std::string LetterSkeleton(const std::string& text, bool spelledOut);
 
 }  // namespace sondrel

@@ -6,11 +6,12 @@
 #include <taglib/mpegfile.h>
 #include <taglib/tbytevectorstream.h>
 
+#include <algorithm>
 #include <cstring>
 
+#include "codec/FrameAnalysis.h"
 #include "codec/LittleEndian.h"
 #include "codec/WaveFile.h"
-#include "tags/Genres.h"
 
 namespace sondrel {
 namespace {
@@ -93,23 +94,37 @@ TWaveTagChunks FindWaveTagChunks(TByteFile& f) {
 
 namespace {
 
-// The whole ID3v2 tag at the start of an MP3 file (behind leading zero
-// bytes, as the frame search skips them); empty for none. found says
-// whether a tag header was there, read or not.
-std::vector<std::uint8_t> LeadingId3v2(TByteFile& source, bool& found) {
-    std::vector<std::uint8_t> start(64 * 1024);
-    source.Seek(0);
-    start.resize(source.Read(start.data(), start.size()));
-    std::size_t zeros = 0;
-    while (zeros < start.size() && start[zeros] == 0) ++zeros;
-    const std::uint64_t size = zeros < start.size() ? Id3v2Size(start.data() + zeros, start.size() - zeros) : 0;
-    found = size > 0;
-    return size > 0 ? ReadAt(source, static_cast<std::int64_t>(zeros), size) : std::vector<std::uint8_t>{};
+// Where the audio begins inside an ID3v2 tag's stated room, as two
+// taggers' files have it: an MPEG frame that the next one follows. 0
+// where it does not.
+std::int64_t AudioInside(TByteFile& source, const std::vector<std::uint8_t>& tag, std::int64_t at) {
+    for (std::size_t p = 10; p < tag.size(); ++p) {
+        if (tag[p] != 0xFF) continue;
+        std::uint8_t head[4] = {}, next[4] = {};
+        source.Seek(at + static_cast<std::int64_t>(p));
+        const int length = source.Read(head, 4) == 4 && IsValidHeader(head) ? Layer3FrameBytes(head) : 0;
+        source.Seek(at + static_cast<std::int64_t>(p) + length);
+        if (length > 0 && source.Read(next, 4) == 4 && IsValidHeader(next) && (next[1] & 0xFE) == (head[1] & 0xFE) &&
+            ((next[2] ^ head[2]) & 0x0C) == 0)
+            return static_cast<std::int64_t>(p);
+    }
+    return 0;
 }
 
-}  // namespace
+// The tag as far as its first size bytes go, its header saying so.
+std::vector<std::uint8_t> Shortened(std::vector<std::uint8_t> tag, std::size_t size) {
+    tag.resize(size);
+    std::uint32_t body = static_cast<std::uint32_t>(size - 10);
+    for (int i = 9; i >= 6; --i, body >>= 7) tag[static_cast<std::size_t>(i)] = body & 0x7F;
+    tag[5] = static_cast<std::uint8_t>(tag[5] & ~0x10);  // no footer: the audio is where it was
+    return tag;
+}
 
-namespace {
+bool Sound(const std::vector<std::uint8_t>& tag) {
+    TId3v2Layout layout;
+    return ParseId3v2(tag, layout) && layout.whole &&
+           std::none_of(layout.frames.begin(), layout.frames.end(), [](const TId3v2Frame& f) { return f.cut; });
+}
 
 // The APEv2 tag at the end of an MP3 file (before its ID3v1 tag, or
 // alone), as replay-gain tools and some rippers write it: its text items,
@@ -142,50 +157,63 @@ std::vector<TApeItem> ApeItems(TByteFile& source) {
 
 }  // namespace
 
-TCarriedTags Mp3SourceTags(TByteFile& source, double secondsPerFrame) {
-    const std::int64_t keep = source.Position();
-    if (IsRiffWave(source)) {
-        TCarriedTags t = WaveSourceTags(source);
-        source.Seek(keep);
-        return t;
-    }
-    // One model of what the file says: its ID3v2 tag, with what its APEv2
-    // tag adds; its ID3v1.1 tag where neither says anything.
-    TCarriedTags t;
-    bool found = false;
-    const std::vector<std::uint8_t> leading = LeadingId3v2(source, found);
-    t.Id3v2 = CarriedId3v2(leading, secondsPerFrame);
-    t.Id3v2LeftBehind = found && Id3v2LeftBehind(leading);
-    const std::vector<TApeItem> ape = ApeItems(source);
-    if (!ape.empty()) t.Id3v2 = WithApeItems(t.Id3v2, ape);
-    t.Summary = Id3v2Summary(t.Id3v2);
-    if (t.Summary.empty()) {
-        TTagRecord record{};
-        const std::int64_t length = source.Size();
-        source.Seek(length - 128);
-        if (length >= 128 && source.Read(record.data(), 128) == 128 && std::memcmp(record.data(), "TAG", 3) == 0) {
-            t.Summary = Id3v1Summary(record);
-            if (t.Id3v2.empty()) t.Id3v2 = RenderId3v2(t.Summary, 3);
+TTagModel ReadMp3Tags(TByteFile& source, TMp3TagPlaces* places) {
+    TTagModel m;
+    TMp3TagPlaces where;
+    const std::int64_t size = source.Size();
+    std::vector<std::uint8_t> start(64 * 1024);
+    source.Seek(0);
+    start.resize(source.Read(start.data(), start.size()));
+    std::size_t zeros = 0;
+    while (zeros < start.size() && start[zeros] == 0) ++zeros;
+    const std::uint64_t claimed = zeros < start.size() ? Id3v2Size(start.data() + zeros, start.size() - zeros) : 0;
+    if (claimed > 0) {
+        where.Id3v2At = static_cast<std::int64_t>(zeros);
+        std::vector<std::uint8_t> tag = ReadAt(source, where.Id3v2At, claimed);
+        if (tag.empty()) {
+            m.Found = m.Lost = true;  // larger than we carry, or than the file
+        } else {
+            // Where the audio begins inside the tag's room, the tag ends
+            // there if its frames do; where they do not, it cannot be
+            // accounted for, and no save may write over that room.
+            const std::int64_t audio = Sound(tag) ? 0 : AudioInside(source, tag, where.Id3v2At);
+            bool overAudio = false;
+            if (audio > 0) {
+                std::vector<std::uint8_t> front = Shortened(tag, static_cast<std::size_t>(audio));
+                overAudio = !Sound(front);
+                if (!overAudio) tag = std::move(front);
+            }
+            where.Id3v2Room = static_cast<std::int64_t>(tag.size());
+            ReadId3v2(m, std::move(tag));
+            if (overAudio) m.Id3v2.whole = false;
         }
     }
-    source.Seek(keep);
-    return t;
+    const std::vector<TApeItem> ape = ApeItems(source);
+    if (!ape.empty()) AddApeItems(m, ape);
+    TTagRecord record{};
+    source.Seek(size - 128);
+    where.Id3v1 = size >= 128 && source.Read(record.data(), 128) == 128 && std::memcmp(record.data(), "TAG", 3) == 0;
+    if (where.Id3v1) m.Id3v1 = record;
+    Derive(m);
+    if (places) *places = where;
+    return m;
 }
 
-TCarriedTags WaveSourceTags(TByteFile& source) {
+TTagModel ReadWaveTags(TByteFile& source) {
     const TWaveTagChunks chunks = FindWaveTagChunks(source);
-    TCarriedTags t;
-    t.Id3v2 = CarriedId3v2(chunks.Id3);
-    t.Summary = Id3v2Summary(chunks.Id3);
-    t.Id3v2LeftBehind = chunks.Id3Lost || (!chunks.Id3.empty() && Id3v2LeftBehind(chunks.Id3));
-    if (t.Id3v2.empty() || t.Summary.empty()) {
-        const TSummary info = InfoSummary(chunks.Info);
-        if (!info.empty()) {
-            t.Summary = info;
-            if (t.Id3v2.empty()) t.Id3v2 = RenderId3v2(info, 3);
-        }
-    }
-    return t;
+    TTagModel m;
+    ReadId3v2(m, chunks.Id3);
+    m.Lost = m.Lost || chunks.Id3Lost;
+    m.Info = InfoSummary(chunks.Info);
+    Derive(m);
+    return m;
+}
+
+TTagModel ReadSourceTags(TByteFile& source) {
+    const std::int64_t keep = source.Position();
+    TTagModel m = IsRiffWave(source) ? ReadWaveTags(source) : ReadMp3Tags(source);
+    source.Seek(keep);
+    return m;
 }
 
 std::vector<std::uint8_t> WaveTagTail(const TCarriedTags& tags) {

@@ -9,6 +9,7 @@
 #include "codec/ByteFile.h"
 #include "tags/CarriedTags.h"
 #include "tags/Summary.h"
+#include "tags/TagModel.h"
 
 namespace sondrel {
 
@@ -27,27 +28,23 @@ struct TWaveTagChunks {
     bool Empty() const { return Id3.empty() && Info.empty(); }
 };
 TWaveTagChunks FindWaveTagChunks(TByteFile& source);
-// What a conversion carries from its source to its target: the whole
-// ID3v2 tag (the target's "id3 " chunk or its ID3v2 tag) and its summary
-// (the target's LIST/INFO chunk or its ID3v1.1 tag).
-struct TCarriedTags {
-    std::vector<std::uint8_t> Id3v2;
-    TSummary Summary;
-    // The source has an ID3v2 tag of which nothing could travel
-    // (Id3v2LeftBehind): the conversion says so.
-    bool Id3v2LeftBehind = false;
-    bool Empty() const { return Id3v2.empty() && Summary.empty(); }
+// Where an MP3 file keeps its tags: the ID3v2 tag at Id3v2At (behind
+// leading zero bytes), taking Id3v2Room bytes (0: none), and whether its
+// last 128 bytes are an ID3v1.1 tag.
+struct TMp3TagPlaces {
+    std::int64_t Id3v2At = 0, Id3v2Room = 0;
+    bool Id3v1 = false;
 };
-// An MP3 file's: its ID3v2 tag (behind leading zero bytes, frames timed in
-// MPEG frames of secondsPerFrame each timed in milliseconds), with a frame
-// for every item of an APEv2 tag at its end that no frame says already;
-// the summary from that, or where it has no fields from the ID3v1.1 tag;
-// a file with only an ID3v1.1 tag gets an ID3v2 tag made of it. A
-// RIFF-wrapped stream's come from its chunks.
-TCarriedTags Mp3SourceTags(TByteFile& source, double secondsPerFrame = 0);
-// A WAVE file's: its ID3 chunk whole, summed up; where it has none, an
-// ID3v2 tag with a frame for every field of its LIST/INFO chunk.
-TCarriedTags WaveSourceTags(TByteFile& source);
+// An MP3 file's tags: its ID3v2 tag, with a frame for every item of an
+// APEv2 tag at its end that no frame says already, and its ID3v1.1 tag.
+// A tag whose stated size reaches into the audio (its frames end, and an
+// MPEG frame begins, inside it) is read up to where the audio begins.
+TTagModel ReadMp3Tags(TByteFile& source, TMp3TagPlaces* places = nullptr);
+// A WAVE file's: its ID3 chunk, and its LIST/INFO fields.
+TTagModel ReadWaveTags(TByteFile& source);
+// A conversion's MP3 source's: a RIFF-wrapped stream's come from its
+// chunks. The source's position is kept.
+TTagModel ReadSourceTags(TByteFile& source);
 
 // The chunks a WAV target gets after its data: LIST/INFO and the ID3v2 tag
 // in an "id3 " chunk; empty for none.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tags/Id3v2Frames.h"
+#include "tags/TagModel.h"
 
 namespace sondrel {
 namespace {
@@ -66,116 +67,102 @@ Bytes CommentFrameBody(int version, const TId3v2Frame* old, const std::string& t
 
 namespace {
 
-// The frame of the comment the page shows.
-TId3v2Frame* ShownComment(std::vector<TId3v2Frame>& frames) {
-    const int at = UserCommentIndex(frames);
-    return at < 0 ? nullptr : &frames[static_cast<std::size_t>(at)];
+// A frame's id in a tag of version for its 2.4 name.
+std::string NativeId(int version, const std::string& key) {
+    static const std::pair<const char*, const char*> k22[] = {
+        {"TIT2", "TT2"}, {"TPE1", "TP1"}, {"TALB", "TAL"}, {"TDRC", "TYE"}, {"TCON", "TCO"}, {"TRCK", "TRK"}, {"COMM", "COM"}};
+    if (version == 2)
+        for (const auto& [now, old] : k22)
+            if (key == now) return old;
+    if (version == 3 && key == "TDRC") return "TYER";
+    return key;
 }
 
-TId3v2Frame* Find(std::vector<TId3v2Frame>& frames, std::initializer_list<const char*> ids) {
-    for (const char* id : ids)
-        for (TId3v2Frame& f : frames)
-            if (f.id == id) return &f;
-    return nullptr;
-}
-
+// The model's own frames, changed field by field.
 class Editor {
 public:
-    explicit Editor(TId3v2Layout& layout) : layout_(layout), v2_(layout.version == 2) {}
+    explicit Editor(const TTagModel& m)
+        : layout_(m.Id3v2), texts_(m.Texts.begin(), m.Texts.begin() + static_cast<long>(m.Own)) {
+        layout_.frames.resize(m.Own);
+        if (layout_.version == 0) {
+            layout_.version = 3;
+            layout_.whole = true;
+        }
+    }
 
-    // Sets the first frame of one of ids (the native one first) to text,
-    // removes it where text is empty, adds one where there is none.
-    void SetText(std::initializer_list<const char*> ids, const char* id22, const std::string& text) {
-        TId3v2Frame* f = v2_ ? Find(layout_.frames, {id22}) : Find(layout_.frames, ids);
-        if (text.empty()) {
-            Remove(f);
-            return;
-        }
-        Bytes body = TextFrameBody(layout_.version, text);
-        if (!f) {
-            Add(v2_ ? id22 : *ids.begin(), std::move(body));
-            return;
-        }
-        Replace(*f, std::move(body));
+    // Sets the first frame of key (readable or not: one we cannot read is
+    // replaced, never joined by a second) to text, removes it where text is
+    // empty, adds one where there is none.
+    void SetText(const std::string& key, const std::string& text) {
+        Set(Find(key), key, text.empty() ? Bytes{} : TextFrameBody(layout_.version, text));
     }
     void SetComment(const std::string& text) {
-        const char* id = v2_ ? "COM" : "COMM";
-        TId3v2Frame* f = ShownComment(layout_.frames);
-        if (text.empty()) {
-            Remove(f);
-            return;
-        }
-        Bytes body = CommentFrameBody(layout_.version, f, text);
-        if (!f)
-            Add(id, std::move(body));
-        else
-            Replace(*f, std::move(body));
+        const int at = UserComment(texts_);
+        Set(at, "COMM", text.empty() ? Bytes{} : CommentFrameBody(layout_.version, at < 0 ? nullptr : &layout_.frames[static_cast<std::size_t>(at)], text));
     }
     // The total after a "/" the tag's track frame has.
-    std::string TrackTotal() {
-        const TId3v2Frame* f = Find(layout_.frames, {v2_ ? "TRK" : "TRCK"});
-        if (!f) return {};
-        const std::string text = TextFrameText(*f);
-        const std::size_t slash = text.find('/');
-        return slash == std::string::npos ? std::string() : text.substr(slash);
+    std::string TrackTotal() const {
+        for (const TFrameText& t : texts_)
+            if (t.key == "TRCK" && t.readable) {
+                const std::string text = t.Text();
+                const std::size_t slash = text.find('/');
+                return slash == std::string::npos ? std::string() : text.substr(slash);
+            }
+        return {};
     }
+    int Version() const { return layout_.version; }
+    const TId3v2Layout& Layout() const { return layout_; }
 
 private:
-    void Replace(TId3v2Frame& f, Bytes body) {
-        f.body = std::move(body);
-        // The new body is plain: no compression, encryption, grouping or
-        // length indicator of the old one applies. Its status flags stay.
-        f.flags[1] = 0;
+    int Find(const std::string& key) const {
+        for (std::size_t i = 0; i < texts_.size(); ++i)
+            if (texts_[i].key == key) return static_cast<int>(i);
+        return -1;
     }
-    void Add(const char* id, Bytes body) {
-        TId3v2Frame f;
-        f.id = id;
-        f.body = std::move(body);
-        layout_.frames.push_back(std::move(f));
-    }
-    void Remove(TId3v2Frame* f) {
-        if (!f) return;
-        layout_.frames.erase(layout_.frames.begin() + (f - layout_.frames.data()));
+    void Set(int at, const std::string& key, Bytes body) {
+        if (at >= 0 && body.empty()) {
+            layout_.frames.erase(layout_.frames.begin() + at);
+            texts_.erase(texts_.begin() + at);
+        } else if (at >= 0) {
+            TId3v2Frame& f = layout_.frames[static_cast<std::size_t>(at)];
+            f.body = std::move(body);
+            f.cut = false;
+            // The new body is plain: no compression, encryption, grouping or
+            // length indicator of the old one applies. Its status flags stay.
+            f.flags[1] = 0;
+        } else if (!body.empty()) {
+            TId3v2Frame f;
+            f.id = NativeId(layout_.version, key);
+            f.body = std::move(body);
+            layout_.frames.push_back(std::move(f));
+            TFrameText t;
+            t.key = key;
+            texts_.push_back(std::move(t));
+        }
     }
 
-    TId3v2Layout& layout_;
-    bool v2_;
+    TId3v2Layout layout_;
+    std::vector<TFrameText> texts_;
 };
 
 }  // namespace
 
-std::string TextFrameText(const TId3v2Frame& f) {
-    // (Read as a title frame: every plain text frame has its layout.)
-    return TagLib::ID3v2::TextIdentificationFrame(FrameData("TIT2", f.body)).toString().to8Bit(true);
-}
-
-std::string UserTextDescription(const TId3v2Frame& f) {
-    // A body without its terminated description is no user text frame.
-    if (f.body.empty() || FrameStringEnd(f.body, 1, f.body[0]) == 0) return {};
-    return TagLib::ID3v2::UserTextIdentificationFrame(FrameData("TXXX", f.body)).description().to8Bit(true);
-}
-
-Bytes UpdatedId3v2(const Bytes& tag, const TId3Fields& was, const TId3Fields& now) {
-    TId3v2Layout layout;
-    if (!ParseId3v2(tag, layout) || !layout.whole) return {};
-    Editor edit(layout);
-    if (now.Title != was.Title) edit.SetText({"TIT2"}, "TT2", now.Title);
-    if (now.Artist != was.Artist) edit.SetText({"TPE1"}, "TP1", now.Artist);
-    if (now.Album != was.Album) edit.SetText({"TALB"}, "TAL", now.Album);
-    if (now.Genre != was.Genre) edit.SetText({"TCON"}, "TCO", now.Genre);
-    if (now.Year != was.Year) {
-        if (layout.version == 4)
-            edit.SetText({"TDRC", "TYER"}, "TYE", now.Year);
-        else
-            edit.SetText({"TYER", "TDRC"}, "TYE", now.Year);
-    }
+Bytes UpdatedId3v2(const TTagModel& m, const TId3Fields& was, const TId3Fields& now) {
+    if (m.Id3v2.version != 0 && !m.Id3v2.whole) return {};
+    Editor edit(m);
+    if (now.Title != was.Title) edit.SetText("TIT2", now.Title);
+    if (now.Artist != was.Artist) edit.SetText("TPE1", now.Artist);
+    if (now.Album != was.Album) edit.SetText("TALB", now.Album);
+    // The page's "255" is the ID3v1 byte of no genre: no frame.
+    if (now.Genre != was.Genre) edit.SetText("TCON", now.Genre == "255" ? std::string() : now.Genre);
+    if (now.Year != was.Year) edit.SetText("TDRC", now.Year);
     if (now.Track != was.Track) {
         std::string track = now.Track;
         if (!track.empty() && track.find('/') == std::string::npos) track += edit.TrackTotal();
-        edit.SetText({"TRCK"}, "TRK", track);
+        edit.SetText("TRCK", track);
     }
     if (now.Comment != was.Comment) edit.SetComment(now.Comment);
-    return RenderId3v2Frames(layout);
+    return RenderId3v2Frames(edit.Layout());
 }
 
 }  // namespace sondrel

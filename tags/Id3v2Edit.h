@@ -10,18 +10,19 @@
 
 #include "tags/Id3Tag.h"
 #include "tags/Id3v2Frames.h"
+#include "tags/TagModel.h"
 
 namespace sondrel {
 
-// The tag with the fields that differ between was and now set to now's
-// texts, in its own version; a track number given alone keeps the total
-// the tag had ("4" on "3/12" gives "4/12"). The extended header,
-// unsynchronisation and footer of the old tag are not kept (nothing a
-// reader needs); padding is not added. Empty where the tag cannot be
-// accounted for whole (frames or bytes we cannot read): a save would lose
-// them.
-std::vector<std::uint8_t> UpdatedId3v2(const std::vector<std::uint8_t>& tag, const TId3Fields& was,
-                                       const TId3Fields& now);
+// The model's own ID3v2 tag with the fields that differ between was and
+// now set to now's texts, in its own version; a track number given alone
+// keeps the total the tag had ("4" on "3/12" gives "4/12"). The extended
+// header, unsynchronisation and footer of the old tag are not kept
+// (nothing a reader needs); padding is not added. Empty where the tag
+// cannot be accounted for whole (frames or bytes we cannot read): a save
+// would lose them. A model without a tag of its own and version 0 gets a
+// new 2.3 tag of now's non-empty fields.
+std::vector<std::uint8_t> UpdatedId3v2(const TTagModel& model, const TId3Fields& was, const TId3Fields& now);
 
 // Frame bodies for a tag of version (2.2's are those of 2.3), rendered by
 // TagLib: a text frame's (Latin-1 where the text allows, else what the
@@ -31,10 +32,4 @@ std::vector<std::uint8_t> UpdatedId3v2(const std::vector<std::uint8_t>& tag, con
 std::vector<std::uint8_t> TextFrameBody(int version, const std::string& text);
 std::vector<std::uint8_t> UserTextFrameBody(int version, const std::string& description, const std::string& text);
 std::vector<std::uint8_t> CommentFrameBody(int version, const TId3v2Frame* old, const std::string& text);
-// The text of a plain text frame.
-std::string TextFrameText(const TId3v2Frame& frame);
-// The description of a user text frame (TXXX); empty where it has no
-// terminated one.
-std::string UserTextDescription(const TId3v2Frame& frame);
-
 }  // namespace sondrel

@@ -1,8 +1,5 @@
 #include "tags/Id3v2Frames.h"
 
-#include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <cstring>
 
 namespace sondrel {
@@ -47,8 +44,25 @@ bool ValidId(const std::uint8_t* p, std::size_t n) {
 struct Walk {
     std::vector<TId3v2Frame> frames;
     bool whole = false;
+    bool cut = false;
     bool resynchronised = false;
+    // Sound: every byte accounted for, no frame cut.
+    bool Sound() const { return whole && !cut; }
 };
+
+// Somewhere in the bytes, what reads as a frame header: an id and a size
+// that fits behind it. (A text does not: UTF-16 has a zero every other
+// byte, and four capitals of a Latin-1 text are followed by more text,
+// which makes a size far past the bytes.)
+bool HoldsFrameHeader(const std::uint8_t* p, std::size_t n, int version, bool syncsafe) {
+    const std::size_t idBytes = version == 2 ? 3 : 4, head = version == 2 ? 6 : 10;
+    for (std::size_t i = 0; i + head <= n; ++i) {
+        if (p[i] < 'A' || p[i] > 'Z' || !ValidId(p + i, idBytes)) continue;
+        const std::uint32_t size = version == 2 ? Big(p + i + 3, 3) : syncsafe ? Syncsafe(p + i + 4) : Big(p + i + 4, 4);
+        if (size > 0 && size <= n - i - head) return true;
+    }
+    return false;
+}
 
 // The frames of body from at on, their sizes read as 2.4 says (syncsafe)
 // or as 2.3 does; whole when they end where the padding (zero bytes to the
@@ -59,9 +73,16 @@ Walk WalkFrames(const Bytes& body, std::size_t at, int version, bool syncsafe, b
     while (at + head <= body.size() && body[at] != 0) {
         const std::uint8_t* h = body.data() + at;
         if (!ValidId(h, idBytes)) return w;
-        const std::uint32_t size = version == 2 ? Big(h + 3, 3) : syncsafe ? Syncsafe(h + 4) : Big(h + 4, 4);
-        if (size > body.size() - at - head) return w;
+        std::uint32_t size = version == 2 ? Big(h + 3, 3) : syncsafe ? Syncsafe(h + 4) : Big(h + 4, 4);
         TId3v2Frame f;
+        if (size > body.size() - at - head) {
+            size = static_cast<std::uint32_t>(body.size() - at - head);
+            f.cut = w.cut = true;
+            // Frames inside what it claims are frames the tag holds: a
+            // change of this one would lose them, so the tag is not
+            // accounted for.
+            if (HoldsFrameHeader(h + head, size, version, syncsafe)) return w;
+        }
         f.id.assign(reinterpret_cast<const char*>(h), idBytes);
         if (version > 2) {
             f.flags[0] = h[8];
@@ -123,10 +144,10 @@ bool ParseId3v2(const Bytes& tag, TId3v2Layout& layout) {
         rearranged = true;
     }
     Walk walk = WalkFrames(body, at, version, version == 4, unsynchronised);
-    if (!walk.whole && version == 4) {
+    if (!walk.Sound() && version == 4) {
         // Some taggers write 2.4 frame sizes as plain numbers.
         Walk plain = WalkFrames(body, at, version, false, unsynchronised);
-        if (plain.whole) {
+        if (plain.Sound()) {
             walk = std::move(plain);
             rearranged = true;
         }
@@ -135,7 +156,7 @@ bool ParseId3v2(const Bytes& tag, TId3v2Layout& layout) {
     layout.revision = tag[4];
     layout.frames = std::move(walk.frames);
     layout.whole = walk.whole && !cut;
-    layout.rearranged = rearranged || walk.resynchronised || (version == 4 && (flags & 0x10));
+    layout.rearranged = rearranged || walk.resynchronised || walk.cut || (version == 4 && (flags & 0x10));
     return true;
 }
 
@@ -185,70 +206,6 @@ std::size_t FrameStringEnd(const Bytes& b, std::size_t at, std::uint8_t encoding
     for (; at < b.size(); ++at)
         if (b[at] == 0) return at + 1;
     return 0;
-}
-
-std::string CommentDescription(const TId3v2Frame& comm) {
-    const Bytes& b = comm.body;
-    if (b.size() < 4) return {};
-    const bool wide = b[0] == 1 || b[0] == 2;
-    std::size_t end = 4;
-    if (wide) {
-        while (end + 1 < b.size() && !(b[end] == 0 && b[end + 1] == 0)) end += 2;
-    } else {
-        while (end < b.size() && b[end] != 0) ++end;
-    }
-    std::string description(b.begin() + 4, b.begin() + static_cast<long>(std::min(end, b.size())));
-    // A byte order mark alone is no description.
-    if (wide && description.size() == 2 && (description == "\xFF\xFE" || description == "\xFE\xFF")) return {};
-    return description;
-}
-
-namespace {
-
-// ISO 639-2 codes (both forms where there are two) of the language the
-// user reads.
-std::vector<std::string> UserLanguages() {
-    static const std::pair<const char*, std::vector<std::string>> kCodes[] = {
-        {"de", {"deu", "ger"}}, {"en", {"eng"}}, {"fr", {"fra", "fre"}}, {"es", {"spa"}},
-        {"it", {"ita"}},        {"nl", {"nld", "dut"}}, {"pt", {"por"}}, {"pl", {"pol"}},
-        {"sv", {"swe"}},        {"da", {"dan"}}, {"cs", {"ces", "cze"}}, {"ru", {"rus"}}};
-    for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(variable);
-        if (!value || std::strlen(value) < 2 || std::strncmp(value, "C", 2) == 0) continue;
-        for (const auto& [code, codes] : kCodes)
-            if (std::strncmp(value, code, 2) == 0) return codes;
-    }
-    return {"deu", "ger"};
-}
-
-// Another program's data in a comment frame, by its description.
-bool ProgramData(const std::string& description) {
-    for (const char* prefix : {"iTun", "iTunes_", "MusicMatch_", "Songs-DB_", "CDDB"})
-        if (description.rfind(prefix, 0) == 0) return true;
-    return false;
-}
-
-}  // namespace
-
-int UserCommentIndex(const std::vector<TId3v2Frame>& frames) {
-    const std::vector<std::string> languages = UserLanguages();
-    int plain = -1, inLanguage = -1, described = -1;
-    for (std::size_t i = 0; i < frames.size(); ++i) {
-        const TId3v2Frame& f = frames[i];
-        if ((f.id != "COMM" && f.id != "COM") || f.body.size() < 4) continue;
-        const std::string description = CommentDescription(f);
-        const int at = static_cast<int>(i);
-        if (description.empty()) {
-            if (plain < 0) plain = at;
-            std::string language(f.body.begin() + 1, f.body.begin() + 4);
-            for (char& c : language) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            if (inLanguage < 0 && std::find(languages.begin(), languages.end(), language) != languages.end())
-                inLanguage = at;
-        } else if (described < 0 && !ProgramData(description)) {
-            described = at;
-        }
-    }
-    return inLanguage >= 0 ? inLanguage : plain >= 0 ? plain : described;
 }
 
 }  // namespace sondrel

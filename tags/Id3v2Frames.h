@@ -17,14 +17,19 @@ struct TId3v2Frame {
     std::string id;                   // "TIT2"; three characters in 2.2 ("TT2")
     std::uint8_t flags[2] = {0, 0};   // as stored (none in 2.2), unsynchronisation cleared
     std::vector<std::uint8_t> body;   // as stored, unsynchronisation undone
+    // The frame claimed more bytes than its tag holds: its body is what
+    // the tag holds of it, read as forgiving readers read it, and nothing
+    // after it is a frame. Rendered again it gets the size it has.
+    bool cut = false;
 };
 
 struct TId3v2Layout {
     int version = 0;   // 2, 3 or 4
     int revision = 0;
     std::vector<TId3v2Frame> frames;
-    // Every byte of the tag is accounted for: its headers, its frames and
-    // zero padding. Where not, a save would lose what we cannot read.
+    // Every byte of the tag is accounted for: its headers, its frames (the
+    // last one perhaps cut) and zero padding. Where not, a save would lose
+    // what we cannot read.
     bool whole = false;
     // The tag as it was had something a plain rendering drops (an extended
     // header, unsynchronisation, a footer, wrongly sized 2.4 frames).
@@ -51,17 +56,5 @@ std::vector<std::uint8_t> PlainId3v2(const std::vector<std::uint8_t>& tag);
 // Where the string that starts at at in a frame body of encoding (its
 // first byte) ends, after its terminator; 0 where it runs past the body.
 std::size_t FrameStringEnd(const std::vector<std::uint8_t>& body, std::size_t at, std::uint8_t encoding);
-
-// The description of a COMM frame's body (of its version); empty where
-// it has none.
-std::string CommentDescription(const TId3v2Frame& comm);
-
-// The user's comment among a tag's frames (COMM, COM in 2.2), the one the
-// tag page shows and the summaries carry: one without a description (in
-// the user's language, as LANGUAGE, LC_ALL, LC_MESSAGES or LANG name it,
-// German otherwise, where there are several), else the first that is no
-// other program's data (iTunNORM, iTunSMPB, iTunPGAP and the like, which
-// players keep in comment frames); -1 for none.
-int UserCommentIndex(const std::vector<TId3v2Frame>& frames);
 
 }  // namespace sondrel

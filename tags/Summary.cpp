@@ -86,11 +86,19 @@ TTagRecord Id3v1Record(const TSummary& s) {
     f.Artist = SummaryText(s, "IART");
     f.Album = SummaryText(s, "IPRD");
     f.Year = Utf8Prefix(SummaryText(s, "ICRD"), 4);
-    f.Comment = SummaryText(s, "ICMT");
     const std::string track = SummaryText(s, "ITRK");
     f.Track = track.substr(0, track.find('/'));
-    f.Genre = SummaryText(s, "IGNR");
-    return RecordFromFields(f);
+    TTagRecord r = RecordFromFields(f);
+    // The comment gives its last two bytes to a track, as other taggers
+    // write the record: the whole comment is in the ID3v2 tag beside it.
+    long long number = 0;
+    const bool hasTrack = ReadWholeNumber(f.Track, number) && number >= 1 && number <= 255;
+    const std::string comment = Utf8ToCp1252(SummaryText(s, "ICMT"), hasTrack ? 28 : 30);
+    std::memcpy(r.data() + 97, comment.data(), comment.size());
+    // A genre keeps its number in any common spelling.
+    const int genre = GenreNumber(SummaryText(s, "IGNR"));
+    r[127] = genre < 0 ? 255 : static_cast<std::uint8_t>(genre);
+    return r;
 }
 
 }  // namespace sondrel

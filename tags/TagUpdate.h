@@ -10,15 +10,16 @@
 
 namespace sondrel {
 
-// The file's ID3v1.1 tag; where it has none, as much of its ID3v2 tag as
-// each field of the page holds. NoTag when it has neither.
-TTagResult ReadPageFields(const std::filesystem::path& file, TId3Fields& fields);
+// What the tag page shows of the file (tags/PageFields.h), and whether it
+// has an ID3v2 tag. NoTag when it has neither an ID3v1.1 tag nor a field
+// in another tag.
+TTagResult ReadPageFields(const std::filesystem::path& file, TId3Fields& fields, bool* hasId3v2 = nullptr);
 
-// Saves the fields into the file. The ID3v1.1 record replaces the file's
-// or is appended. Where the file begins with an ID3v2 tag, the fields that
-// differ from what the page showed of the file (ReadPageFields: the ones
-// the user changed) are set in it as well, whole; the others keep their
-// ID3v2 texts, and a file without an ID3v2 tag gets none.
+// Saves the fields into the file: the fields that differ from what the
+// page shows of it (the ones the user changed) are set whole in its ID3v2
+// tag and as their rendering in its ID3v1.1 tag (appended where it has
+// none); the others keep their bytes. A file without an ID3v2 tag gets
+// one only where a changed text does not fit its ID3v1.1 field whole.
 //
 // The file stays the user's file: written in place, so its inode, links,
 // owner, group, mode and attributes stay; a write-protected file is
@@ -29,9 +30,5 @@ TTagResult ReadPageFields(const std::filesystem::path& file, TId3Fields& fields)
 // after the disk's room for the grown file is reserved. A full disk leaves
 // the file as it was (NotSaved).
 TTagResult SaveTagFields(const std::filesystem::path& file, const TId3Fields& fields);
-
-// What the page shows of an ID3v2 tag's fields: each cut to the length of
-// its edit field.
-TId3Fields PageView(const TId3Fields& fields);
 
 }  // namespace sondrel

@@ -610,7 +610,9 @@ private slots:
         QCOMPARE(ui_->edTitle->text(), QString("Grüße aus Köln"));
         QCOMPARE(ui_->edLiedNr->text(), QString("12"));
         QCOMPARE(ui_->edGenre->currentText(), QString("Top 40"));
-        QCOMPARE(ui_->edTitle->maxLength(), 30);
+        // Texts of any length (an ID3v2 tag holds them whole); the year as
+        // the tag's four characters.
+        QVERIFY(ui_->edTitle->maxLength() > 1000);
         QCOMPARE(ui_->edYear->maxLength(), 4);
         // Focus order as the fields stand: title, artist, album, year,
         // genre, comment, track.
@@ -698,7 +700,7 @@ private slots:
         // On the tag page a dropped file opens, wherever it lands (a field
         // or the page), as the open button would; it never becomes the
         // field's text, and neither does dropped text. An MP3 with only an
-        // ID3v2 tag shows it, each field as far as it holds.
+        // ID3v2 tag shows it, each field whole.
         TId3Fields v2;
         v2.Title = "Ein Titel, der länger ist als dreißig Zeichen";
         v2.Artist = "Band";
@@ -714,7 +716,7 @@ private slots:
             drop(target, {P("v2.mp3")});
             QTRY_COMPARE(ui_->edArtist->text(), QString("Band"));
             QVERIFY(answerer.texts.isEmpty());
-            QCOMPARE(ui_->edTitle->text(), QString("Ein Titel, der länger ist als "));
+            QCOMPARE(ui_->edTitle->text(), QString("Ein Titel, der länger ist als dreißig Zeichen"));
             QCOMPARE(ui_->edYear->text(), QString("1998"));
             QCOMPARE(ui_->edLiedNr->text(), QString("3"));
         }
