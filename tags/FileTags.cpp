@@ -120,9 +120,8 @@ std::vector<std::uint8_t> Shortened(std::vector<std::uint8_t> tag, std::size_t s
     return tag;
 }
 
-bool Sound(const std::vector<std::uint8_t>& tag) {
-    TId3v2Layout layout;
-    return ParseId3v2(tag, layout) && layout.whole &&
+bool Sound(const TId3v2Layout& layout) {
+    return layout.whole &&
            std::none_of(layout.frames.begin(), layout.frames.end(), [](const TId3v2Frame& f) { return f.cut; });
 }
 
@@ -173,19 +172,22 @@ TTagModel ReadMp3Tags(TByteFile& source, TMp3TagPlaces* places) {
         if (tag.empty()) {
             m.Found = m.Lost = true;  // larger than we carry, or than the file
         } else {
+            where.Id3v2Room = static_cast<std::int64_t>(tag.size());
+            ReadId3v2(m, std::move(tag));
             // Where the audio begins inside the tag's room, the tag ends
             // there if its frames do; where they do not, it cannot be
             // accounted for, and no save may write over that room.
-            const std::int64_t audio = Sound(tag) ? 0 : AudioInside(source, tag, where.Id3v2At);
-            bool overAudio = false;
+            const std::int64_t audio = m.Lost || Sound(m.Id3v2) ? 0 : AudioInside(source, m.Bytes, where.Id3v2At);
             if (audio > 0) {
-                std::vector<std::uint8_t> front = Shortened(tag, static_cast<std::size_t>(audio));
-                overAudio = !Sound(front);
-                if (!overAudio) tag = std::move(front);
+                TTagModel shorter;
+                ReadId3v2(shorter, Shortened(m.Bytes, static_cast<std::size_t>(audio)));
+                if (Sound(shorter.Id3v2)) {
+                    m = std::move(shorter);
+                    where.Id3v2Room = audio;
+                } else {
+                    m.Id3v2.whole = false;
+                }
             }
-            where.Id3v2Room = static_cast<std::int64_t>(tag.size());
-            ReadId3v2(m, std::move(tag));
-            if (overAudio) m.Id3v2.whole = false;
         }
     }
     const std::vector<TApeItem> ape = ApeItems(source);
