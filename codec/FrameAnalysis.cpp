@@ -108,6 +108,13 @@ bool StreamEndsAt(PeekReader& r, std::int64_t pos) {
            std::all_of(b.begin(), b.begin() + static_cast<long>(got), [](std::uint8_t x) { return x == 0; });
 }
 
+// The next frame follows the one at pos at its length, of the same stream.
+bool ChainsOnce(PeekReader& r, std::int64_t pos, const std::uint8_t h[4]) {
+    const int length = FrameLength(h);
+    std::uint8_t next[4];
+    return length > 4 && r.ReadAt(pos + length, next, 4) == 4 && IsValidHeader(next) && SameStream(h, next);
+}
+
 // The header at pos begins a stream: the frames after it follow at their
 // lengths, with its version, layer and rate, until kChainFrames of them
 // have or the stream ends where a stream may.
@@ -123,6 +130,18 @@ bool ChainsOn(PeekReader& r, std::int64_t pos, const std::uint8_t first[4]) {
         if (followed == kChainFrames || StreamEndsAt(r, pos)) return true;
         if (r.ReadAt(pos, h, 4) != 4 || !IsValidHeader(h) || !SameStream(first, h)) return false;
     }
+}
+
+// The header at pos begins a frame that carries an info tag ("Xing" or
+// "Info") after its side information, as encoders write the first frame
+// of a stream: the start of a stream as surely as frames that chain on,
+// also where damage a few frames later stops the chain.
+bool InfoFrameAt(PeekReader& r, std::int64_t pos, const std::uint8_t h[4]) {
+    const bool mpeg1 = ((h[1] >> 3) & 3) == 3, mono = (h[3] >> 6) == 3;
+    const std::size_t at = 4 + (mpeg1 ? (mono ? 17 : 32) : (mono ? 9 : 17));
+    std::uint8_t tag[4] = {};
+    return ((h[1] >> 1) & 3) == 1 && r.ReadAt(pos + static_cast<std::int64_t>(at), tag, 4) == 4 &&
+           (std::memcmp(tag, "Xing", 4) == 0 || std::memcmp(tag, "Info", 4) == 0);
 }
 
 }  // namespace
@@ -221,7 +240,7 @@ TFrameAnalysis LocateAudio(TByteFile& source) {
     std::int64_t lone = -1;
     for (;;) {
         if (IsValidHeader(w)) {
-            if (ChainsOn(r, a.Candidate, w)) {
+            if (ChainsOn(r, a.Candidate, w) || (InfoFrameAt(r, a.Candidate, w) && ChainsOnce(r, a.Candidate, w))) {
                 a.Found = true;
                 break;
             }

@@ -104,6 +104,9 @@ struct Fault {
     std::function<Bytes(const Bytes& stream, const Bytes& other, std::mt19937& rng)> make;
     bool joined = false;
     int framesLost = 0;  // at most, at the start
+    // The WAV holds what mpg123 decodes of the damaged file, sample for
+    // sample (its info frame's delay and padding trimmed).
+    bool asMpg123 = false;
 };
 // Two streams joined: the second one's info frame is a frame of silence
 // in the middle, and its encoder delay and padding stay.
@@ -142,6 +145,14 @@ std::vector<Fault> Faults() {
                           }
                           return out;
                       }});
+    // (Junk of random bytes alone, as a damaged copy has it, which decoders
+    // skip whole; in junk full of false headers each finds its own.)
+    faults.push_back({"junk behind the third frame", [](const Bytes& s, const Bytes&, std::mt19937& rng) {
+                          const auto at = static_cast<long>(FrameStarts(s).at(3));
+                          Bytes junk(586);
+                          for (auto& b : junk) b = static_cast<std::uint8_t>(rng() % 0xFF);
+                          return Bytes(s.begin(), s.begin() + at) + junk + Bytes(s.begin() + at, s.end());
+                      }, false, 0, true});
     faults.push_back({"another stream of another format joined behind",
                       [](const Bytes& s, const Bytes& other, std::mt19937&) { return s + other; }, true});
     faults.push_back({"lyrics, an APEv2 and an ID3v1 tag behind", [](const Bytes& s, const Bytes&, std::mt19937&) {
@@ -239,6 +250,15 @@ TEST(OtherWriters, EveryFaultOnEveryStreamDecodesAsMpg123DecodesTheStream) {
             const double frame = (kStreams[k].rate >= 32000 ? 1152.0 : 576.0) / kStreams[k].rate;
             const int slack = fault.joined ? kJoinedSlackFrames : fault.framesLost ? fault.framesLost + 2 : 1;
             const Pcm got = ReadPcm(path(name + ".wav"));
+            if (fault.asMpg123) {
+                // (Below MPEG-1 and in free format the decoders part ways
+                // after junk: mpg123 leaves the delay and padding in,
+                // ffmpeg some of it.)
+                if (kStreams[k].rate < 32000 || std::string(kStreams[k].lame).find("free") != std::string::npos) continue;
+                ASSERT_TRUE(Shell("mpg123 -q -w " + path(name + ".ref.wav") + " " + path(name + ".mp3")));
+                EXPECT_EQ(got.samples, ReadPcm(path(name + ".ref.wav")).samples);
+                continue;
+            }
             EXPECT_EQ(SoundProblem(sounds[k], got, seconds, frame, fault.framesLost, slack), "");
 
             // In CD quality: the same sound at 44.1 kHz stereo, as sox
