@@ -81,6 +81,7 @@ bool ReadWaveStart(TByteFile& source, TWaveChunkSizes& sizes) {
     source.Seek(0);
     if (source.Read(head, 12) != 12 || std::memcmp(head + 8, "WAVE", 4) != 0) return false;
     if (std::memcmp(head, "RIFF", 4) == 0) return true;
+    if (std::memcmp(head, "RIFX", 4) == 0) return sizes.BigEndian = true;
     if (std::memcmp(head, "RF64", 4) != 0 && std::memcmp(head, "BW64", 4) != 0) return false;
     sizes.Rf64 = true;
     std::uint8_t ds64[8 + 24];
@@ -100,15 +101,17 @@ bool WalkChunks(TByteFile& source, TWaveChunks& result) {
     source.ReadExact(head, 12);
     if (!ReadWaveStart(source, sizes)) return false;
     const std::int64_t end = source.Size();
+    const bool big = sizes.BigEndian;
+    const auto get32 = [big](const std::uint8_t* p) { return big ? GetBe32(p) : GetLe32(p); };
     // A RIFF size clamped at its largest value: the file went on past it.
-    const bool clamped = !sizes.Rf64 && GetLe32(head + 4) == 0xFFFFFFFFu && end > kLargestPlainWave;
+    const bool clamped = !sizes.Rf64 && get32(head + 4) == 0xFFFFFFFFu && end > kLargestPlainWave;
     while (source.Position() < end) {
         std::uint8_t chunk[8];
         source.ReadExact(chunk, 8);
         // Zero bytes where a chunk should begin: the rest is padding (a
         // file made longer in advance), not chunks of eight bytes each.
         if (GetLe32(chunk) == 0) break;
-        std::int64_t size = GetLe32(chunk + 4);
+        std::int64_t size = get32(chunk + 4);
         if (std::memcmp(chunk, "fmt ", 4) == 0) {
             // A body that claims more than the file holds is cut off, and
             // is not worth gigabytes of memory to find that out.
@@ -130,7 +133,7 @@ bool WalkChunks(TByteFile& source, TWaveChunks& result) {
             if (std::memcmp(chunk, "fact", 4) == 0 && size >= 4) {
                 std::uint8_t count[4];
                 source.ReadExact(count, 4);
-                result.FactSamples = GetLe32(count);
+                result.FactSamples = get32(count);
                 source.Seek(source.Position() - 4);
             }
             source.Seek(source.Position() + size);
@@ -142,7 +145,38 @@ bool WalkChunks(TByteFile& source, TWaveChunks& result) {
         }
     }
     source.Seek(0);
+    if (big) {
+        // The format record's numbers in the usual order: the tag, channels,
+        // rate, bytes a second, block, bits, extra size; then an extensible
+        // format's valid bits and channel mask.
+        static const int kFields[] = {2, 2, 4, 4, 2, 2, 2, 2, 4};
+        std::size_t at = 0;
+        for (const int n : kFields) {
+            if (at + static_cast<std::size_t>(n) > result.FormatBytes) break;
+            std::reverse(result.Format.begin() + static_cast<long>(at), result.Format.begin() + static_cast<long>(at + n));
+            at += static_cast<std::size_t>(n);
+        }
+        // Its sub-format is the usual one of a format code; writers give
+        // the code as a 32-bit number, or (sox) as 16 bits and two zero
+        // bytes.
+        std::uint8_t* guid = result.Format.data() + 24;
+        if (result.FormatBytes >= 40 && GetLe16(result.Format.data()) == 0xFFFE) {
+            const std::uint32_t code = guid[2] == 0 && guid[3] == 0 ? (guid[0] << 8 | guid[1]) : GetBe32(guid);
+            static const std::uint8_t kTail[12] = {0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+            PutLe32(guid, code);
+            std::memcpy(guid + 4, kTail, 12);
+        }
+        const WAVEFORMATEX& f = result.Wfx();
+        const bool samples = f.wFormatTag == WAVE_FORMAT_PCM || f.wFormatTag == 3 || f.wFormatTag == 0xFFFE;
+        if (samples && f.wBitsPerSample > 8) result.SwapBytes = (f.wBitsPerSample + 7) / 8;
+    }
     return result.Found;
+}
+
+void SwapSamples(std::uint8_t* bytes, std::size_t n, int bytesPerSample) {
+    if (bytesPerSample < 2) return;
+    const auto step = static_cast<std::size_t>(bytesPerSample);
+    for (std::size_t i = 0; i + step <= n; i += step) std::reverse(bytes + i, bytes + i + step);
 }
 
 }  // namespace sondrel

@@ -46,6 +46,10 @@ struct TWaveChunks {
     // The sample frames a "fact" chunk gives for compressed data; -1 for
     // none.
     std::int64_t FactSamples = -1;
+    // A big-endian file (RIFX): its format record is given here in the
+    // usual order, and its samples are this many bytes each, to be turned
+    // round as they are read; 0 where they are as they should be.
+    int SwapBytes = 0;
 
     const WAVEFORMATEX& Wfx() const { return *reinterpret_cast<const WAVEFORMATEX*>(Format.data()); }
 };
@@ -59,14 +63,19 @@ struct TWaveChunks {
 // file whose own size was clamped at 0xFFFFFFFF past 4 GiB.
 bool WalkChunks(TByteFile& source, TWaveChunks& result);
 
+// Turns each sample of bytes (bytesPerSample each) round, from big- to
+// little-endian; n is a whole number of samples.
+void SwapSamples(std::uint8_t* bytes, std::size_t n, int bytesPerSample);
+
 // What the start of a 64-bit WAVE file (RF64, BW64) says in its "ds64"
 // chunk: the sizes its 32-bit fields of 0xFFFFFFFF stand for.
 struct TWaveChunkSizes {
     bool Rf64 = false;
+    bool BigEndian = false;  // RIFX: every number big-endian, samples too
     std::int64_t Riff = -1, Data = -1;  // from ds64; -1 where not given
 };
-// "RIFF", "RF64" or "BW64" and "WAVE" at position 0, with the ds64 sizes
-// of the 64-bit forms; false for anything else.
+// "RIFF", "RIFX", "RF64" or "BW64" and "WAVE" at position 0, with the
+// ds64 sizes of the 64-bit forms; false for anything else.
 bool ReadWaveStart(TByteFile& source, TWaveChunkSizes& sizes);
 
 }  // namespace sondrel

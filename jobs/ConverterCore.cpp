@@ -136,7 +136,10 @@ struct TConverterCore::Chain final : TChunkIo {
           std::int64_t base, std::int64_t length, bool silenceIsFailure = false)
         : core(core), source(source), target(target), first(first), second(second), base(base), length(length),
           silenceIsFailure(silenceIsFailure) {}
-    void Read(std::uint8_t* dst, DWORD n) override { source.Read(dst, n); }
+    void Read(std::uint8_t* dst, DWORD n) override {
+        const std::size_t got = source.Read(dst, n);
+        SwapSamples(dst, got, swap);
+    }
     void Unread(DWORD n) override { source.Seek(source.Position() - n); }
     bool Write(const std::uint8_t* bytes, DWORD n) override {
         if (largest >= 0 && target.Position() + n > largest) {
@@ -168,6 +171,9 @@ struct TConverterCore::Chain final : TChunkIo {
     bool silenceIsFailure;
     // Of the first stage's output, the bytes that are audio; -1 for all.
     std::int64_t keep = -1;
+    // A big-endian source's sample size: its samples are turned round as
+    // they are read (chunks are whole blocks, so each read starts on one).
+    int swap = 0;
     // The largest the target may grow (a WAV file with a plain header);
     // -1 for no bound. Reached, the conversion stops with a message.
     std::int64_t largest = -1;
@@ -431,6 +437,7 @@ void TConverterCore::WavToMp3(const std::string& sourceName, const std::string& 
     acmStreamMessage(wavmp3.StreamHandle(), ACMDM_MP3_LENGTH,
                      static_cast<LPARAM>(sourceFrames * mp3.nSamplesPerSec / std::max<DWORD>(1, src.nSamplesPerSec)), 0);
     Chain chain(*this, source, target.File(), first, direct ? nullptr : &wavmp3, length, length, true);
+    chain.swap = wave.SwapBytes;
     if (!direct) chain.keep = AudioBytes(wave, wavtowav.FormatOut.Wfx());
     guard.Converting();
     bool whole = RunChunks(chain);
@@ -477,6 +484,7 @@ void TConverterCore::WavToWav(const std::string& sourceName, const std::string& 
     const std::int64_t largest = target.BeginWave(
         format16, estimate, CarryTags ? WaveTagTail(FindWaveTagChunks(source)) : std::vector<std::uint8_t>{});
     Chain chain(*this, source, target.File(), &wavtowav, nullptr, length, length, true);
+    chain.swap = wave.SwapBytes;
     chain.keep = keep;
     chain.largest = largest;
     guard.Converting();

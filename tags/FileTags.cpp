@@ -57,7 +57,8 @@ TWaveTagChunks FindWaveTagChunks(TByteFile& f) {
     TWaveTagChunks found;
     const std::int64_t keep = f.Position();
     TWaveChunkSizes sizes;
-    if (!ReadWaveStart(f, sizes)) {
+    // (A big-endian file's tags, which no reader we know writes, stay.)
+    if (!ReadWaveStart(f, sizes) || sizes.BigEndian) {
         f.Seek(keep);
         return found;
     }
