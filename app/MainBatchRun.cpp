@@ -26,6 +26,10 @@ class WindowEvents final : public TBatchEvents {
 public:
     explicit WindowEvents(const std::vector<std::string>& files) : progress_(files) {}
 
+    void FileSkipped(std::size_t file) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        progress_.Skipped(file);
+    }
     void FileStarted(std::size_t file) override {
         std::lock_guard<std::mutex> lock(mutex_);
         progress_.Started(file);
@@ -86,7 +90,7 @@ std::string Summary(const TBatchProgress& p, const std::vector<std::string>& fil
     for (std::size_t k = 0; k < left.size() && k < kNamed; ++k)
         names += (k ? ", " : "") + FileNamePart(files[left[k]]);
     if (left.size() > kNamed) names += " und " + std::to_string(left.size() - kNamed) + " weitere";
-    return msg::BatchSummary(p.Finished(), static_cast<int>(files.size()), names, p.Failed());
+    return msg::BatchSummary(p.Finished(), static_cast<int>(files.size()), names, p.Failed(), p.SkippedCount());
 }
 
 }  // namespace
@@ -161,12 +165,14 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     const TBatchProgress end = events.Read();
     ShowStatusText(end.AnyStarted() ? Summary(end, batch.Files) : "");
     for (auto& [text, files] : events.Notices()) {
+        // (A notice of the batch itself names no file.)
+        files.erase(std::remove(files.begin(), files.end(), TBatchEvents::kNoFile), files.end());
         std::sort(files.begin(), files.end());
         std::string names;
         constexpr std::size_t kNamed = 10;
         for (std::size_t k = 0; k < files.size() && k < kNamed; ++k) names += "\n" + batch.Files[files[k]];
         if (files.size() > kNamed) names += "\nund " + std::to_string(files.size() - kNamed) + " weitere";
-        ShowNotice(text + "\n" + names);
+        ShowNotice(names.empty() ? text : text + "\n" + names);
     }
     core_.State.Busy = false;
 }

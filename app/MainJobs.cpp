@@ -20,11 +20,10 @@ void TMainForm::GoClick(int mode) {
     GoButtons[static_cast<std::size_t>(mode - 1)]->Release();
     if (core_.Running()) return;
     if (!MayReplaceTarget(mode)) return;
-    replaceInBatch_ = false;
+    batchAnswer_ = TBatchAnswer::Keep;
     if (mode == 2 || mode == 4) {
-        const TBatchAnswer answer = AskAboutBatchTargets(mode);
-        if (answer == TBatchAnswer::Cancel) return;
-        replaceInBatch_ = answer == TBatchAnswer::Replace;
+        batchAnswer_ = AskAboutBatchTargets(mode);
+        if (batchAnswer_ == TBatchAnswer::Cancel) return;
     }
     // The line of the job before is history now.
     ShowStatusText("");
@@ -101,15 +100,21 @@ TMainForm::TBatchAnswer TMainForm::AskAboutBatchTargets(int mode) {
     QMessageBox box(QMessageBox::Question, windowTitle(), text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
                     this);
     box.setInformativeText(QStringLiteral("Bei „Nein“ erhalten die neuen Dateien freie Namen wie „Name (2)%1“. "
-                                          "„Abbrechen“ startet nichts.")
+                                          "„Überspringen“ konvertiert nur, was fehlt oder älter ist als seine "
+                                          "Quelle. „Abbrechen“ startet nichts.")
                                .arg(mode == 2 ? QStringLiteral(".wav") : QStringLiteral(".mp3")));
     box.button(QMessageBox::Yes)->setText(QStringLiteral("&Ja"));
     box.button(QMessageBox::No)->setText(QStringLiteral("&Nein"));
+    // A collection run again, or a run stopped part way and taken up again.
+    QPushButton* skip = box.addButton(QStringLiteral("Über&springen"), QMessageBox::AcceptRole);
+    skip->setAccessibleName(QStringLiteral("Überspringen"));
     box.button(QMessageBox::Cancel)->setText(QStringLiteral("Abbrechen"));
     box.setDefaultButton(QMessageBox::No);
     // Escape and closing the box start nothing.
     box.setEscapeButton(QMessageBox::Cancel);
-    switch (box.exec()) {
+    const int answer = box.exec();
+    if (box.clickedButton() == skip) return TBatchAnswer::Skip;
+    switch (answer) {
     case QMessageBox::Yes: return TBatchAnswer::Replace;
     case QMessageBox::No: return TBatchAnswer::Keep;
     default: return TBatchAnswer::Cancel;
@@ -211,7 +216,8 @@ TBatchSettings TMainForm::JobBatch(int mode) {
     batch.NextToSource = mode == 2 ? ui->QuellCheck->isChecked() : ui->QuellCheck2->isChecked();
     batch.OutputFolder = (mode == 2 ? ui->OutDirectoryEd : ui->OutDirectory2Ed)->filePath();
     batch.CdQuality = ui->cdqual2check->isChecked();
-    batch.ReplaceExisting = replaceInBatch_;
+    batch.ReplaceExisting = batchAnswer_ == TBatchAnswer::Replace;
+    batch.SkipExisting = batchAnswer_ == TBatchAnswer::Skip;
     return batch;
 }
 

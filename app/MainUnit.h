@@ -76,7 +76,7 @@ public:
     // A batch some of whose targets exist asks once whether they may be
     // replaced: Ja, Nein (they get numbered names instead), or Abbrechen
     // (Escape, closing the box), which starts nothing.
-    enum class TBatchAnswer { Replace, Keep, Cancel };
+    enum class TBatchAnswer { Replace, Keep, Skip, Cancel };
     TBatchAnswer AskAboutBatchTargets(int mode);
     // The status line's text is read out by a screen reader, wherever the
     // focus is: what the job in hand came to.
@@ -203,7 +203,8 @@ private:
     // The last opened tag file has an ID3v2 tag: its comment and track are
     // kept whole there, so the ID3v1.1 tag need not choose between them.
     bool tagFileHasId3v2_ = false;
-    bool replaceInBatch_ = false;  // the answer for the batch in hand
+    // The answer for the batch in hand: Replace, Keep or Skip.
+    TBatchAnswer batchAnswer_ = TBatchAnswer::Keep;
     TJobNotice jobNotice_;
 };
 

@@ -38,9 +38,9 @@ std::string Usage() {
            "  sondrel-cli wav-to-mp3 [--format F] [--jobs N] [--no-tags] QUELLE ZIEL\n"
            "  sondrel-cli wav-to-wav [--format F] [--jobs N] [--no-tags] QUELLE ZIEL\n"
            "  sondrel-cli batch-mp3-to-wav [--cd] [--out-dir ORDNER] [--jobs N] [--no-tags]\n"
-           "                               [--overwrite] DATEI...\n"
+           "                               [--overwrite] [--skip-existing] DATEI...\n"
            "  sondrel-cli batch-wav-to-mp3 [--format F] [--out-dir ORDNER] [--jobs N]\n"
-           "                               [--no-tags] [--overwrite] DATEI...\n"
+           "                               [--no-tags] [--overwrite] [--skip-existing] DATEI...\n"
            "  sondrel-cli tag show [--] DATEI\n"
            "  sondrel-cli tag set [--] DATEI [--title T] [--artist A] [--album B] [--year J] [--comment K]\n"
            "                            [--track N] [--genre G]\n"
@@ -58,6 +58,14 @@ std::string Usage() {
            "ihre Blöcke die Kerne, die die anderen Dateien frei lassen.\n"
            "Eine Stapel-Zieldatei, die es schon gibt, bleibt erhalten; die neue Datei\n"
            "heißt dann \"Name (2).ext\" (--overwrite ersetzt sie stattdessen).\n"
+           "--skip-existing überspringt jede Datei, deren Zieldatei es gibt und die\n"
+           "nicht älter ist als die Quelle; eine ältere wird neu konvertiert und\n"
+           "ersetzt. So setzt ein zweiter Lauf einen abgebrochenen fort.\n"
+           "Stapel-Zieldateien entstehen unter einem verborgenen Namen daneben und\n"
+           "bekommen ihren Namen erst, wenn sie vollständig sind; was ein\n"
+           "abgestürzter Lauf so hinterließ, entfernt der nächste. Mit --out-dir\n"
+           "kommen Bilder (Cover), Wiedergabelisten (.m3u, .m3u8) und Cue-Sheets\n"
+           "der Quellordner mit; deren Einträge nennen die neuen Dateien.\n"
            "Strg+C bricht nach dem laufenden Abschnitt ab; die Zieldatei enthält dann\n"
            "das bis dahin Konvertierte (in einem Stapel bleibt von einer nicht\n"
            "fertigen Datei nichts); eine Datei, die ersetzt werden sollte, bleibt\n"
@@ -95,6 +103,8 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
             o.noTags = true;
         } else if (a == "--overwrite" && IsBatch(o.command)) {
             o.overwrite = true;
+        } else if (a == "--skip-existing" && IsBatch(o.command)) {
+            o.skipExisting = true;
         } else if (a == "--jobs" && i + 1 < args.size()) {
             if (o.command == "formats") {
                 error = "Die Option --jobs gilt nicht für " + o.command + ".";
@@ -128,6 +138,10 @@ bool Parse(const std::vector<std::string>& args, TOptions& o, std::string& error
         error = IsBatch(o.command) ? "Keine Dateien angegeben." : "Quelle und Ziel werden gebraucht.";
         return false;
     }
+    if (o.overwrite && o.skipExisting) {
+        error = "--overwrite und --skip-existing schließen einander aus.";
+        return false;
+    }
     if (o.outDirGiven && o.outDir.empty()) {
         error = "--out-dir braucht einen Ordner.";
         return false;
@@ -159,6 +173,7 @@ TBatchSettings BatchOf(TOptions&& o) {
     batch.OutputFolder = o.outDir;
     batch.CdQuality = o.cd;
     batch.ReplaceExisting = o.overwrite;
+    batch.SkipExisting = o.skipExisting;
     return batch;
 }
 

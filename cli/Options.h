@@ -12,6 +12,7 @@ struct TOptions {
     bool cd = false;
     bool noTags = false;  // targets without the source's tags
     bool overwrite = false;  // a batch may replace files that were there before it
+    bool skipExisting = false;  // a batch leaves targets that are as new as their sources
     std::string format;  // an index or an exact description; empty for entry 0
     std::string outDir;
     bool outDirGiven = false;

@@ -38,9 +38,10 @@ public:
     // Said, but the file was converted: no failure.
     void Notice(std::size_t file, const std::string& text) override {
         ClearLine();
-        std::cerr << files_[file] << ": " << text << '\n';
+        std::cerr << (file == kNoFile ? "" : files_[file] + ": ") << text << '\n';
         DrawLine();
     }
+    void FileSkipped(std::size_t file) override { progress_.Skipped(file); }
     void FileStarted(std::size_t file) override { progress_.Started(file); }
     void FilePercent(std::size_t file, int percent) override {
         progress_.Percent(file, percent);
@@ -60,7 +61,7 @@ public:
         std::string names;
         for (std::size_t k = 0; k < left.size(); ++k) names += (k ? ", " : "") + files_[left[k]];
         std::cerr << msg::BatchSummary(progress_.Finished(), static_cast<int>(files_.size()), names,
-                                       progress_.Failed())
+                                       progress_.Failed(), progress_.SkippedCount())
                   << '\n';
     }
 

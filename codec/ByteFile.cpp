@@ -138,4 +138,11 @@ std::string HiddenFileName(const std::filesystem::path& file, const std::string&
     return FitFileName(stem, tail);
 }
 
+int TByteFile::Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    pos_ = 0;
+    return fd;
+}
+
 }  // namespace sondrel

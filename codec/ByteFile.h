@@ -53,6 +53,9 @@ public:
     bool WriteProtected() const;
     // Device and inode, to recognise one file under two names.
     bool Identity(std::uint64_t& device, std::uint64_t& inode) const;
+    // Hands the open descriptor over (the file is closed here, not there);
+    // -1 for none.
+    int Release();
 
 private:
     int fd_ = -1;

@@ -6,10 +6,15 @@
 // are made as their first file starts, and taken away again where they
 // stay empty. No file starts after a cancel or after a failure that ends
 // a batch (a failed write: a full disk fails every file after it); a
-// cancel stops every worker at its next chunk. A file that does not
-// finish leaves no target (a file it was replacing stays as it was): with
-// several cut at once, nothing would tell them from whole ones. Memory is
-// bounded by the workers, not the files.
+// cancel stops every worker at its next chunk. Every target is written
+// under a hidden name beside its place and put there only whole
+// (jobs/Placer.h): a file that does not finish leaves no target (a file
+// it was replacing stays as it was), whatever stopped it, a crash or kill
+// -9 too; the hidden files such a run leaves are removed by the next one
+// (jobs/Leftovers.h). Skipping what is done makes a run again convert
+// only what is missing or outdated. Into an own output folder the
+// sources' covers, playlists and cue sheets go along (jobs/Companions.h).
+// Memory is bounded by the workers, not the files.
 #pragma once
 
 #include <atomic>
@@ -36,6 +41,9 @@ struct TBatchJob {
 class TBatchEvents {
 public:
     virtual ~TBatchEvents() = default;
+    // The file's target is done already: it is skipped. Said of every
+    // such file before the first file starts.
+    virtual void FileSkipped(std::size_t /*file*/) {}
     virtual void FileStarted(std::size_t /*file*/) {}
     // The file's percentage, rising from 1 to 100.
     virtual void FilePercent(std::size_t /*file*/, int /*percent*/) {}
@@ -43,7 +51,9 @@ public:
     virtual void FileDone(std::size_t /*file*/, TFileEnd /*end*/) {}
     // A message for a file of the list; kNoFile for the batch as a whole.
     virtual void Message(std::size_t file, const std::string& text) = 0;
-    // A notice for a file that was converted all the same (TJobHost).
+    // A notice for a file that was converted all the same (TJobHost); of
+    // kNoFile, about the batch (leftovers removed, playlists copied as
+    // they are).
     virtual void Notice(std::size_t file, const std::string& text) = 0;
     static constexpr std::size_t kNoFile = static_cast<std::size_t>(-1);
 };

@@ -6,7 +6,8 @@
 namespace sondrel {
 
 TBatchProgress::TBatchProgress(const std::vector<std::string>& files)
-    : percent_(files.size(), 0), state_(files.size(), TState::Waiting), finished_(files.size(), false) {
+    : percent_(files.size(), 0), state_(files.size(), TState::Waiting), finished_(files.size(), false),
+      skippedFile_(files.size(), false) {
     for (const std::string& file : files) {
         std::error_code ec;
         const std::uintmax_t size = std::filesystem::file_size(file, ec);
@@ -14,6 +15,15 @@ TBatchProgress::TBatchProgress(const std::vector<std::string>& files)
         work_.push_back(std::max<std::uint64_t>(ec ? 0 : size, 1));
         total_ += work_.back();
     }
+}
+
+void TBatchProgress::Skipped(std::size_t file) {
+    if (skippedFile_.at(file)) return;
+    skippedFile_[file] = true;
+    ++skipped_;
+    state_[file] = TState::Done;
+    total_ -= work_[file];
+    work_[file] = 0;
 }
 
 void TBatchProgress::Started(std::size_t file) { state_.at(file) = TState::Running; }
@@ -31,7 +41,7 @@ void TBatchProgress::Done(std::size_t file, TFileEnd end) {
 }
 
 int TBatchProgress::Overall() const {
-    if (total_ == 0) return 0;
+    if (total_ == 0) return skipped_ > 0 && ended_ + skipped_ == static_cast<int>(work_.size()) ? 100 : 0;
     // Sums of sizes times percentages stay far inside 64 bits.
     std::uint64_t done = 0;
     for (std::size_t i = 0; i < work_.size(); ++i) done += work_[i] * static_cast<std::uint64_t>(percent_[i]);
@@ -64,7 +74,7 @@ int TBatchProgress::Ended() const { return ended_; }
 std::vector<std::size_t> TBatchProgress::Unfinished() const {
     std::vector<std::size_t> left;
     for (std::size_t i = 0; i < finished_.size(); ++i)
-        if (!finished_[i]) left.push_back(i);
+        if (!finished_[i] && !skippedFile_[i]) left.push_back(i);
     return left;
 }
 

@@ -26,6 +26,9 @@ public:
     // takes, so that the share moves evenly from 0 to 100 %.
     explicit TBatchProgress(const std::vector<std::string>& files);
 
+    // A file whose target is done already (a run again with skipping):
+    // its work leaves the batch's share, before any file starts.
+    void Skipped(std::size_t file);
     void Started(std::size_t file);
     void Percent(std::size_t file, int percent);
     void Done(std::size_t file, TFileEnd end);
@@ -38,13 +41,14 @@ public:
     int WatchedPercent() const;
     int Finished() const;
     int Failed() const;
+    int SkippedCount() const { return skipped_; }
     // Files that ran to their end, converted or failed with a message.
     int Ended() const;
     // Whether any file has started: a batch its output folder stopped
     // before the first has nothing to sum up.
     bool AnyStarted() const;
     // The files not converted (failed, stopped, or never started), in
-    // list order.
+    // list order; skipped ones are done.
     std::vector<std::size_t> Unfinished() const;
 
 private:
@@ -54,8 +58,10 @@ private:
     std::vector<int> percent_;
     std::vector<TState> state_;
     std::vector<bool> finished_;
+    std::vector<bool> skippedFile_;
     int ended_ = 0;
     int failed_ = 0;
+    int skipped_ = 0;
 };
 
 }  // namespace sondrel

@@ -218,7 +218,7 @@ bool TConverterCore::CreateTarget(TTargetFile& target, TByteFile& source, const 
         return false;
     }
     probe.Close();
-    if (target.Create(name)) return true;
+    if (target.Create(name, Placer, OnPlaced)) return true;
     host_.ShowError(msg::CannotCreate);
     return false;
 }

@@ -29,6 +29,10 @@ struct TBatchSettings {
     // Targets may replace files that were there before the batch (the user
     // said so); otherwise those get the next free name.
     bool ReplaceExisting = false;
+    // A file whose target exists and is at least as new as the file is
+    // done already and skipped; an older target is converted again and
+    // replaced (a run again, a run that was stopped).
+    bool SkipExisting = false;
 };
 
 class TConverterCore {
@@ -72,6 +76,11 @@ public:
     bool DiscardUnfinished = false;
     // The last conversion ran to its end and its target is complete.
     bool LastCompleted = false;
+    // A batch's targets are written beside their names and put in place by
+    // the placer, which says through OnPlaced whether the current file's
+    // took its place.
+    TPlacer* Placer = nullptr;
+    TPlacer::TDone OnPlaced;
 
 private:
     struct Chain;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace sondrel::msg {
 
@@ -42,15 +43,47 @@ inline std::string NoOutputFolder(const std::string& folder) {
 inline std::string OutputFolderNotWritable(const std::string& folder) {
     return "In das Ausgabeverzeichnis „" + folder + "“ kann nicht geschrieben werden.";
 }
+// A count as German texts write it: "1.200".
+inline std::string Count(long long n) {
+    std::string digits = std::to_string(n < 0 ? -n : n), out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += '.';
+        out += digits[i];
+    }
+    return (n < 0 ? "-" : "") + out;
+}
 // After a batch: how many of its files were converted, how many of the
-// others failed (the rest were stopped or never started), and which were
-// not converted (names as the front end shows them, joined).
-inline std::string BatchSummary(int finished, int total, const std::string& unfinished, int failed) {
-    if (finished == total)
-        return total == 1 ? "Die Datei wurde konvertiert." : "Alle " + std::to_string(total) + " Dateien wurden konvertiert.";
-    return std::to_string(finished) + " von " + std::to_string(total) + " Dateien konvertiert" +
-           (failed > 0 ? ", " + std::to_string(failed) + " fehlgeschlagen" : std::string()) +
+// others failed (the rest were stopped or never started), how many were
+// skipped as done already, and which were not converted (names as the
+// front end shows them, joined).
+inline std::string BatchSummary(int finished, int total, const std::string& unfinished, int failed, int skipped = 0) {
+    const std::string skippedText = skipped > 0 ? ", " + Count(skipped) + " übersprungen" : std::string();
+    if (finished + skipped == total) {
+        if (skipped == 0)
+            return total == 1 ? "Die Datei wurde konvertiert." : "Alle " + Count(total) + " Dateien wurden konvertiert.";
+        if (finished == 0)
+            return total == 1 ? "Die Datei war schon konvertiert und wurde übersprungen."
+                              : "Alle " + Count(total) + " Dateien waren schon konvertiert und wurden übersprungen.";
+        return Count(finished) + (finished == 1 ? " Datei" : " Dateien") + " konvertiert" + skippedText + ".";
+    }
+    return Count(finished) + " von " + Count(total) + " Dateien konvertiert" +
+           (failed > 0 ? ", " + Count(failed) + " fehlgeschlagen" : std::string()) + skippedText +
            ". Nicht fertig: " + unfinished;
+}
+// Playlists and cue sheets that could not be read as such: copied into
+// the output folder as they are, their entries not renamed.
+inline std::string PlaylistsCopied(const std::vector<std::string>& files) {
+    std::string text = files.size() == 1 ? "Eine Wiedergabeliste konnte nicht gelesen werden und wurde unverändert kopiert:"
+                                         : Count(static_cast<long long>(files.size())) +
+                                               " Wiedergabelisten konnten nicht gelesen werden und wurden unverändert kopiert:";
+    for (const std::string& f : files) text += "\n" + f;
+    return text;
+}
+// Hidden files of runs that were stopped before they could clean up
+// (a crash, kill -9, a power cut), removed by the next run.
+inline std::string LeftoversRemoved(int n) {
+    return n == 1 ? "Eine unvollständige Zieldatei eines abgebrochenen Laufs wurde entfernt."
+                  : Count(n) + " unvollständige Zieldateien abgebrochener Läufe wurden entfernt.";
 }
 inline std::string BatchStatus(int position, int count) {
     return "Verarbeite Datei " + std::to_string(position) + " von " + std::to_string(count);

@@ -1,5 +1,7 @@
 #include "jobs/SourceTree.h"
 
+#include "jobs/Playlists.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -52,7 +54,7 @@ public:
                 continue;  // a dangling link, a device, a pipe
             else if (OfKind(name))
                 files.push_back(std::move(name));
-            else
+            else if (!IsCoverImage(name) && !IsPlaylist(name))  // these go along, not left out
                 ++out_.OtherKinds;
         }
         if (ec) out_.Unreadable.push_back(folder);

@@ -27,27 +27,32 @@ void SyncFolder(const std::filesystem::path& folder) {
 
 TTargetFile::~TTargetFile() { Finish(TEnd::Discard); }
 
-bool TTargetFile::Create(const std::string& name) {
+bool TTargetFile::Create(const std::string& name, TPlacer* placer, TPlacer::TDone placed) {
     namespace fs = std::filesystem;
     Finish(TEnd::Discard);
     name_ = name;
     wave_ = false;
     tags_.clear();
     created_ = false;
+    placer_ = placer;
+    placed_ = std::move(placed);
     struct stat st {};
-    if (::stat(name.c_str(), &st) != 0) {
+    const bool exists = ::stat(name.c_str(), &st) == 0;
+    if (!exists && !placer) {
         // Ours alone: the only file a discarded result may remove by name.
         created_ = errno == ENOENT;
         return open_ = file_.Create(name);
     }
-    if (!S_ISREG(st.st_mode)) return open_ = file_.Create(name);
-    // May the user write the earlier file at all? Asked of the file itself,
-    // without emptying it.
-    const int probe = OpenRegularFile(name, O_WRONLY);
-    if (probe < 0) return false;
-    ::close(probe);
+    if (exists && !S_ISREG(st.st_mode)) return open_ = file_.Create(name);
+    if (exists) {
+        // May the user write the earlier file at all? Asked of the file
+        // itself, without emptying it.
+        const int probe = OpenRegularFile(name, O_WRONLY);
+        if (probe < 0) return false;
+        ::close(probe);
+    }
     std::error_code ec;
-    const fs::path real = fs::canonical(name, ec);
+    const fs::path real = exists ? fs::canonical(name, ec) : fs::weakly_canonical(name, ec);
     if (ec) return open_ = file_.Create(name);
     for (int n = 0; n < 100; ++n) {
         // Hidden, and never longer than a name may be: a long name would
@@ -59,8 +64,8 @@ bool TTargetFile::Create(const std::string& name) {
         if (fd < 0) {
             if (errno == EEXIST) continue;
             // A folder we may not write: the earlier file is written over
-            // in place, as it always was.
-            return open_ = file_.Create(name);
+            // in place, as it always was; a new one cannot be made there.
+            return exists && (open_ = file_.Create(name));
         }
         ::close(fd);
         if (!file_.OpenReadWrite(beside)) {
@@ -171,6 +176,10 @@ bool TTargetFile::PutInPlace() {
         ::chmod(partial_.c_str(), st.st_mode & 07777);
         if (::geteuid() == 0) (void)!::chown(partial_.c_str(), st.st_uid, st.st_gid);
     }
+    if (placer_) {
+        placer_->Place(file_.Release(), partial_, final_, std::move(placed_));
+        return true;
+    }
     // On the disk before it takes the earlier file's place, and the place
     // taken on the disk before we say it is done.
     if (!file_.Sync()) return false;
@@ -187,16 +196,19 @@ bool TTargetFile::Finish(TEnd end) {
     wave_ = false;
     bool placed = true;
     if (!partial_.empty()) {
+        const bool handedOver = end == TEnd::Complete && placer_;
         if (end == TEnd::Complete) placed = PutInPlace();
         file_.Close();
         // Whatever did not take the earlier file's place goes.
-        if (end != TEnd::Complete || !placed) ::unlink(partial_.c_str());
+        if (!handedOver && (end != TEnd::Complete || !placed)) ::unlink(partial_.c_str());
     } else {
         file_.Close();
         if (end == TEnd::Discard && created_) ::unlink(name_.c_str());
     }
     partial_.clear();
     final_.clear();
+    placer_ = nullptr;
+    placed_ = {};
     return placed;
 }
 

@@ -7,7 +7,10 @@
 // user's earlier file: the new one is written beside it under a hidden
 // name, and only a complete result replaces it, synced to the disk first
 // (the file, then the rename, then the folder), so that not even a power
-// cut leaves the user with less than the earlier file.
+// cut leaves the user with less than the earlier file. A batch's target,
+// new or not, is always written beside its name so, and a placer
+// (jobs/Placer.h) puts it in place, so that nothing under a target's name
+// is ever cut, whatever stops the process.
 #pragma once
 
 #include <array>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "codec/ByteFile.h"
+#include "jobs/Placer.h"
 #include "platform/acm/msacm.h"
 
 namespace sondrel {
@@ -38,8 +42,11 @@ public:
 
     // Opens name for writing, as above. False when neither the file nor
     // (for an existing one) a file beside it can be written; an existing
-    // file the user may not write is never replaced.
-    bool Create(const std::string& name);
+    // file the user may not write is never replaced. With a placer, the
+    // file is written beside its name even where the name is new, and a
+    // complete result goes to the placer, which says through placed
+    // whether it took its place.
+    bool Create(const std::string& name, TPlacer* placer = nullptr, TPlacer::TDone placed = {});
     TByteFile& File() { return file_; }
 
     // The target is a WAV file of this format: its provisional header is
@@ -60,7 +67,7 @@ public:
     // Closes the file: a WAV target's tag chunks and final header first
     // (where it stays), then as end says. False when a complete result
     // could not take the earlier file's place (it is removed, the earlier
-    // file stays).
+    // file stays); with a placer, true once it is handed over.
     bool Finish(TEnd end);
 
 private:
@@ -73,6 +80,8 @@ private:
     std::string final_;    // the earlier file's real path, when replacing
     std::string partial_;  // where the replacement is written meanwhile
     bool open_ = false;
+    TPlacer* placer_ = nullptr;
+    TPlacer::TDone placed_;
     // A WAV target: its format, where its data starts, its tag chunks.
     bool wave_ = false;
     std::array<std::uint8_t, 16> format_{};

@@ -26,6 +26,7 @@
 #include "app/MainUnit.h"
 #include "ui/FileEdit.h"
 #include "support/Audio.h"
+#include "support/Library.h"
 #include "support/Trees.h"
 #include "tags/CarriedTags.h"
 #include "platform/cpu/VectorState.h"
@@ -657,6 +658,31 @@ private slots:
             // One message a file that failed, and none else.
             QCOMPARE(answerer.texts.size(), static_cast<int>(tree.failing.size() + (tree.unreadable.empty() ? 0 : 1)));
         }
+    }
+
+    // A collection run again from the window: "Überspringen" converts
+    // what is missing or stale, cleans what a killed run left, takes
+    // covers, playlists and cue sheets along, and says what it skipped.
+    void aCollectionRunAgainSkipsWhatIsDone() {
+        const testing_support::Library lib(P("sammlung").toStdString());
+        form_->AddToBatchList(ui_->FileList2, {lib.given.string()});
+        ui_->OwnFolderCheck2->setChecked(true);
+        ui_->OutDirectory2Ed->setFileName(QString::fromStdString(lib.out.string()));
+        QStringList asked, said;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            (box->text().contains("existier") ? asked : said) << box->text();
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == "Über&springen" || box->buttons().size() == 1) return b->click();
+        });
+        answer.start(10);
+        form_->GoClick(4);
+        QCOMPARE(asked, QStringList{"2 der Zieldateien existieren bereits. Sollen sie überschrieben werden?"});
+        QCOMPARE(said, QStringList{"Eine unvollständige Zieldatei eines abgebrochenen Laufs wurde entfernt."});
+        QCOMPARE(form_->StatusText->text(), QString("6 Dateien konvertiert, 1 übersprungen."));
+        QCOMPARE(lib.Check(), std::string());
     }
 
     void droppedFilesJoinTheListAndFillTheSourceField() {

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QProcess>
+#include <QProgressBar>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -305,11 +306,20 @@ private slots:
         const auto iconic = [](QWidget* w) {
             return w->isVisible() && Property(w->winId(), "_NET_WM_STATE").contains("_NET_WM_STATE_HIDDEN");
         };
-        for (const int delay : {0, 50, 200, 500}) {
+        // Minimised at a point of the job (its percentage), never after it:
+        // a time would be after a job that ran fast, during the next one.
+        for (const int at : {0, 5, 30, 70}) {
             QFile::remove(P("long.mp3"));
             ui->output2ed->setFileName(P("long.mp3"));
-            QTimer::singleShot(delay, this, [&] { Xdotool({"windowminimize", "--sync", main}); });
+            bool minimised = false;
+            const auto minimise = connect(form.StatusForm()->ProgressBar1, &QProgressBar::valueChanged, this, [&](int v) {
+                if (minimised || v < std::max(at, 1)) return;
+                minimised = true;
+                Xdotool({"windowminimize", "--sync", main});
+            });
             form.GoClick(3);
+            disconnect(minimise);
+            QVERIFY(minimised);
             QTRY_VERIFY(!form.StatusForm()->isVisible());
             Xdotool({"windowactivate", "--sync", main});
             QTRY_VERIFY(!iconic(&form));
@@ -324,7 +334,7 @@ private slots:
                 watch.start(50);
                 form.GoClick(3);
                 watch.stop();
-                QVERIFY2(!hidden, qPrintable(QString("minimised %1 ms after Go, job %2 after").arg(delay).arg(job + 1)));
+                QVERIFY2(!hidden, qPrintable(QString("minimised at %1 %, job %2 after").arg(at).arg(job + 1)));
                 QVERIFY(QFileInfo(P("long.mp3")).size() > 300000);
             }
         }

@@ -42,6 +42,11 @@ public:
         ++tree_.otherKinds;
         return *this;
     }
+    // A cover, which goes along into an output folder: not left out.
+    Builder& Cover(const std::string& rel) {
+        Write(rel, {1});
+        return *this;
+    }
     Builder& Hidden(const std::string& rel) {
         Write(rel, wav_);
         return *this;
@@ -86,9 +91,10 @@ std::vector<Tree> MakeTrees(const fs::path& root, const std::vector<std::uint8_t
         .Hidden(".cache/1.wav")
         .Hidden("Album/.2.wav")
         .Music("Album/1.wav")
-        .Other("Album/cover.jpg")
+        .Other("Album/booklet.pdf")
         .Other("Album/1.mp3")
-        .Other("Nur Bilder/a.png")
+        .Cover("Album/cover.jpg")
+        .Cover("Nur Bilder/a.png")
         .Music("Kaputt/1.wav", true);
     Builder(trees, "the same names, umlauts and spaces", root / "c" / "Musik", root / "c" / "OUT", wav)
         .Music("Straße 1/01 Grüße.wav")

@@ -172,16 +172,22 @@ TEST_F(TagTable, NoSaveLosesWhatTheUserDidNotChange) {
             const Read& after = seen[(dir / sub / (name + ".mp3")).string()];
             // Every frame of another field as it was; the field's own whole.
             for (const auto& [key, hash] : before.frames)
-                if (!OfField(key, c.field)) EXPECT_EQ(after.frames.count(key) ? after.frames.at(key) : "lost", hash) << sub << " " << key;
+                if (!OfField(key, c.field)) {
+                    EXPECT_EQ(after.frames.count(key) ? after.frames.at(key) : "lost", hash) << sub << " " << key;
+                }
             for (const auto& [key, text] : after.texts)
-                if (OfField(key, c.field) && c.field != "track" && c.field != "year") EXPECT_EQ(text, c.value) << sub << " " << key;
+                if (OfField(key, c.field) && c.field != "track" && c.field != "year") {
+                    EXPECT_EQ(text, c.value) << sub << " " << key;
+                }
             // ID3v1: the other fields' bytes as they were, the field's as
             // other taggers render it.
             const std::vector<std::uint8_t> v1 = Hex(after.v1), was = Hex(before.v1);
             ASSERT_EQ(v1.size(), 128u) << sub;
             for (std::size_t i = 3; i < 128 && was.size() == 128; ++i) {
                 const bool changing = std::any_of(c.v1.begin(), c.v1.end(), [&](const auto& e) { return i >= e.first && i < e.first + e.second.size() / 2; });
-                if (!changing) EXPECT_EQ(v1[i], was[i]) << sub << " byte " << i;
+                if (!changing) {
+                    EXPECT_EQ(v1[i], was[i]) << sub << " byte " << i;
+                }
             }
             for (const auto& [at, hex] : c.v1) {
                 const std::vector<std::uint8_t> want = Hex(hex);
