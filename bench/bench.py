@@ -154,8 +154,11 @@ def trees(cli):
             out = os.path.join(d, f"out{files}")
             os.makedirs(out)
             t, m = measure([cli, "batch-wav-to-mp3", "--out-dir", out, root])
+            # The finished tree run again, skipping what is done.
+            again, _ = measure([cli, "batch-wav-to-mp3", "--skip-existing", "--out-dir", out, root])
             line = (f"  {files:6d} files: listed in {listed:5.2f} s ({listed_peak / 1024:5.1f} MB), "
-                    f"converted in {t:6.2f} s, peak {m / 1024:5.1f} MB")
+                    f"converted in {t:6.2f} s, peak {m / 1024:5.1f} MB, "
+                    f"run again skipping what is done {again:5.2f} s (ratio {again / t:5.3f})")
             if os.path.exists(window):
                 proc = subprocess.run([window, "list", root], stdout=subprocess.PIPE, text=True,
                                       env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))

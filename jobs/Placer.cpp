@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
 
@@ -12,6 +13,11 @@ namespace {
 
 // At most so many files wait, each with its descriptor open.
 constexpr std::size_t kMostWaiting = 128;
+// A group waits this long for more files after its first: a few
+// milliseconds of a batch of short files bring dozens, each sync then
+// serves them all. (The syncs would cost a short file more than its
+// conversion, done one by one.)
+constexpr auto kGathering = std::chrono::milliseconds(20);
 
 // Waits until the data of every file of fds is on the disk: one sync of
 // each file system they are on where there are several of them, a sync of
@@ -57,7 +63,10 @@ void TPlacer::Place(int fd, std::string hidden, std::string place, TDone done) {
 
 void TPlacer::Drain() {
     std::unique_lock<std::mutex> lock(mutex_);
+    ++draining_;
+    changed_.notify_all();
     changed_.wait(lock, [&] { return waiting_.empty() && busy_ == 0; });
+    --draining_;
 }
 
 void TPlacer::Run() {
@@ -67,6 +76,7 @@ void TPlacer::Run() {
             std::unique_lock<std::mutex> lock(mutex_);
             changed_.wait(lock, [&] { return stop_ || !waiting_.empty(); });
             if (waiting_.empty()) return;
+            changed_.wait_for(lock, kGathering, [&] { return stop_ || draining_ || waiting_.size() >= kMostWaiting / 2; });
             group.swap(waiting_);
             busy_ = group.size();
         }

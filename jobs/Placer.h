@@ -55,6 +55,7 @@ private:
     std::vector<TItem> waiting_;
     std::size_t busy_ = 0;  // taken by the thread, not yet placed
     bool stop_ = false;
+    int draining_ = 0;  // someone waits for every file: no gathering
     std::thread thread_;
 };
 
