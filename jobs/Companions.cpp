@@ -112,11 +112,12 @@ TCompanions CarryCompanions(const std::vector<std::string>& sources, const std::
             if (!it->is_regular_file(kind) || !(IsCoverImage(name) || IsPlaylist(name))) continue;
             std::string bytes, renamed;
             if (!ReadWhole(it->path(), bytes)) continue;
-            if (IsPlaylist(name) && !RenamedPlaylist(name, bytes, from, to, lookup, renamed))
-                result.Unreadable.push_back(it->path().string());
-            else if (IsPlaylist(name))
-                bytes.swap(renamed);
-            result.Written += writer.Put(to, name, bytes, it->path()) ? 1 : 0;
+            const bool unreadable = IsPlaylist(name) && !RenamedPlaylist(name, bytes, from, to, lookup, renamed);
+            if (IsPlaylist(name) && !unreadable) bytes.swap(renamed);
+            if (!writer.Put(to, name, bytes, it->path())) continue;
+            ++result.Written;
+            // (Said where it is copied, not again where its copy is there.)
+            if (unreadable) result.Unreadable.push_back(it->path().string());
         }
     }
     placer.Drain();

@@ -680,7 +680,9 @@ private slots:
         answer.start(10);
         form_->GoClick(4);
         QCOMPARE(asked, QStringList{"2 der Zieldateien existieren bereits. Sollen sie überschrieben werden?"});
-        QCOMPARE(said, QStringList{"Eine unvollständige Zieldatei eines abgebrochenen Laufs wurde entfernt."});
+        QCOMPARE(said.size(), 2);
+        QVERIFY(said.contains("Eine unvollständige Zieldatei eines abgebrochenen Laufs wurde entfernt."));
+        QVERIFY(said.join("").contains("Eine Wiedergabeliste konnte nicht gelesen werden"));
         QCOMPARE(form_->StatusText->text(), QString("6 Dateien konvertiert, 1 übersprungen."));
         QCOMPARE(lib.Check(), std::string());
     }

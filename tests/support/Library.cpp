@@ -70,6 +70,8 @@ Library::Library(const fs::path& root) : given(root / "Musik"), out(root / "Ausg
     targets.push_back("Andere/Album C/02 Weg.mp3");
     // In Windows-1252, as an old player wrote it, a line into another album.
     WriteFile(c / "liste.m3u", Text("01 Stra\xdf" "e.wav\n02 Weg.wav\n../../K\xfcnstler/Album A/01 Erster.wav\n"));
+    // No playlist at all: copied as it is.
+    WriteFile(c / "kaputt.m3u", {'0', '1', 0, 0xFF, '.', 'w', 'a', 'v', '\n'});
 
     // What earlier runs left: a target older than its source, one another
     // program made after it, and the hidden file of a run killed part way.
@@ -130,6 +132,7 @@ std::string Library::Check() const {
         {"Andere/Album C/liste.m3u", "01 Stra\xdf" "e.mp3\n02 Weg.mp3\n../../K\xfcnstler/Album A/01 Erster.mp3\n"}};
     for (const auto& [list, text] : lists)
         if (ReadFile(out / list) != Text(text)) problem(std::string(list) + " not renamed as expected");
+    if (ReadFile(out / "Andere/Album C/kaputt.m3u") != ReadFile(given / "Andere/Album C/kaputt.m3u")) problem("kaputt.m3u");
     const auto cue = ReadFile(out / "Künstler/Album B/Album B.cue");
     if (std::string(cue.begin(), cue.end()).find("FILE \"Album B.mp3\" MP3\n") == std::string::npos) problem("Album B.cue");
     // Each INDEX time on its click.
