@@ -120,8 +120,11 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     // Cancel reaches the workers at once, not at the next tick.
     const auto stop = connect(statusForm_, &TStatusForm::cancelRequested, &loop, [&] { cancel = true; });
     tick.setInterval(30);
-    bool showing = false;
+    bool showing = false, over = false;
     std::function<void()> step = [&] {
+        // (The runner's last call may come after the loop is over, from
+        // the loop of a box shown after it.)
+        if (over) return;
         // Cancel, Escape and closing the progress window set the core's
         // flag; every worker stops at its next chunk.
         if (core_.State.Cancel) cancel = true;
@@ -146,6 +149,7 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
         if (finished) {
             // What ran to its end, for the job's closing notice.
             core_.State.ItemIndex = p.Ended();
+            over = true;
             loop.quit();
         }
     };
@@ -158,6 +162,10 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     });
     tick.start();
     loop.exec();
+    // No tick may say "Verarbeite Datei ..." over the summary (while a
+    // notice is open after the batch, say).
+    tick.stop();
+    disconnect(&tick, nullptr, &loop, nullptr);
     disconnect(stop);
     runner.join();
     acm::SetMp3EncoderWorkers(0);

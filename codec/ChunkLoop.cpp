@@ -79,6 +79,12 @@ TChunkRun RunChunkLoop(TACMConvertor& first, TACMConvertor* second, std::int64_t
         io.ChunkDone();
     }
     if (run.written && !endSent) {
+        // Stopped by the user: the codecs end with what they have whole,
+        // without working through what they hold (a block encoder may hold
+        // minutes of signal).
+        if (io.Cancelled())
+            for (TACMConvertor* c : {&first, second})
+                if (c && c->StreamHandle()) (void)acmStreamMessage(c->StreamHandle(), ACMDM_STREAM_STOP, 0, 0);
         first.StreamHeader.cbSrcLength = 0;
         first.StreamHeader.cbSrcLengthUsed = 0;
         convertFirst(ACM_STREAMCONVERTF_END);

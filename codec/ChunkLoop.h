@@ -9,7 +9,8 @@
 // A failing convert call of a single chunk is dropped: it counts as used
 // and as having produced nothing. A source that ends exactly on a chunk
 // boundary, and a cancelled run, end with one empty END call so that the
-// codecs give back what they hold and the target ends whole.
+// codecs give back what they hold and the target ends whole; a cancelled
+// run tells them first (ACMDM_STREAM_STOP) to end as soon as they can.
 #pragma once
 
 #include <cstdint>

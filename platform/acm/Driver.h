@@ -87,6 +87,13 @@ public:
 // bytes depend on it, so send the same figure for the same source. A
 // wrong figure costs speed, never audio. MMSYSERR_NOERROR; ignored once
 // the stream has samples.
+//
+// acmStreamMessage(has, ACMDM_STREAM_STOP, 0, 0), sent to any stream before
+// the call that carries END, when the user stops the conversion: the
+// stream ends as soon as it can, with what it has made whole. The MP3
+// encoder drops the blocks in work (a minute of signal each) instead of
+// encoding them to their end, and ends its stream with the frames joined
+// so far. MMSYSERR_NOTSUPPORTED from streams that have nothing to drop.
 // (The message numbers are declared with the acm* calls in msacm.h.)
 
 struct FormatEntry {

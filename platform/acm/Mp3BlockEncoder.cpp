@@ -315,4 +315,21 @@ void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
     g_raised += joiner_.Raised();
 }
 
+void Mp3BlockEncoder::Abandon(ByteSink& out, InfoFrameValues& v) {
+    *stop_ = true;
+    for (Job& job : jobs_) job.result.wait();
+    jobs_.clear();
+    // The last joined block's frames past its end are whole frames of one
+    // encoder, going on from those joined: the stream may end after any.
+    for (long k = static_cast<long>(joiner_.Frames()); const L3Frame* f = FrameAt(last_, k); ++k)
+        joiner_.Append(*f);
+    last_ = Result{};
+    Emit(joiner_.TakeAll(), out);
+    v.frames = static_cast<std::uint32_t>(joiner_.Frames());
+    v.padding = 0;
+    v.musicCrc = musicCrc_;
+    v.lastHeaderByte = joiner_.LastHeaderByte();
+    if (settings_.Vbr()) v.framesKbps = joiner_.FramesKbps();
+}
+
 }  // namespace acm

@@ -123,6 +123,11 @@ public:
     // count, padding and music check sum (its delay is the library's for
     // the settings, as v brings it).
     void Finish(ByteSink& out, InfoFrameValues& v);
+    // The end of a signal the user stopped: the blocks in work are dropped
+    // (their encoders stop at their next step), and the stream ends with
+    // the frames joined so far and those the last joined block's encoder
+    // made past them; no padding to drop at its end.
+    void Abandon(ByteSink& out, InfoFrameValues& v);
     std::uint64_t BytesOut() const { return bytesOut_; }
 
 private:

@@ -157,6 +157,7 @@ bool Mp3EncodeStream::Start() {
     if (!lame_) return false;
     carried_ = 0;
     expectedFrames_ = 0;  // told again for the next signal
+    stopping_ = false;
     bytesOut_ = 0;
     musicCrc_ = 0;
     placeholderSent_ = false;
@@ -252,6 +253,10 @@ MMRESULT Mp3EncodeStream::CutInfoFrame(MP3INFOFRAMECUT& cut) {
 }
 
 MMRESULT Mp3EncodeStream::Message(UINT msg, LPARAM lParam1, LPARAM lParam2) {
+    if (msg == ACMDM_STREAM_STOP) {
+        stopping_ = true;
+        return MMSYSERR_NOERROR;
+    }
     if (msg == ACMDM_MP3_LENGTH) {
         if (held_.empty() && !blocks_) expectedFrames_ = static_cast<std::uint64_t>(lParam1);
         return MMSYSERR_NOERROR;
@@ -343,7 +348,10 @@ MMRESULT Mp3EncodeStream::Convert(const std::uint8_t* src, std::size_t len, std:
     if (carried_ > 0) std::memcpy(carry_, src + whole * block, carried_);
     if (end && blocks_) {
         InfoFrameValues v = BaseValues();
-        blocks_->Finish(out, v);
+        if (stopping_)
+            blocks_->Abandon(out, v);
+        else
+            blocks_->Finish(out, v);
         v.bytes = static_cast<std::uint32_t>(bytesOut_ + blocks_->BytesOut());
         infoFrame_ = blockInfo_->Filled(v);
         Start();

@@ -104,6 +104,7 @@ private:
     std::vector<std::uint8_t> held_;  // the start of the signal, until it is long
     std::unique_ptr<Mp3BlockEncoder> blocks_;
     std::uint64_t expectedFrames_ = 0;  // the signal's length, where told (ACMDM_MP3_LENGTH)
+    bool stopping_ = false;             // the user stopped the conversion (ACMDM_STREAM_STOP)
     std::unique_ptr<InfoFrame> blockInfo_;
     int workers_;
 };

@@ -198,6 +198,7 @@ constexpr UINT ACMDM_USER = DRV_USER + 0x0000;
 constexpr UINT ACMDM_MP3_INFOFRAME = ACMDM_USER + 1;
 constexpr UINT ACMDM_MP3_INFOFRAME_CUT = ACMDM_USER + 2;
 constexpr UINT ACMDM_MP3_LENGTH = ACMDM_USER + 3;
+constexpr UINT ACMDM_STREAM_STOP = ACMDM_USER + 4;
 struct MP3INFOFRAMECUT {
     DWORD dwFrames;   // whole audio frames that reached the file
     DWORD dwBytes;    // the stream in the file, info frame included
