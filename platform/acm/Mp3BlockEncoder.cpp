@@ -101,6 +101,7 @@ Mp3BlockEncoder::~Mp3BlockEncoder() {
     // Workers still encoding stop at their next step; blocks not started
     // yet end at once. Each is waited for: they use this encoder's flag.
     *stop_ = true;
+    for (Job& job : jobs_) *job.stop = true;
     for (Job& job : jobs_) job.result.wait();
     jobs_.clear();
 }
@@ -186,7 +187,7 @@ void Mp3BlockEncoder::Dispatch(bool last) {
     Job job;
     job.block = b;
     const Mp3Settings s = settings_;
-    job.result = pool_->Submit([s, b, stop = stop_] { return Encode(s, b, b.fed, true, *stop); });
+    job.result = pool_->Submit([s, b, stop = job.stop] { return Encode(s, b, b.fed, true, *stop); });
     jobs_.push_back(std::move(job));
 }
 
@@ -316,13 +317,32 @@ void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
 }
 
 void Mp3BlockEncoder::Abandon(ByteSink& out, InfoFrameValues& v) {
-    *stop_ = true;
+    // Before the first block is in work there is at most a block to
+    // encode: the end as always, soon enough.
+    if (jobs_.empty() && joiner_.Frames() == 0) return Finish(out, v);
+    // Every encoder in work stops at its next step, but for the oldest
+    // where nothing is joined yet (the file would stay empty).
+    for (std::size_t i = joiner_.Frames() == 0 ? 1 : 0; i < jobs_.size(); ++i) *jobs_[i].stop = true;
     for (Job& job : jobs_) job.result.wait();
+    // The oldest block goes on from the frames joined as far as its encoder
+    // came, where a seam fits; else the stream ends with the frames the
+    // last joined block's encoder made past its block. Either made whole
+    // frames, after any of which a stream may end.
+    const Result* rest = &last_;
+    long from = static_cast<long>(joiner_.Frames());
+    Result front;
+    if (!jobs_.empty()) {
+        front = jobs_.front().result.get();
+        if (delay_ == 0) delay_ = front.delay;
+        Search search;
+        const long seam = jobs_.front().block.first == 0 ? 0 : FindSeam(jobs_.front().block, front, search);
+        if (seam >= 0) {
+            rest = &front;
+            from = seam;
+        }
+    }
     jobs_.clear();
-    // The last joined block's frames past its end are whole frames of one
-    // encoder, going on from those joined: the stream may end after any.
-    for (long k = static_cast<long>(joiner_.Frames()); const L3Frame* f = FrameAt(last_, k); ++k)
-        joiner_.Append(*f);
+    for (long k = from; const L3Frame* f = FrameAt(*rest, k); ++k) joiner_.Append(*f);
     last_ = Result{};
     Emit(joiner_.TakeAll(), out);
     v.frames = static_cast<std::uint32_t>(joiner_.Frames());

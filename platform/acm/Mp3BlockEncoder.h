@@ -123,10 +123,14 @@ public:
     // count, padding and music check sum (its delay is the library's for
     // the settings, as v brings it).
     void Finish(ByteSink& out, InfoFrameValues& v);
-    // The end of a signal the user stopped: the blocks in work are dropped
-    // (their encoders stop at their next step), and the stream ends with
-    // the frames joined so far and those the last joined block's encoder
-    // made past them; no padding to drop at its end.
+    // The end of a signal the user stopped, as soon as it can be: the
+    // encoders in work stop at their next step (but the oldest while
+    // nothing is joined yet, which would leave the file empty), the oldest
+    // block's frames join on as far as its encoder came where a seam fits,
+    // else those the last joined encoder made past its block; the signal
+    // not in a block yet is dropped, and the stream has no padding to drop
+    // at its end. Before the first block is in work, the end as Finish
+    // makes it.
     void Abandon(ByteSink& out, InfoFrameValues& v);
     std::uint64_t BytesOut() const { return bytesOut_; }
 
@@ -190,6 +194,8 @@ private:
     struct Job {
         Block block;
         std::future<Result> result;
+        // Set to stop this block's encoder at its next step.
+        std::shared_ptr<std::atomic<bool>> stop = std::make_shared<std::atomic<bool>>(false);
     };
     std::deque<Job> jobs_;
     FrameJoiner joiner_;
