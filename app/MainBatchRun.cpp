@@ -13,11 +13,13 @@
 #include <mutex>
 #include <thread>
 
+#include "app/FailureBox.h"
 #include "app/MainUnit.h"
 #include "jobs/BatchEngine.h"
 #include "jobs/Messages.h"
 #include "jobs/Naming.h"
 #include "platform/acm/Mp3BlockEncoder.h"
+#include "ui/FileNames.h"
 
 namespace sondrel {
 namespace {
@@ -81,16 +83,37 @@ private:
     std::map<std::string, std::vector<std::size_t>> notices_;
 };
 
-// What the status line says after a batch: the files that were not
-// converted by their names, the first few of them.
-std::string Summary(const TBatchProgress& p, const std::vector<std::string>& files) {
+// A file of a batch by its place below the folder the user gave (an
+// artist/album tree has many "01 ..."), or by its name where it was given
+// by itself.
+QString Place(const TBatchSettings& batch, std::size_t file) {
+    const std::string name = FileNamePart(batch.Files[file]);
+    const std::string& below = file < batch.Subfolders.size() ? batch.Subfolders[file] : std::string();
+    return ShownPath(below.empty() ? name : below + "/" + name);
+}
+
+// What a batch came to: on the status line with the first few files not
+// converted, then how many more; with all of them in its tooltip and the
+// failure box.
+struct TBatchEnd {
+    QString line, whole;
+    QStringList unfinished;
+};
+TBatchEnd Ending(const TBatchProgress& p, const TBatchSettings& batch, bool stopped) {
+    TBatchEnd end;
     const std::vector<std::size_t> left = p.Unfinished();
-    std::string names;
-    constexpr std::size_t kNamed = 3;
-    for (std::size_t k = 0; k < left.size() && k < kNamed; ++k)
-        names += (k ? ", " : "") + FileNamePart(files[left[k]]);
-    if (left.size() > kNamed) names += " und " + std::to_string(left.size() - kNamed) + " weitere";
-    return msg::BatchSummary(p.Finished(), static_cast<int>(files.size()), names, p.Failed(), p.SkippedCount());
+    for (const std::size_t file : left) end.unfinished << Place(batch, file);
+    constexpr qsizetype kNamed = 3;
+    QString named = QStringList(end.unfinished.mid(0, kNamed)).join(", ");
+    if (end.unfinished.size() > kNamed)
+        named += QStringLiteral(" und %1 weitere").arg(QString::fromStdString(msg::Count(end.unfinished.size() - kNamed)));
+    const auto text = [&](const QString& names) {
+        return QString::fromStdString(msg::BatchSummary(p.Finished(), static_cast<int>(batch.Files.size()),
+                                                        names.toStdString(), p.Failed(), p.SkippedCount(), stopped));
+    };
+    end.line = text(named);
+    end.whole = left.empty() ? end.line : text(QString()) + "\n" + end.unfinished.join('\n');
+    return end;
 }
 
 }  // namespace
@@ -121,6 +144,9 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     const auto stop = connect(statusForm_, &TStatusForm::cancelRequested, &loop, [&] { cancel = true; });
     tick.setInterval(30);
     bool showing = false, over = false;
+    // A file's failure goes into one box beside the progress window, and
+    // the batch goes on.
+    TFailureBox failures(statusForm_);
     std::function<void()> step = [&] {
         // (The runner's last call may come after the loop is over, from
         // the loop of a box shown after it.)
@@ -135,14 +161,16 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
         if (showing) return;  // a message is on screen; the bars go on
         std::size_t file = 0;
         std::string text;
-        if (events.NextMessage(file, text)) {
+        while (events.NextMessage(file, text)) {
+            if (file != TBatchEvents::kNoFile) {
+                jobNotice_.Failed(static_cast<int>(file));
+                failures.Add(Place(batch, file), QString::fromStdString(text));
+                continue;
+            }
+            // The batch's own message (its output folder), before any file
+            // starts: over the main window, as every message of the window.
             showing = true;
-            const bool ofFile = file != TBatchEvents::kNoFile;
-            if (ofFile) jobNotice_.Failed(static_cast<int>(file));
-            // The batch's own message (its output folder) comes before the
-            // progress window has a place: over the main window, as every
-            // message of the window.
-            ShowError(ofFile ? batch.Files[file] + ":\n" + text : text, !ofFile);
+            ShowError(text, true);
             showing = false;
             return;
         }
@@ -171,7 +199,13 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     acm::SetMp3EncoderWorkers(0);
     // What became of every file, until the next job.
     const TBatchProgress end = events.Read();
-    ShowStatusText(end.AnyStarted() ? Summary(end, batch.Files) : "");
+    const TBatchEnd ending = Ending(end, batch, core_.State.Cancel);
+    if (end.AnyStarted()) {
+        ShowStatusText(ending.line.toStdString(), ending.whole.toStdString());
+    } else {
+        ShowStatusText("");
+    }
+    if (failures.Failures() > 0) failures.End(ending.line, ending.unfinished);
     for (auto& [text, files] : events.Notices()) {
         // (A notice of the batch itself names no file.)
         files.erase(std::remove(files.begin(), files.end(), TBatchEvents::kNoFile), files.end());

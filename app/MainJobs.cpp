@@ -186,12 +186,15 @@ void TMainForm::ShowNotice(const std::string& text) {
     box.exec();
 }
 
-void TMainForm::ShowStatusText(const std::string& text) {
-    // The panel is 250 pixels wide; a batch's summary is longer. Its whole
-    // text is the tooltip (and, as the label's text, what a screen reader
-    // reads).
+void TMainForm::ShowStatusText(const std::string& text) { ShowStatusText(text, text); }
+
+void TMainForm::ShowStatusText(const std::string& text, const std::string& whole) {
+    // The panel is 250 pixels wide; a batch's summary is longer, and names
+    // the first files it has to. The whole of it is the tooltip (and what
+    // a screen reader reads as its description).
     StatusText->setText(QString::fromStdString(text));
-    StatusText->setToolTip(StatusText->text());
+    StatusText->setToolTip(QString::fromStdString(whole));
+    StatusText->setAccessibleDescription(whole == text ? QString() : QString::fromStdString(whole));
 }
 
 std::pair<TFileEdit*, TFileEdit*> TMainForm::JobFields(int mode) const {

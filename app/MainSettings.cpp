@@ -6,12 +6,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QAbstractItemView>
 #include <QSettings>
 #include <QStyle>
 
 #include "app/MainUnit.h"
+#include "ui/Placement.h"
 #include "ui_MainForm.h"
 
 namespace sondrel {
@@ -149,6 +151,25 @@ void TMainForm::SaveStore(bool destroying) {
         ShowError("Die Einstellungen konnten nicht gespeichert werden (" + store->fileName().toStdString() + ").");
 }
 
+void TMainForm::KeepOnScreen() {
+    // A placement remembered on a larger screen may lie off this one,
+    // and with it Go!, Ende and the status line: moved onto it, where the
+    // frame (title bar included, as far as it is known) fits. Where it
+    // fits, it stays as remembered.
+    const QScreen* screen = QGuiApplication::screenAt(geometry().center());
+    if (!screen) screen = this->screen();
+    if (!screen) return;
+    const QRect client = geometry();
+    QRect frame = frameGeometry();
+    if (frame == client) {
+        // Not mapped yet: a title bar of the style's height above it.
+        const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
+        frame = client.adjusted(0, -title, 0, 0);
+    }
+    const QPoint fitted = FittedPlace(frame, screen->availableGeometry());
+    if (fitted != frame.topLeft()) move(pos() + (fitted - frame.topLeft()));
+}
+
 void TMainForm::RestoreStore() {
     auto store = OpenStore();
     store->beginGroup(QStringLiteral("TMainForm"));
@@ -179,6 +200,7 @@ void TMainForm::RestoreStore() {
         // The window's size is fixed; of a stored rectangle only its place
         // takes effect.
         if (edge[2] > edge[0] && edge[3] > edge[1]) setGeometry(edge[0], edge[1], edge[2] - edge[0], edge[3] - edge[1]);
+        KeepOnScreen();
     }
     switch (store->value("ShowCmd", "0").toString().toInt()) {
     case 2:

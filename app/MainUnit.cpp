@@ -123,6 +123,8 @@ void TMainForm::showEvent(QShowEvent* event) {
     if (shownOnce_) return;
     shownOnce_ = true;
     RestoreStore();
+    // Once mapped, with its real frame.
+    QTimer::singleShot(0, this, [this] { KeepOnScreen(); });
 }
 
 void TMainForm::BuildDecoration() {

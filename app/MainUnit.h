@@ -125,6 +125,8 @@ public:
     static bool InstalledFolder(const QString& folder);
     void SaveStore(bool destroying);
     void RestoreStore();
+    // The window moved onto the screen it is on, where it lies off it.
+    void KeepOnScreen();
     static std::unique_ptr<QSettings> OpenStore();
 
     // The tag editor page.
@@ -157,6 +159,9 @@ public:
     void ShowProgress(int filePercent, int overallPercent) override;
     void ProcessMessages() override;
     void ShowStatusText(const std::string& text) override;
+    // The line, and its whole text (a batch's every unfinished file) for
+    // its tooltip.
+    void ShowStatusText(const std::string& text, const std::string& whole);
     // TJobOwner
     void JobFileNames(int mode, std::string& source, std::string& target) override;
     bool CdQualityChecked() override;

@@ -53,7 +53,7 @@ public:
     }
     // How many files were converted, and every one that was not (failed,
     // stopped, or never started), by the name it was given.
-    void Finish() {
+    void Finish(bool stopped) {
         ClearLine();
         // A batch that never began (its output folder) has said why.
         if (!progress_.AnyStarted()) return;
@@ -61,7 +61,7 @@ public:
         std::string names;
         for (std::size_t k = 0; k < left.size(); ++k) names += (k ? ", " : "") + files_[left[k]];
         std::cerr << msg::BatchSummary(progress_.Finished(), static_cast<int>(files_.size()), names,
-                                       progress_.Failed(), progress_.SkippedCount())
+                                       progress_.Failed(), progress_.SkippedCount(), stopped)
                   << '\n';
     }
 
@@ -107,7 +107,7 @@ bool RunParallelBatch(TOptions&& o, int jobs, int mp3Index, const TFormatCatalog
     TerminalEvents events(job.Batch.Files);
     TBatchEngine engine;
     engine.Run(job, catalogue, events, interrupted);
-    events.Finish();
+    events.Finish(interrupted);
     return events.shown;
 }
 

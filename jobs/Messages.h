@@ -56,7 +56,10 @@ inline std::string Count(long long n) {
 // others failed (the rest were stopped or never started), how many were
 // skipped as done already, and which were not converted (names as the
 // front end shows them, joined).
-inline std::string BatchSummary(int finished, int total, const std::string& unfinished, int failed, int skipped = 0) {
+// A batch the user stopped says so first.
+inline std::string BatchSummary(int finished, int total, const std::string& unfinished, int failed, int skipped = 0,
+                                bool stopped = false) {
+    if (stopped) return "Abgebrochen: " + BatchSummary(finished, total, unfinished, failed, skipped);
     const std::string skippedText = skipped > 0 ? ", " + Count(skipped) + " übersprungen" : std::string();
     if (finished + skipped == total) {
         if (skipped == 0)

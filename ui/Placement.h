@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QScreen>
+#include <algorithm>
 #include <QWidget>
 
 namespace sondrel {
@@ -12,6 +13,16 @@ inline void CentreOnScreen(QWidget* window) {
         frame.moveCenter(screen->availableGeometry().center());
         window->move(frame.topLeft());
     }
+}
+
+// Where a window whose frame is frame goes so that all of it is on a
+// screen of available room avail (a placement remembered on a larger
+// screen): moved by as little as it takes, its top left corner first
+// where it is larger than the room.
+inline QPoint FittedPlace(const QRect& frame, const QRect& avail) {
+    const int x = std::max(avail.left(), std::min(frame.left(), avail.right() + 1 - frame.width()));
+    const int y = std::max(avail.top(), std::min(frame.top(), avail.bottom() + 1 - frame.height()));
+    return {x, y};
 }
 
 // A fixed dialog: its size never changes, and its title bar offers the

@@ -7,6 +7,8 @@
 #include <QToolButton>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileDialog>
@@ -22,6 +24,7 @@
 #include <functional>
 #include <thread>
 
+#include "app/FailureBox.h"
 #include "app/JobNotice.h"
 #include "app/MainUnit.h"
 #include "ui/FileEdit.h"
@@ -42,6 +45,13 @@ class BoxAnswerer : public QObject {
 public:
     explicit BoxAnswerer(QMessageBox::StandardButton answer = QMessageBox::Ok) : answer_(answer) {
         connect(&timer_, &QTimer::timeout, this, [this] {
+            // A batch's failures come in one box of their own, closed once.
+            if (auto* failures = qobject_cast<TFailureBox*>(QApplication::activeModalWidget())) {
+                titles << failures->windowTitle();
+                texts << failures->Heading->text() + "\n" + failures->List->toPlainText();
+                dismissed.restart();
+                return failures->accept();
+            }
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box) return;
             titles << box->windowTitle();
@@ -218,12 +228,12 @@ private slots:
             QVERIFY(unfinished.size() < 5);
             QCOMPARE(QDir(P("cut")).entryList(QDir::Files | QDir::Hidden).size(), (mode == 4 ? 2 : 1) * (5 - unfinished.size()));
             const QString said = form_->StatusText->text();
-            QVERIFY2(said.startsWith(QString("%1 von 5 Dateien konvertiert. Nicht fertig: ").arg(5 - unfinished.size())),
+            QVERIFY2(said.startsWith(QString("Abgebrochen: %1 von 5 Dateien konvertiert. Nicht fertig: ").arg(5 - unfinished.size())),
                      qPrintable(said));
             // The first three by name, the others counted.
             QString named = unfinished.mid(0, 3).join(", ");
             if (unfinished.size() > 3) named += QString(" und %1 weitere").arg(unfinished.size() - 3);
-            QCOMPARE(said.mid(said.indexOf(": ") + 2), named);
+            QCOMPARE(said.mid(said.indexOf("fertig: ") + 8), named);
             list->clear();
         }
         QDir(P("cut")).removeRecursively();
@@ -655,8 +665,12 @@ private slots:
             ui_->OutDirectory2Ed->setFileName(QString::fromStdString(tree.out.string()));
             form_->GoClick(4);
             QCOMPARE(testing_support::OutputProblem(tree), std::string());
-            // One message a file that failed, and none else.
-            QCOMPARE(answerer.texts.size(), static_cast<int>(tree.failing.size() + (tree.unreadable.empty() ? 0 : 1)));
+            // One box for the files that failed, naming each by its place
+            // below the folder given, and none else.
+            QCOMPARE(answerer.texts.size(), (tree.failing.empty() ? 0 : 1) + (tree.unreadable.empty() ? 0 : 1));
+            for (const auto& failing : tree.failing)
+                QVERIFY(answerer.texts.join("").contains(
+                    QString::fromStdString(std::filesystem::relative(failing, tree.given).string()) + ": "));
         }
     }
 

@@ -503,7 +503,7 @@ TEST(Cli, CtrlCStopsEveryWorker) {
         << unfinished;
     const auto err = ReadFile(dir / "err.txt");
     EXPECT_EQ(Lines(std::string(err.begin(), err.end())),
-              std::vector<std::string>{std::to_string(finished) + " von 5 Dateien konvertiert. Nicht fertig: " + unfinished});
+              std::vector<std::string>{"Abgebrochen: " + std::to_string(finished) + " von 5 Dateien konvertiert. Nicht fertig: " + unfinished});
     // Nothing hidden left behind either.
     for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
         EXPECT_NE(e.path().filename().string()[0], '.') << e.path();
