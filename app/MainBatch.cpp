@@ -122,6 +122,18 @@ void TMainForm::AddFilesFromDialog(QListWidget* list, bool mp3) {
     AddFiles(list, files);
 }
 
+void TMainForm::AddFolderFromDialog(QListWidget* list) {
+    QFileDialog dialog(this);
+    dialog.setObjectName("FolderSelectDialog");
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setWindowTitle(QStringLiteral("Ordner hinzufügen"));
+    if (dialog.exec() != QDialog::Accepted) return;
+    std::vector<std::string> folders;
+    for (const QString& f : dialog.selectedFiles()) folders.push_back(LocalPath(QDir::toNativeSeparators(f)));
+    AddToBatchList(list, folders);
+}
+
 void TMainForm::AddBtnClick() { AddFilesFromDialog(ui->FileList, true); }
 void TMainForm::AddBtn2Click() { AddFilesFromDialog(ui->FileList2, false); }
 
@@ -138,6 +150,8 @@ void TMainForm::DeleteSelected(QListWidget* list) {
     // "Alle löschen" would make a second key press empty the list.
     // (Current, not selected: what goes is what the user selects.)
     if (list->count() > 0) list->setCurrentRow(std::min(first, list->count() - 1), QItemSelectionModel::NoUpdate);
+    // Among thousands, where the user was stays in view.
+    if (list->currentItem()) list->scrollToItem(list->currentItem());
     list->setFocus(Qt::OtherFocusReason);
 }
 

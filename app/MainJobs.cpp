@@ -195,6 +195,17 @@ void TMainForm::ShowStatusText(const std::string& text, const std::string& whole
     StatusText->setText(QString::fromStdString(text));
     StatusText->setToolTip(QString::fromStdString(whole));
     StatusText->setAccessibleDescription(whole == text ? QString() : QString::fromStdString(whole));
+    // Each page keeps its own line: a failure on one page is no news on
+    // another (the tag page would look as if its save had failed).
+    const int page = ui->PageControl1->currentIndex();
+    if (page >= 0 && page < static_cast<int>(pageStatus_.size()))
+        pageStatus_[static_cast<std::size_t>(page)] = {StatusText->text(), StatusText->toolTip()};
+}
+
+void TMainForm::PageChanged(int page) {
+    if (page < 0 || page >= static_cast<int>(pageStatus_.size())) return;
+    const auto& [text, whole] = pageStatus_[static_cast<std::size_t>(page)];
+    ShowStatusText(text.toStdString(), whole.toStdString());
 }
 
 std::pair<TFileEdit*, TFileEdit*> TMainForm::JobFields(int mode) const {

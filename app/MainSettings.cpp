@@ -162,9 +162,11 @@ void TMainForm::KeepOnScreen() {
     const QRect client = geometry();
     QRect frame = frameGeometry();
     if (frame == client) {
-        // Not mapped yet: a title bar of the style's height above it.
-        const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this);
-        frame = client.adjusted(0, -title, 0, 0);
+        // Not framed yet: room for a title bar of the style's height above
+        // it and a border around it, a few pixels more than most window
+        // managers draw.
+        const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this), border = 4;
+        frame = client.adjusted(-border, -title - border, border, border);
     }
     const QPoint fitted = FittedPlace(frame, screen->availableGeometry());
     if (fitted != frame.topLeft()) move(pos() + (fitted - frame.topLeft()));

@@ -171,6 +171,7 @@ public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -179,6 +180,7 @@ private:
     void BuildDecoration();
     std::array<std::pair<TImagePicture*, QLabel*>, 5> GoPictures() const;
     void MakeImageButtons();
+    void MakeListControls();
     void BuildStatusBar();
     void NameControls();
     void ConnectHandlers();
@@ -191,6 +193,8 @@ private:
     // The tag page's open or save dialog; empty when cancelled.
     QString PickTagFile(bool save);
     void AddFilesFromDialog(QListWidget* list, bool mp3);
+    // A folder chosen in a dialog, with its whole tree, as a dropped one.
+    void AddFolderFromDialog(QListWidget* list);
     static void DeleteSelected(QListWidget* list);
 
     Ui::TMainForm* ui;
@@ -203,8 +207,15 @@ private:
     int pendingFile_ = 0, pendingOverall_ = 0;
     QElapsedTimer progressClock_;
     bool shownOnce_ = false;
+    // Shown, and not yet framed by the window manager.
+    bool framePending_ = false;
     QString settingsFolder_;
     QString lastTagFile_;
+    // How many entries each batch list holds, beside its Go button.
+    std::array<QPointer<QLabel>, 2> countLabels_{};
+    // Each page's status line (text and tooltip), shown with its page.
+    std::array<std::pair<QString, QString>, 4> pageStatus_{};
+    void PageChanged(int page);
     // The last opened tag file has an ID3v2 tag: its comment and track are
     // kept whole there, so the ID3v1.1 tag need not choose between them.
     bool tagFileHasId3v2_ = false;

@@ -71,6 +71,13 @@ int TStatusForm::ExecJob() {
 
 void TStatusForm::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    // Hidden and shown again in its finishing phase (a window manager's
+    // restore): the hide stopped the closing tick, which starts again, or
+    // the window would stay open over a finished job.
+    if (!jobArmed_ && !jobRunning_ && MayClose && !Timer1->isActive()) {
+        Timer1->start();
+        return;
+    }
     if (!jobArmed_ || event->spontaneous()) return;
     // Centred on the desktop, not on the window that started the job.
     CentreOnScreen(this);

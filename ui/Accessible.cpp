@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QTimer>
 
+#include "ui/AccessibleTabs.h"
 #include "ui/ImageButton.h"
 
 namespace sondrel {
@@ -18,6 +19,7 @@ QAccessibleInterface* Factory(const QString& className, QObject* object) {
     if (className == QLatin1String("QLabel") && w->property(kNotifyingLabel).toBool()) return new TAccessibleStatus(w);
     if (className == QLatin1String("QComboBox") && w->property(kNamedComboBox).toBool())
         return new TAccessibleNamedCombo(w);
+    if (className == QLatin1String("QTabBar")) return new TAccessibleTabBar(w);
     return nullptr;
 }
 

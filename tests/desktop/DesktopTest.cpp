@@ -16,8 +16,13 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
+#include <QAccessible>
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QTabBar>
 
 #include "app/AboutBox.h"
+#include "app/FailureBox.h"
 #include "app/JobNotice.h"
 #include "app/MainUnit.h"
 #include "app/Startup.h"
@@ -441,6 +446,93 @@ private slots:
                 QVERIFY(other.waitForFinished());
             }
         }
+    }
+
+    // A placement remembered on a larger screen (here: far to the bottom
+    // right) comes up whole on this one, Go!, Ende and the status line
+    // with it.
+    void aPlacementOffTheScreenComesUpOnIt() {
+        {
+            TMainForm form(folder_);
+            form.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&form, 10000));
+            form.SaveStore(false);
+        }
+        {
+            const auto store = TMainForm::OpenStore();
+            store->beginGroup("TMainForm");
+            for (const QString& key : store->childKeys())
+                if (key.startsWith("NormPos")) store->setValue(key, "1000,800,1676,1290");
+            store->endGroup();
+        }
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form, 10000));
+        const QRect room = form.screen()->availableGeometry();
+        QTRY_VERIFY2(room.contains(form.frameGeometry()),
+                     qPrintable(QString("%1,%2 %3x%4").arg(form.frameGeometry().x()).arg(form.frameGeometry().y())
+                                    .arg(form.frameGeometry().width()).arg(form.frameGeometry().height())));
+    }
+
+    // A collection's folder added through the dialog, broken files among
+    // good ones: the batch runs through without waiting for a click, its
+    // failures in one box that grows beside the progress window and is
+    // closed once; the summary stays on the status line, as a screen
+    // reader reads it, and of all page tabs only the one in the focus
+    // says it is focused.
+    void aCollectionWithBrokenFilesRunsThroughInOneGo() {
+        const QString album = P("Sammlung/Album");
+        QDir().mkpath(album);
+        for (int i = 1; i <= 6; ++i) {
+            const QString name = album + QString("/0%1 %2.wav").arg(i).arg(i % 3 == 1 ? "Kaputt" : "Lied");
+            testing_support::WriteFile(name.toStdString(), i % 3 == 1 ? std::vector<std::uint8_t>(500, 0x5A)
+                                                                    : testing_support::MakeWav(testing_support::MakeMusic(44100, 2, 20.0, i), 44100, 2));
+        }
+        TMainForm form(folder_);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form, 10000));
+        Ui::TMainForm* ui = form.Form();
+        ui->PageControl1->setCurrentIndex(1);
+        ui->PageControl3->setCurrentIndex(1);
+        QTimer dialogs;
+        bool boxDuringBatch = false;
+        QString box;
+        connect(&dialogs, &QTimer::timeout, this, [&] {
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+                dialog->setDirectory(P("Sammlung"));
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            }
+            auto* failures = form.findChild<TFailureBox*>();
+            if (!failures || !failures->isVisible()) return;
+            // Open while the batch goes on, and closed once, at its end.
+            if (!failures->isModal()) boxDuringBatch = boxDuringBatch || form.Core().Running();
+            if (failures->isModal()) {
+                box = failures->Heading->text() + "\n" + failures->List->toPlainText();
+                failures->accept();
+            }
+        });
+        dialogs.start(20);
+        form.findChild<QAbstractButton*>("AddFolderBtn2")->click();
+        QCOMPARE(ui->FileList2->count(), 6);
+        QCOMPARE(form.findChild<QLabel*>("ListCount2")->text(), QString("6 Einträge"));
+        form.GoClick(4);
+        dialogs.stop();
+        QVERIFY(boxDuringBatch);
+        const QString summary = "4 von 6 Dateien konvertiert, 2 fehlgeschlagen. Nicht fertig: Album/01 Kaputt.wav, Album/04 Kaputt.wav";
+        QVERIFY2(box.startsWith(summary + "\nAlbum/01 Kaputt.wav: Keine gültige WAV-Datei!!!!\n"
+                                "Album/04 Kaputt.wav: Keine gültige WAV-Datei!!!!"),
+                 qPrintable(box));
+        QTest::qWait(300);
+        QCOMPARE(form.StatusText->text(), summary);
+        QCOMPARE(QAccessible::queryAccessibleInterface(form.StatusText)->text(QAccessible::Name), summary);
+        for (int i = 1; i <= 6; ++i) QCOMPARE(QFile::exists(album + QString("/0%1 Lied.mp3").arg(i)), i % 3 != 1);
+        ui->edTitle->setFocus();
+        int focusedTabs = 0;
+        for (QTabBar* bar : form.findChildren<QTabBar*>()) {
+            QAccessibleInterface* tabs = QAccessible::queryAccessibleInterface(bar);
+            for (int i = 0; i < tabs->childCount(); ++i) focusedTabs += tabs->child(i)->state().focused;
+        }
+        QCOMPARE(focusedTabs, 0);
     }
 };
 

@@ -5,6 +5,7 @@
 
 #include "jobs/BatchProgress.h"
 #include "jobs/JobState.h"
+#include "jobs/Messages.h"
 #include "jobs/Naming.h"
 #include "support/Audio.h"
 
@@ -41,11 +42,18 @@ TEST(Progress, TheBatchShareFollowsTheWorkWhateverTheShape) {
             sizes.push_back(unreadable ? 1 : shape % 4 == 3 ? 50000 : (i == longOne ? 60 : 1) * (20000 + random() % 40000));
             if (!unreadable) WriteFile(names.back(), std::vector<std::uint8_t>(sizes.back(), 0));
         }
+        // From the sixth shape on, files whose targets are done already
+        // are skipped: the share counts only the work that is left.
+        std::vector<bool> skipped(files);
+        for (std::size_t i = 0; i < files; ++i) skipped[i] = shape >= 6 && random() % 3 == 0;
         std::uint64_t total = 0, before = 0;
-        for (const std::uint64_t size : sizes) total += size;
+        for (std::size_t i = 0; i < files; ++i) total += skipped[i] ? 0 : sizes[i];
         TBatchProgress progress(names);
+        for (std::size_t i = 0; i < files; ++i)
+            if (skipped[i]) progress.Skipped(i);
         std::string astray;
         for (std::size_t i = 0; i < files; ++i) {
+            if (skipped[i]) continue;
             progress.Started(i);
             for (int percent = 0; percent <= 100; percent += 10) {
                 progress.Percent(i, percent);
@@ -60,6 +68,29 @@ TEST(Progress, TheBatchShareFollowsTheWorkWhateverTheShape) {
         EXPECT_EQ(astray, "");
         EXPECT_EQ(progress.Overall(), 100);
     }
+}
+
+// What the summary of a batch says, for every way a batch ends: how many
+// were converted (every one, German thousands), failed, skipped, whether
+// the user stopped it, and which were not done.
+TEST(Progress, TheSummarySaysHowTheBatchEnded) {
+    for (const int total : {1, 3, 1200})
+        for (const int failed : {0, 1})
+            for (const int skipped : {0, total / 2})
+                for (const bool stopped : {false, true}) {
+                    const int finished = total - failed - skipped - (stopped && total > 2 ? 1 : 0);
+                    if (finished < 0) continue;
+                    const std::string said = msg::BatchSummary(finished, total, "a, b", failed, skipped, stopped);
+                    SCOPED_TRACE(said);
+                    EXPECT_EQ(said.rfind("Abgebrochen: ", 0) == 0, stopped);
+                    EXPECT_EQ(said.find(" übersprungen") != std::string::npos, skipped > 0);
+                    const bool all = finished + skipped == total;
+                    EXPECT_EQ(said.find("Nicht fertig: a, b") != std::string::npos, !all);
+                    EXPECT_EQ(said.find("1 fehlgeschlagen") != std::string::npos, failed > 0 && !all);
+                    if (total == 1200 && all && skipped == 0) {
+                        EXPECT_NE(said.find("Alle 1.200 Dateien"), std::string::npos);
+                    }
+                }
 }
 
 TEST(Naming, TheBatchTableWithWindowsNames) {
