@@ -18,7 +18,7 @@
 #include "jobs/BatchEngine.h"
 #include "jobs/Messages.h"
 #include "jobs/Naming.h"
-#include "platform/acm/Mp3BlockEncoder.h"
+#include "platform/acm/blocks/InOrder.h"
 #include "ui/FileNames.h"
 
 namespace sondrel {
@@ -129,7 +129,7 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     const std::size_t n = batch.Files.size();
     // The files share the cores, and a long file's blocks take the ones the
     // others leave idle.
-    acm::SetMp3EncoderWorkers(cores);
+    acm::SetStreamWorkers(cores);
     // No second job while this one runs (the accessibility bus can press a
     // Go button behind the modal progress window).
     core_.State.Busy = true;
@@ -196,7 +196,7 @@ void TMainForm::RunBatch(int mode, const TBatchSettings& batch) {
     disconnect(&tick, nullptr, &loop, nullptr);
     disconnect(stop);
     runner.join();
-    acm::SetMp3EncoderWorkers(0);
+    acm::SetStreamWorkers(0);
     // What became of every file, until the next job.
     const TBatchProgress end = events.Read();
     const TBatchEnd ending = Ending(end, batch, core_.State.Cancel);

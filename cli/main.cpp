@@ -22,7 +22,7 @@
 #include "jobs/ConverterCore.h"
 #include "jobs/Messages.h"
 #include "jobs/SourceTree.h"
-#include "platform/acm/Mp3BlockEncoder.h"
+#include "platform/acm/mp3/Mp3BlockEncoder.h"
 
 namespace {
 
@@ -135,7 +135,7 @@ int main(int argc, char* argv[]) {
     // A long file is encoded or decoded in blocks on several cores (--jobs
     // of them); in a batch its blocks go to the cores the other files
     // leave idle, all of them. The bytes are the same either way.
-    acm::SetMp3EncoderWorkers(batch ? sondrel::cli::DefaultJobs() : jobs);
+    acm::SetStreamWorkers(batch ? sondrel::cli::DefaultJobs() : jobs);
     // Batches always go through the workers, one or many, so that messages
     // name their file either way.
     if (batch) {

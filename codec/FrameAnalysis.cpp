@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "codec/LittleEndian.h"
-#include "platform/acm/MpegTables.h"
+#include "platform/acm/mp3/MpegTables.h"
 
 namespace sondrel {
 namespace {

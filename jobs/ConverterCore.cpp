@@ -14,10 +14,10 @@
 #include "jobs/Naming.h"
 #include "jobs/TargetFile.h"
 #include "jobs/TargetFolders.h"
-#include "platform/acm/Mp3InfoFrame.h"
-#include "platform/acm/MpegTables.h"
+#include "platform/acm/mp3/Mp3InfoFrame.h"
+#include "platform/acm/mp3/MpegTables.h"
 #include "platform/acm/Driver.h"
-#include "platform/acm/PcmSamples.h"
+#include "platform/acm/pcm/PcmSamples.h"
 #include "platform/cpu/VectorState.h"
 #include "tags/FileTags.h"
 

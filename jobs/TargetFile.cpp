@@ -10,7 +10,7 @@
 
 #include "codec/FrameAnalysis.h"
 #include "codec/WaveFile.h"
-#include "platform/acm/Mp3InfoFrame.h"
+#include "platform/acm/mp3/Mp3InfoFrame.h"
 
 namespace sondrel {
 namespace {

@@ -12,9 +12,9 @@
 #include "codec/ByteFile.h"
 #include "codec/LittleEndian.h"
 #include "jobs/ConverterCore.h"
-#include "platform/acm/AvLibrary.h"
-#include "platform/acm/BlockResampler.h"
-#include "platform/acm/Mp3BlockEncoder.h"
+#include "platform/acm/wave/AvLibrary.h"
+#include "platform/acm/pcm/BlockResampler.h"
+#include "platform/acm/mp3/Mp3BlockEncoder.h"
 #include "jobs/Messages.h"
 #include "support/Audio.h"
 #include "support/RecordingHost.h"
@@ -155,7 +155,7 @@ TEST_F(Conversion, NewRatesOnEveryCoreAreOneResamplersBytes) {
         ASSERT_GT(one.size(), 8u * 8000);
         acm::SetResampleChunkFrames(5000);
         for (const int workers : {1, 2, 4}) {
-            acm::SetMp3EncoderWorkers(workers);
+            acm::SetStreamWorkers(workers);
             jobs[j]("many.wav");
             EXPECT_TRUE(SplitWave(ReadFile(dir / "many.wav")).data == one) << workers << " workers";
         }
@@ -182,13 +182,13 @@ TEST_F(Conversion, NewRatesOnEveryCoreAreOneResamplersBytes) {
     core.WavFormatIndex = WavIndex("44.100 Hz, 16 Bit, Stereo");
     std::vector<std::uint8_t> first;
     for (const int workers : {2, 1}) {
-        acm::SetMp3EncoderWorkers(workers);
+        acm::SetStreamWorkers(workers);
         core.ConvertWAV2WAV(P("noise.wav"), P("noise-out.wav"));
         const auto data = SplitWave(ReadFile(dir / "noise-out.wav")).data;
         if (first.empty()) first = data;
         EXPECT_TRUE(data == first) << workers << " workers";
     }
-    acm::SetMp3EncoderWorkers(0);
+    acm::SetStreamWorkers(0);
 }
 
 TEST_F(Conversion, WavToMp3IsABareStreamThatDecodesToTheSource) {

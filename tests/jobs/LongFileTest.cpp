@@ -13,7 +13,7 @@
 #include "codec/FrameAnalysis.h"
 #include "hardening/Isolated.h"
 #include "jobs/ConverterCore.h"
-#include "platform/acm/Mp3BlockEncoder.h"
+#include "platform/acm/mp3/Mp3BlockEncoder.h"
 #include "support/Audio.h"
 #include "support/RecordingHost.h"
 
@@ -67,13 +67,13 @@ protected:
         core.Catalogue.Build();
     }
     void TearDown() override {
-        acm::SetMp3EncoderWorkers(0);
+        acm::SetStreamWorkers(0);
         acm::SetMp3BlockPreroll(0);
     }
     std::string P(const std::string& name) const { return (dir / name).string(); }
     // Encodes source into target in the format, on so many workers.
     std::vector<std::uint8_t> Encode(const std::string& source, const std::string& target, const char* format, int workers) {
-        acm::SetMp3EncoderWorkers(workers);
+        acm::SetStreamWorkers(workers);
         const auto& list = core.Catalogue.MP3Descriptions;
         core.Mp3FormatIndex = static_cast<int>(std::find(list.begin(), list.end(), format) - list.begin());
         core.ConvertWAVMP3(P(source), P(target));
@@ -92,7 +92,7 @@ protected:
             signal(SIGXFSZ, SIG_IGN);
             const rlimit bound{limit, limit};
             if (setrlimit(RLIMIT_FSIZE, &bound) != 0) return "no limit";
-            acm::SetMp3EncoderWorkers(workers);
+            acm::SetStreamWorkers(workers);
             const auto& list = core.Catalogue.MP3Descriptions;
             core.Mp3FormatIndex = static_cast<int>(std::find(list.begin(), list.end(), format) - list.begin());
             core.ConvertWAVMP3(P("long.wav"), P("full.mp3"));

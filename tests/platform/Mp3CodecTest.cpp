@@ -163,8 +163,8 @@ INSTANTIATE_TEST_SUITE_P(Streams, Conformance,
 
 #include <lame/lame.h>
 
-#include "platform/acm/Mp3BlockEncoder.h"
-#include "platform/acm/Mp3Frames.h"
+#include "platform/acm/mp3/Mp3BlockEncoder.h"
+#include "platform/acm/mp3/Mp3Frames.h"
 
 namespace {
 
@@ -260,8 +260,8 @@ TEST(Mp3Decode, AVbriHeaderDecodesAsMpg123DecodesIt) {
 
 }  // namespace
 
-#include "platform/acm/Mp3BlockDecoder.h"
-#include "platform/acm/Mp3BlockEncoder.h"
+#include "platform/acm/mp3/Mp3BlockDecoder.h"
+#include "platform/acm/mp3/Mp3BlockEncoder.h"
 
 namespace {
 
@@ -330,7 +330,7 @@ TEST_F(Mp3BlockDecoding, TheSameBytesAsOneDecoder) {
         SCOPED_TRACE(stream.filename().string());
         std::vector<std::uint8_t> one;
         for (const int workers : {1, 2, 4}) {
-            acm::SetMp3EncoderWorkers(workers);
+            acm::SetStreamWorkers(workers);
             core.ConvertMP3WAV(stream.string(), (dir / "out.wav").string());
             const auto out = ReadFile(dir / "out.wav");
             if (workers == 1)
@@ -348,16 +348,16 @@ TEST_F(Mp3BlockDecoding, TheSameBytesAsOneDecoder) {
     for (const long failing : {1L, 2L, 3L}) {
         acm::SetMp3DecodeSeamsFailFrom(failing);
         for (const auto& stream : {streams[0], streams[40], streams.back()}) {
-            acm::SetMp3EncoderWorkers(1);
+            acm::SetStreamWorkers(1);
             core.ConvertMP3WAV(stream.string(), (dir / "one.wav").string());
-            acm::SetMp3EncoderWorkers(2);
+            acm::SetStreamWorkers(2);
             core.ConvertMP3WAV(stream.string(), (dir / "two.wav").string());
             EXPECT_TRUE(ReadFile(dir / "one.wav") == ReadFile(dir / "two.wav")) << stream << " from block " << failing;
         }
     }
     EXPECT_GT(acm::Mp3DecodeStatistics().fallbacks, after.fallbacks);
     acm::SetMp3DecodeSeamsFailFrom(-1);
-    acm::SetMp3EncoderWorkers(0);
+    acm::SetStreamWorkers(0);
     acm::SetMp3DecodeBlockFrames(0);
     EXPECT_TRUE(host.errors.empty());
 }
@@ -371,7 +371,7 @@ TEST_F(Mp3BlockDecoding, TheSameBytesAsOneDecoder) {
 TEST_F(Mp3BlockDecoding, EveryRestAtTheEndAsOneDecoder) {
     Choose(22050, 1, 128);
     const auto decoded = [&](int workers, long failing) {
-        acm::SetMp3EncoderWorkers(workers);
+        acm::SetStreamWorkers(workers);
         acm::SetMp3DecodeSeamsFailFrom(failing);
         core.ConvertMP3WAV((dir / "s.mp3").string(), (dir / "out.wav").string());
         return ReadFile(dir / "out.wav");
@@ -380,7 +380,7 @@ TEST_F(Mp3BlockDecoding, EveryRestAtTheEndAsOneDecoder) {
     for (int frames = 40; frames <= 100; ++frames) {
         SCOPED_TRACE(frames);
         WriteFile(dir / "s.wav", MakeWav(MakeMusic(22050, 1, frames * 576 / 22050.0), 22050, 1));
-        acm::SetMp3EncoderWorkers(0);
+        acm::SetStreamWorkers(0);
         core.ConvertWAVMP3((dir / "s.wav").string(), (dir / "s.mp3").string());
         const auto one = decoded(1, -1);
         EXPECT_TRUE(decoded(2, -1) == one);
@@ -388,7 +388,7 @@ TEST_F(Mp3BlockDecoding, EveryRestAtTheEndAsOneDecoder) {
         EXPECT_TRUE(decoded(2, 2) == one);
     }
     acm::SetMp3DecodeSeamsFailFrom(-1);
-    acm::SetMp3EncoderWorkers(0);
+    acm::SetStreamWorkers(0);
     acm::SetMp3DecodeBlockFrames(0);
     EXPECT_TRUE(host.errors.empty());
 }
@@ -406,7 +406,7 @@ TEST_F(Mp3BlockDecoding, FilesAsOtherProgramsLeaveThem) {
         core.ConvertWAVMP3((dir / "part.wav").string(), (dir / "part.mp3").string());
         return ReadFile(dir / "part.mp3");
     };
-    acm::SetMp3EncoderWorkers(1);
+    acm::SetStreamWorkers(1);
     const auto a = encode(44100, 2, 128, 6.0, 1), b = encode(48000, 2, 128, 3.0, 2), c = encode(22050, 1, 64, 3.0, 3),
                d = encode(44100, 2, 128, 3.0, 4);
     // Bytes beginning with head, n of them.
@@ -448,14 +448,14 @@ TEST_F(Mp3BlockDecoding, FilesAsOtherProgramsLeaveThem) {
         WriteFile(dir / "s.mp3", file);
         std::vector<std::uint8_t> one;
         for (const int workers : {1, 2, 4}) {
-            acm::SetMp3EncoderWorkers(workers);
+            acm::SetStreamWorkers(workers);
             core.ConvertMP3WAV((dir / "s.mp3").string(), (dir / "out.wav").string());
             const auto out = ReadFile(dir / "out.wav");
             if (workers == 1) one = out;
             EXPECT_TRUE(out == one) << workers << " workers: " << out.size() << " bytes, one decoder " << one.size();
         }
     }
-    acm::SetMp3EncoderWorkers(0);
+    acm::SetStreamWorkers(0);
     acm::SetMp3DecodeBlockFrames(0);
     EXPECT_TRUE(host.errors.empty());
 }

@@ -13,8 +13,8 @@
 #include "codec/ACMConvertor.h"
 #include "codec/FrameAnalysis.h"
 #include "platform/acm/Driver.h"
-#include "platform/acm/Mp3BlockEncoder.h"
-#include "platform/acm/MpegTables.h"
+#include "platform/acm/mp3/Mp3BlockEncoder.h"
+#include "platform/acm/mp3/MpegTables.h"
 #include "support/Audio.h"
 
 using namespace testing_support;

@@ -7,9 +7,9 @@
 #include <cstring>
 
 #include "codec/ACMConvertor.h"
-#include "platform/acm/BlockResampler.h"
+#include "platform/acm/pcm/BlockResampler.h"
 #include "platform/acm/Driver.h"
-#include "platform/acm/Mp3BlockEncoder.h"
+#include "platform/acm/mp3/Mp3BlockEncoder.h"
 #include "support/Audio.h"
 
 using namespace testing_support;
@@ -169,13 +169,13 @@ TEST(PcmConverter, ResampledInChunksOnEveryCoreAsByOneResampler) {
                         static_cast<double>(music.size()) / 2 / inCh * out / in, 2.0);
             acm::SetResampleChunkFrames(in / 7);
             for (const int workers : {1, 2, 4}) {
-                acm::SetMp3EncoderWorkers(workers);
+                acm::SetStreamWorkers(workers);
                 EXPECT_TRUE(Convert(music, in, inCh, 16, out, outCh, 16, 4096) == whole) << workers << " workers";
             }
         }
     }
     acm::SetResampleChunkFrames(0);
-    acm::SetMp3EncoderWorkers(0);
+    acm::SetStreamWorkers(0);
 }
 
 struct SoxCase {

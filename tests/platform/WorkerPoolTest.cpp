@@ -6,7 +6,7 @@
 #include <future>
 #include <vector>
 
-#include "platform/acm/WorkerPool.h"
+#include "platform/acm/blocks/WorkerPool.h"
 
 TEST(WorkerPool, AnAwaitingThreadRunsTheQueueItself) {
     // The pool's one thread is held until the last task queued has run, so

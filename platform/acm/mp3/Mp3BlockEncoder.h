@@ -37,9 +37,9 @@
 #include <vector>
 
 #include "platform/acm/Driver.h"
-#include "platform/acm/Mp3Frames.h"
-#include "platform/acm/Mp3InfoFrame.h"
-#include "platform/acm/WorkerPool.h"
+#include "platform/acm/mp3/Mp3Frames.h"
+#include "platform/acm/mp3/Mp3InfoFrame.h"
+#include "platform/acm/blocks/InOrder.h"
 
 struct lame_global_struct;
 
@@ -63,9 +63,6 @@ lame_global_struct* NewLameEncoder(const Mp3Settings& s, bool infoFrame, bool re
 std::size_t LameEncode(lame_global_struct* lame, int channels, const std::uint8_t* pcm, std::size_t frames,
                        std::uint8_t* mp3, std::size_t room);
 
-// Workers for one stream; 0 (the default) for one a processor core.
-void SetMp3EncoderWorkers(int workers);
-int Mp3EncoderWorkers();
 
 // The pre-roll before each block, in MPEG-1 frames; 0 (the default) for
 // kPrerollFrames. For tests of the ways a seam is found: with reach false,
@@ -197,7 +194,7 @@ private:
         // Set to stop this block's encoder at its next step.
         std::shared_ptr<std::atomic<bool>> stop = std::make_shared<std::atomic<bool>>(false);
     };
-    std::deque<Job> jobs_;
+    InOrder<Job> jobs_;
     FrameJoiner joiner_;
     // The last block joined, its encoder still open.
     Result last_;
@@ -205,7 +202,6 @@ private:
     std::uint64_t bytesOut_ = 0;
     std::uint16_t musicCrc_ = 0;
     std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
-    std::shared_ptr<WorkerPool> pool_;
 };
 
 }  // namespace acm

@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "platform/acm/Driver.h"
-#include "platform/acm/Mp3BlockDecoder.h"
-#include "platform/acm/Mp3BlockEncoder.h"
-#include "platform/acm/Mp3InfoFrame.h"
+#include "platform/acm/mp3/Mp3BlockDecoder.h"
+#include "platform/acm/mp3/Mp3BlockEncoder.h"
+#include "platform/acm/mp3/Mp3InfoFrame.h"
 
 struct mpg123_handle_struct;
 struct lame_global_struct;

@@ -44,8 +44,8 @@
 #include <vector>
 
 #include "platform/acm/Driver.h"
-#include "platform/acm/SpareBuffers.h"
-#include "platform/acm/WorkerPool.h"
+#include "platform/acm/blocks/SpareBuffers.h"
+#include "platform/acm/blocks/InOrder.h"
 
 struct mpg123_handle_struct;
 
@@ -163,7 +163,7 @@ private:
         Block block;
         std::future<Result> result;
     };
-    std::deque<Job> jobs_;
+    InOrder<Job> jobs_;
     Block lastJoined_{};
     bool anyJoined_ = false;
     std::vector<std::uint8_t> pendingCheck_;  // the last joined block's samples past its end
@@ -171,7 +171,6 @@ private:
     Rest rest_;                                // what it is fed
     std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
     std::shared_ptr<SpareBuffers<std::uint8_t>> spare_ = std::make_shared<SpareBuffers<std::uint8_t>>();  // samples given out
-    std::shared_ptr<WorkerPool> pool_;
 };
 
 }  // namespace acm

@@ -1,4 +1,4 @@
-#include "platform/acm/PcmSamples.h"
+#include "platform/acm/pcm/PcmSamples.h"
 
 #include <algorithm>
 #include <cmath>

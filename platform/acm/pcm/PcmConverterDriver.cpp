@@ -4,8 +4,8 @@
 #include <array>
 
 #include "platform/acm/Driver.h"
-#include "platform/acm/PcmConvertStream.h"
-#include "platform/acm/PcmSamples.h"
+#include "platform/acm/pcm/PcmConvertStream.h"
+#include "platform/acm/pcm/PcmSamples.h"
 
 namespace acm {
 namespace {

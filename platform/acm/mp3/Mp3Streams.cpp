@@ -1,4 +1,4 @@
-#include "platform/acm/Mp3Streams.h"
+#include "platform/acm/mp3/Mp3Streams.h"
 
 #include <lame/lame.h>
 #include <mpg123.h>
@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/acm/MpegTables.h"
-#include "platform/acm/PcmConvertStream.h"
+#include "platform/acm/mp3/MpegTables.h"
+#include "platform/acm/pcm/PcmConvertStream.h"
 
 namespace acm {
 namespace {
@@ -18,7 +18,7 @@ constexpr std::size_t kLargestFrame = 2881;
 }  // namespace
 
 Mp3DecodeStream::Mp3DecodeStream(unsigned rate, int channels)
-    : rate_(rate), channels_(channels), workers_(Mp3EncoderWorkers()), handle_(NewMpg123Decoder(channels)) {}
+    : rate_(rate), channels_(channels), workers_(StreamWorkers()), handle_(NewMpg123Decoder(channels)) {}
 
 Mp3DecodeStream::~Mp3DecodeStream() {
     if (handle_) {
@@ -140,7 +140,7 @@ MMRESULT Mp3DecodeStream::DecodeAlone(const std::uint8_t* src, std::size_t len, 
 }
 
 Mp3EncodeStream::Mp3EncodeStream(unsigned rate, int channels, int kbps, int vbrQuality)
-    : rate_(rate), channels_(channels), kbps_(kbps), vbr_(vbrQuality), workers_(Mp3EncoderWorkers()) {
+    : rate_(rate), channels_(channels), kbps_(kbps), vbr_(vbrQuality), workers_(StreamWorkers()) {
     Start();
 }
 

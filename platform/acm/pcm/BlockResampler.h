@@ -29,8 +29,8 @@
 #include <vector>
 
 #include "platform/acm/Driver.h"
-#include "platform/acm/SpareBuffers.h"
-#include "platform/acm/WorkerPool.h"
+#include "platform/acm/blocks/SpareBuffers.h"
+#include "platform/acm/blocks/InOrder.h"
 
 namespace acm {
 
@@ -96,7 +96,7 @@ private:
     // chunk and then writes out the one it waited for; with one spare the
     // pool's threads ran dry meanwhile (48 to 44.1 kHz on two cores took
     // 0.57 of one core's time, 0.53 with two).
-    int InWork() const { return pool_ ? workers_ + 2 : workers_; }
+    int InWork() const { return workers_ > 1 ? workers_ + 2 : workers_; }
 
     unsigned inRate_, outRate_;
     int channels_, workers_;
@@ -108,9 +108,11 @@ private:
     std::vector<float> pending_;  // input from frame pendingFrom_ on
     std::size_t pendingFrom_ = 0;
     std::size_t nextChunk_ = 0;  // input frame where the next chunk begins
-    std::deque<std::future<Done>> jobs_;
+    struct Job {
+        std::future<Done> result;
+    };
+    InOrder<Job> jobs_;
     bool failed_ = false;
-    std::shared_ptr<WorkerPool> pool_;
 };
 
 }  // namespace acm

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/acm/AvLibrary.h"
+#include "platform/acm/wave/AvLibrary.h"
 #include "platform/acm/Driver.h"
 
 namespace acm {

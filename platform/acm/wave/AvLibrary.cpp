@@ -1,4 +1,4 @@
-#include "platform/acm/AvLibrary.h"
+#include "platform/acm/wave/AvLibrary.h"
 
 #include <dlfcn.h>
 

@@ -1,4 +1,4 @@
-#include "platform/acm/Mp3BlockDecoder.h"
+#include "platform/acm/mp3/Mp3BlockDecoder.h"
 
 #include <mpg123.h>
 
@@ -6,9 +6,9 @@
 #include <chrono>
 #include <cstring>
 
-#include "platform/acm/Mp3BlockEncoder.h"
-#include "platform/acm/Mp3InfoFrame.h"
-#include "platform/acm/MpegTables.h"
+#include "platform/acm/mp3/Mp3BlockEncoder.h"
+#include "platform/acm/mp3/Mp3InfoFrame.h"
+#include "platform/acm/mp3/MpegTables.h"
 
 namespace acm {
 namespace {
@@ -120,8 +120,7 @@ Mp3BlockDecoder::Mp3BlockDecoder(unsigned rate, int channels, int workers)
 
 Mp3BlockDecoder::~Mp3BlockDecoder() {
     *stop_ = true;
-    for (Job& job : jobs_) job.result.wait();
-    jobs_.clear();
+    jobs_.Drop();
 }
 
 int Mp3BlockDecoder::Length(const std::uint8_t* h) const {
@@ -203,7 +202,7 @@ bool Mp3BlockDecoder::Add(const std::uint8_t* src, std::size_t len, ByteSink& ou
         // More past the last frame that chained on than a tag or some junk:
         // the blocks in work are joined, and one decoder goes on from the
         // last (which a rest that long would not fit one call's output).
-        while (!jobs_.empty() && !stopped_) JoinOne(out);
+        while (!jobs_.Empty() && !stopped_) JoinOne(out);
         if (!stopped_) Stop(lastJoined_);
         return false;
     }
@@ -215,8 +214,7 @@ bool Mp3BlockDecoder::Add(const std::uint8_t* src, std::size_t len, ByteSink& ou
         if (!MakeRoom(out)) return false;
         Dispatch(false);
     }
-    while (!jobs_.empty() && !stopped_ && jobs_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
-        JoinOne(out);
+    while (!stopped_ && jobs_.FrontReady()) JoinOne(out);
     return !stopped_;
 }
 
@@ -269,7 +267,6 @@ std::vector<std::uint8_t> Mp3BlockDecoder::InfoFrameFor(long fed) const {
 }
 
 void Mp3BlockDecoder::Dispatch(bool last, long length) {
-    if (!pool_) pool_ = WorkerPool::Acquire();
     started_ = true;
     Block b;
     b.first = nextBlock_;
@@ -318,10 +315,10 @@ void Mp3BlockDecoder::Dispatch(bool last, long length) {
     job.block = b;
     const int channels = channels_;
     const unsigned rate = rate_;
-    job.result = pool_->Submit([b, rate, channels, stop = stop_, spare = spare_] {
+    job.result = jobs_.Pool().Submit([b, rate, channels, stop = stop_, spare = spare_] {
         return Decode(b, rate, channels, kCheckFrames, *stop, *spare);
     });
-    jobs_.push_back(std::move(job));
+    jobs_.Push(std::move(job));
 }
 
 Mp3BlockDecoder::Result Mp3BlockDecoder::Decode(const Block& b, unsigned rate, int channels, long checkFrames,
@@ -365,9 +362,8 @@ void Mp3BlockDecoder::Emit(std::vector<std::uint8_t>& samples, ByteSink& out) {
 }
 
 void Mp3BlockDecoder::JoinOne(ByteSink& out) {
-    Job job = std::move(jobs_.front());
-    jobs_.pop_front();
-    Result r = pool_->Await(job.result);
+    Job job = jobs_.PopFront();
+    Result r = jobs_.Await(job.result);
     ++g_blocks;
     // The block's first samples are those the block before it decoded past
     // its end: then its decoder stood where one decoder would.
@@ -396,14 +392,13 @@ void Mp3BlockDecoder::JoinOne(ByteSink& out) {
 }
 
 bool Mp3BlockDecoder::MakeRoom(ByteSink& out) {
-    while (static_cast<int>(jobs_.size()) >= workers_ + kAhead && !stopped_) JoinOne(out);
+    while (static_cast<int>(jobs_.Size()) >= workers_ + kAhead && !stopped_) JoinOne(out);
     return !stopped_;
 }
 
 void Mp3BlockDecoder::Stop(const Block& held) {
     *stop_ = true;
-    for (Job& job : jobs_) job.result.wait();
-    jobs_.clear();
+    jobs_.Drop();
     stopped_ = true;
     rest_ = {};
     // The decoder going on is set up as the held block's was: what it gives
@@ -441,7 +436,7 @@ bool Mp3BlockDecoder::Finish(ByteSink& out) {
         const long rest = static_cast<long>(frames_.size()) - nextBlock_;
         if (cuttable_ && rest >= blockFrames_ + kCheckFrames + 2 && MakeRoom(out)) Dispatch(false, rest / 2);
         if (MakeRoom(out)) Dispatch(true);
-        while (!jobs_.empty() && !stopped_) JoinOne(out);
+        while (!jobs_.Empty() && !stopped_) JoinOne(out);
     }
     return !stopped_;
 }

@@ -1,10 +1,10 @@
-#include "platform/acm/Mp3InfoFrame.h"
+#include "platform/acm/mp3/Mp3InfoFrame.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "platform/acm/MpegTables.h"
+#include "platform/acm/mp3/MpegTables.h"
 
 namespace acm {
 namespace {

@@ -9,7 +9,7 @@
 #include <array>
 #include <vector>
 
-#include "platform/acm/BlockResampler.h"
+#include "platform/acm/pcm/BlockResampler.h"
 #include "platform/acm/Driver.h"
 
 struct soxr;

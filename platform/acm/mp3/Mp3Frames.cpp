@@ -1,8 +1,8 @@
-#include "platform/acm/Mp3Frames.h"
+#include "platform/acm/mp3/Mp3Frames.h"
 
 #include <algorithm>
 
-#include "platform/acm/MpegTables.h"
+#include "platform/acm/mp3/MpegTables.h"
 
 namespace acm {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/acm/Mp3BlockEncoder.h"
+#include "platform/acm/mp3/Mp3BlockEncoder.h"
 
 #include <lame/lame.h>
 
@@ -6,12 +6,11 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/acm/MpegTables.h"
+#include "platform/acm/mp3/MpegTables.h"
 
 namespace acm {
 namespace {
 
-std::atomic<int> g_workers{0};
 std::atomic<int> g_preroll{0};
 std::atomic<bool> g_reach{true};
 std::atomic<long> g_blocks{0}, g_again{0}, g_withoutReservoir{0}, g_raised{0}, g_reached{0}, g_reachFrames{0};
@@ -54,20 +53,12 @@ std::size_t LameEncode(lame_global_struct* lame, int channels, const std::uint8_
     return made > 0 ? static_cast<std::size_t>(made) : 0;
 }
 
-void SetMp3EncoderWorkers(int workers) { g_workers = std::max(0, workers); }
-
 void SetMp3BlockPreroll(int frames, bool reach) {
     g_preroll = std::max(0, frames);
     g_reach = reach;
 }
 
 Mp3BlockStats Mp3BlockStatistics() { return {g_blocks, g_again, g_withoutReservoir, g_raised, g_reached, g_reachFrames}; }
-
-int Mp3EncoderWorkers() {
-    const int set = g_workers;
-    const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    return std::clamp(set > 0 ? set : cores, 1, 16);
-}
 
 long Mp3BlockEncoder::BlockFrames(std::uint64_t totalFrames, bool mpeg1) {
     const long target = (mpeg1 ? 1 : 2) * kBlockFrames;
@@ -88,7 +79,7 @@ Mp3BlockEncoder::Mp3BlockEncoder(const Mp3Settings& settings, int workers, std::
       reach_(g_reach),
       longPreroll_(IsMpeg1Rate(settings.rate) ? kLongPrerollFrames : 2 * kLongPrerollFrames),
       blockFrames_(BlockFrames(totalFrames, IsMpeg1Rate(settings.rate))),
-      joiner_(IsMpeg1Rate(settings.rate), settings.Vbr()), pool_(WorkerPool::Acquire()) {
+      joiner_(IsMpeg1Rate(settings.rate), settings.Vbr()) {
     // What pending_ holds at most: a block with its pre-roll and its
     // frames past the end, and a chunk more. Room for it once, instead of
     // a vector that doubles (and copies) as it grows.
@@ -102,8 +93,7 @@ Mp3BlockEncoder::~Mp3BlockEncoder() {
     // yet end at once. Each is waited for: they use this encoder's flag.
     *stop_ = true;
     for (Job& job : jobs_) *job.stop = true;
-    for (Job& job : jobs_) job.result.wait();
-    jobs_.clear();
+    jobs_.Drop();
 }
 
 Mp3BlockEncoder::Result Mp3BlockEncoder::Encode(const Mp3Settings& s, const Block& b, long from, bool reservoir,
@@ -187,8 +177,8 @@ void Mp3BlockEncoder::Dispatch(bool last) {
     Job job;
     job.block = b;
     const Mp3Settings s = settings_;
-    job.result = pool_->Submit([s, b, stop = job.stop] { return Encode(s, b, b.fed, true, *stop); });
-    jobs_.push_back(std::move(job));
+    job.result = jobs_.Pool().Submit([s, b, stop = job.stop] { return Encode(s, b, b.fed, true, *stop); });
+    jobs_.Push(std::move(job));
 }
 
 void Mp3BlockEncoder::Emit(const std::vector<std::uint8_t>& bytes, ByteSink& out) {
@@ -270,16 +260,15 @@ void Mp3BlockEncoder::Join(const Block& block, Result r, ByteSink& out) {
 }
 
 void Mp3BlockEncoder::JoinFront(ByteSink& out) {
-    Job job = std::move(jobs_.front());
-    jobs_.pop_front();
-    Join(job.block, pool_->Await(job.result), out);
+    Job job = jobs_.PopFront();
+    Join(job.block, jobs_.Await(job.result), out);
 }
 
 Mp3BlockEncoder::Result Mp3BlockEncoder::EncodeAgain(const Block& block, long from, bool reservoir) {
     const Mp3Settings s = settings_;
     auto again =
-        pool_->Submit([s, &block, from, reservoir, this] { return Encode(s, block, from, reservoir, *stop_); }, true);
-    return pool_->Await(again);
+        jobs_.Pool().Submit([s, &block, from, reservoir, this] { return Encode(s, block, from, reservoir, *stop_); }, true);
+    return jobs_.Await(again);
 }
 
 void Mp3BlockEncoder::Add(const std::uint8_t* pcm, std::size_t frames, ByteSink& out) {
@@ -290,12 +279,11 @@ void Mp3BlockEncoder::Add(const std::uint8_t* pcm, std::size_t frames, ByteSink&
         // Bounded memory: no more blocks in work than workers (one waiting
         // to be joined frees its worker for the next, or for its own
         // second encode).
-        while (static_cast<int>(jobs_.size()) >= workers_) JoinFront(out);
+        while (static_cast<int>(jobs_.Size()) >= workers_) JoinFront(out);
         Dispatch(false);
     }
     // Whatever is done already goes out, in order.
-    while (!jobs_.empty() && jobs_.front().result.wait_for(std::chrono::seconds(0)) == std::future_status::ready)
-        JoinFront(out);
+    while (jobs_.FrontReady()) JoinFront(out);
 }
 
 void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
@@ -303,9 +291,9 @@ void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
         static_cast<std::uint64_t>(pendingFrom_) * static_cast<std::uint64_t>(spf_) +
         pending_.size() / (2 * static_cast<std::size_t>(settings_.channels));
     // No more blocks in memory at the end than before it.
-    while (static_cast<int>(jobs_.size()) >= workers_) JoinFront(out);
+    while (static_cast<int>(jobs_.Size()) >= workers_) JoinFront(out);
     Dispatch(true);
-    while (!jobs_.empty()) JoinFront(out);
+    while (!jobs_.Empty()) JoinFront(out);
     Emit(joiner_.TakeAll(), out);
     v.frames = static_cast<std::uint32_t>(joiner_.Frames());
     const std::uint64_t coded = joiner_.Frames() * static_cast<std::uint64_t>(spf_);
@@ -319,10 +307,10 @@ void Mp3BlockEncoder::Finish(ByteSink& out, InfoFrameValues& v) {
 void Mp3BlockEncoder::Abandon(ByteSink& out, InfoFrameValues& v) {
     // Before the first block is in work there is at most a block to
     // encode: the end as always, soon enough.
-    if (jobs_.empty() && joiner_.Frames() == 0) return Finish(out, v);
+    if (jobs_.Empty() && joiner_.Frames() == 0) return Finish(out, v);
     // Every encoder in work stops at its next step, but for the oldest
     // where nothing is joined yet (the file would stay empty).
-    for (std::size_t i = joiner_.Frames() == 0 ? 1 : 0; i < jobs_.size(); ++i) *jobs_[i].stop = true;
+    for (std::size_t i = joiner_.Frames() == 0 ? 1 : 0; i < jobs_.Size(); ++i) *jobs_[i].stop = true;
     for (Job& job : jobs_) job.result.wait();
     // The oldest block goes on from the frames joined as far as its encoder
     // came, where a seam fits; else the stream ends with the frames the
@@ -331,17 +319,17 @@ void Mp3BlockEncoder::Abandon(ByteSink& out, InfoFrameValues& v) {
     const Result* rest = &last_;
     long from = static_cast<long>(joiner_.Frames());
     Result front;
-    if (!jobs_.empty()) {
-        front = jobs_.front().result.get();
+    if (!jobs_.Empty()) {
+        front = jobs_.Front().result.get();
         if (delay_ == 0) delay_ = front.delay;
         Search search;
-        const long seam = jobs_.front().block.first == 0 ? 0 : FindSeam(jobs_.front().block, front, search);
+        const long seam = jobs_.Front().block.first == 0 ? 0 : FindSeam(jobs_.Front().block, front, search);
         if (seam >= 0) {
             rest = &front;
             from = seam;
         }
     }
-    jobs_.clear();
+    jobs_.Drop();
     for (long k = from; const L3Frame* f = FrameAt(*rest, k); ++k) joiner_.Append(*f);
     last_ = Result{};
     Emit(joiner_.TakeAll(), out);

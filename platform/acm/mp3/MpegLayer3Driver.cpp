@@ -17,8 +17,8 @@
 #include <array>
 
 #include "platform/acm/Driver.h"
-#include "platform/acm/Mp3Streams.h"
-#include "platform/acm/MpegTables.h"
+#include "platform/acm/mp3/Mp3Streams.h"
+#include "platform/acm/mp3/MpegTables.h"
 
 namespace acm {
 namespace {

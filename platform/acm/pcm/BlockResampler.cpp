@@ -1,4 +1,4 @@
-#include "platform/acm/BlockResampler.h"
+#include "platform/acm/pcm/BlockResampler.h"
 
 #include <soxr.h>
 
@@ -74,7 +74,7 @@ BlockResampler::BlockResampler(unsigned inRate, unsigned outRate, int channels, 
     : inRate_(inRate), outRate_(outRate), channels_(channels), workers_(std::max(1, workers)), bytesPerFrame_(bytesPerFrame),
       shape_(std::move(shape)),
       up_(outRate / std::gcd(inRate, outRate)), down_(Grid(inRate, outRate)),
-      chunk_(ChunkFrames(down_)), run_(RunFrames(inRate, outRate, down_)), pool_(workers_ > 1 ? WorkerPool::Acquire() : nullptr) {}
+      chunk_(ChunkFrames(down_)), run_(RunFrames(inRate, outRate, down_)) {}
 
 BlockResampler::~BlockResampler() { Reset(); }
 
@@ -163,31 +163,30 @@ void BlockResampler::Dispatch(bool last) {
     chunk.keep = (b - a) * up_ / down_;
     const unsigned in = inRate_, out = outRate_;
     const int channels = channels_;
-    if (!pool_) {
+    if (workers_ <= 1) {
         // One worker: the chunk is resampled here, on the converting thread,
         // with the same chunks and so the same bytes as on many.
         std::promise<Done> done;
         done.set_value(Resample(in, out, channels, chunk, shape_, bytesPerFrame_, *spare_));
-        jobs_.push_back(done.get_future());
+        jobs_.Push({done.get_future()});
         return;
     }
-    jobs_.push_back(pool_->Submit(
+    jobs_.Push({jobs_.Pool().Submit(
         [in, out, channels, chunk = std::move(chunk), shape = shape_, bpf = bytesPerFrame_, spare = spare_]() mutable {
             return Resample(in, out, channels, chunk, shape, bpf, *spare);
-        }));
+        })});
 }
 
 void BlockResampler::EmitFront(ByteSink& out) {
-    Done done = pool_ ? pool_->Await(jobs_.front()) : jobs_.front().get();
-    jobs_.pop_front();
+    Job job = jobs_.PopFront();
+    Done done = jobs_.Await(job.result);
     if (!done.ok) failed_ = true;
     if (!done.bytes.empty()) out.Write(done.bytes.data(), done.bytes.size());
     spare_->bytes.Give(std::move(done.bytes));
 }
 
 void BlockResampler::Drain(bool wait, ByteSink& out) {
-    while (!jobs_.empty() && (wait || jobs_.front().wait_for(std::chrono::seconds(0)) == std::future_status::ready))
-        EmitFront(out);
+    while (!jobs_.Empty() && (wait || jobs_.FrontReady())) EmitFront(out);
 }
 
 void BlockResampler::Add(const float* in, std::size_t frames, ByteSink& out) {
@@ -195,7 +194,7 @@ void BlockResampler::Add(const float* in, std::size_t frames, ByteSink& out) {
     pending_.insert(pending_.end(), in, in + frames * ch);
     while (pendingFrom_ + pending_.size() / ch >= nextChunk_ + chunk_ + run_) {
         // Bounded memory: no more chunks in work than InWork().
-        while (static_cast<int>(jobs_.size()) >= InWork()) EmitFront(out);
+        while (static_cast<int>(jobs_.Size()) >= InWork()) EmitFront(out);
         Dispatch(false);
     }
     Drain(false, out);
@@ -207,8 +206,7 @@ void BlockResampler::Finish(ByteSink& out) {
 }
 
 void BlockResampler::Reset() {
-    for (std::future<Done>& job : jobs_) job.wait();
-    jobs_.clear();
+    jobs_.Drop();
     pending_.clear();
     pendingFrom_ = nextChunk_ = 0;
     failed_ = false;

@@ -1,4 +1,4 @@
-#include "platform/acm/PcmConvertStream.h"
+#include "platform/acm/pcm/PcmConvertStream.h"
 
 #include <soxr.h>
 
@@ -6,8 +6,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/acm/Mp3BlockEncoder.h"
-#include "platform/acm/PcmSamples.h"
+#include "platform/acm/blocks/InOrder.h"
+#include "platform/acm/pcm/PcmSamples.h"
 
 namespace acm {
 namespace {
@@ -42,7 +42,7 @@ PcmConvertStream::PcmConvertStream(const WAVEFORMATEX& in, const WAVEFORMATEX& o
         // little on how its input is cut, so it is always cut alike).
         const int work = work_, channels = outChannels_, bits = outBits_;
         blocks_ = std::make_unique<BlockResampler>(
-            in.nSamplesPerSec, out.nSamplesPerSec, work_, Mp3EncoderWorkers(), outBlock_,
+            in.nSamplesPerSec, out.nSamplesPerSec, work_, StreamWorkers(), outBlock_,
             [work, channels, bits](const float* samples, std::size_t frames, std::uint8_t* bytes) {
                 Shape(samples, frames, work, channels, bits, bytes);
             });
@@ -82,7 +82,7 @@ std::size_t PcmConvertStream::HeldBytes(const WAVEFORMATEX& in, const WAVEFORMAT
     const std::size_t outBlock = static_cast<std::size_t>(out.wBitsPerSample / 8) * out.nChannels;
     if (in.nSamplesPerSec == out.nSamplesPerSec) return 0;
     if (BlockResampler::Suits(in.nSamplesPerSec, out.nSamplesPerSec))
-        return BlockResampler::HeldFrames(in.nSamplesPerSec, out.nSamplesPerSec, Mp3EncoderWorkers()) * outBlock;
+        return BlockResampler::HeldFrames(in.nSamplesPerSec, out.nSamplesPerSec, StreamWorkers()) * outBlock;
     const double ratio = static_cast<double>(out.nSamplesPerSec) / in.nSamplesPerSec;
     return (static_cast<std::size_t>(std::ceil(kResamplerSlack * ratio)) + 16) * outBlock;
 }
