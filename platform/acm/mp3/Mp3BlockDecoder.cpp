@@ -384,7 +384,9 @@ void Mp3BlockDecoder::JoinOne(ByteSink& out) {
     lastJoined_ = job.block;
     anyJoined_ = true;
     // What no later block, nor one decoder going on from this one, needs.
-    const std::int64_t keep = std::min(job.block.from, frames_[static_cast<std::size_t>(std::max(0L, job.block.fed - 64))].at);
+    const long oldest = std::max(0L, job.block.fed - 64);
+    const std::int64_t keep = std::min(job.block.from, frames_[static_cast<std::size_t>(oldest)].at);
+    frames_.Forget(static_cast<std::size_t>(oldest));
     if (keep > bytesAt_ + (1 << 20)) {
         bytes_.erase(bytes_.begin(), bytes_.begin() + (keep - bytesAt_));
         bytesAt_ = keep;

@@ -107,6 +107,30 @@ private:
         int length;
         int side;            // header, check sum and side information
     };
+    // The frames parsed so far, by their index in the stream: those the
+    // blocks to come reach back for, the older ones forgotten, so that
+    // memory does not grow with the stream's length (the first, whose
+    // layout the info frame has, is kept).
+    class FrameRecord {
+    public:
+        void push_back(const Frame& f) {
+            if (count_ == 0) first_ = f;
+            kept_.push_back(f);
+            ++count_;
+        }
+        std::size_t size() const { return count_; }
+        bool empty() const { return count_ == 0; }
+        const Frame& operator[](std::size_t i) const { return i == 0 ? first_ : kept_[i - from_]; }
+        // Forgets the frames before index below.
+        void Forget(std::size_t below) {
+            for (; from_ < below && !kept_.empty(); ++from_) kept_.pop_front();
+        }
+
+    private:
+        std::deque<Frame> kept_;
+        std::size_t from_ = 0, count_ = 0;
+        Frame first_{};
+    };
     struct Block {
         long first, end;     // frames kept: [first, end); end -1: to the stream's end
         long fed;            // the first frame its decoder is fed (after the silence frame)
@@ -148,7 +172,7 @@ private:
     bool started_ = false;
     std::vector<std::uint8_t> bytes_;   // the stream from bytesAt_ on
     std::int64_t bytesAt_ = 0;
-    std::vector<Frame> frames_;        // all frames parsed so far
+    FrameRecord frames_;
     std::int64_t parsed_ = 0;          // stream offset parsing has reached
     bool cuttable_ = true;
     bool info_ = false;                // frame 0 is an info frame
