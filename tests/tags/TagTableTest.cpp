@@ -126,7 +126,9 @@ TEST_F(TagTable, NoSaveLosesWhatTheUserDidNotChange) {
     }
     ASSERT_GE(cases.size(), 100u);
     std::vector<std::string> read = {"/usr/bin/python3", SONDREL_TAG_COLLECTION, "read"};
-    for (auto& [name, c] : cases) {
+    for (auto& entry : cases) {
+        const std::string name = entry.first;
+        const Case& c = entry.second;
         SCOPED_TRACE(name + ": " + c.field + " = " + c.value);
         const auto file = [&](const char* sub) { return (dir / sub / (name + ".mp3")).string(); };
         for (const char* sub : {"page", "cli"}) std::filesystem::copy_file(file("files"), file(sub));
@@ -165,7 +167,9 @@ TEST_F(TagTable, NoSaveLosesWhatTheUserDidNotChange) {
         if (l[1] == "text") r.texts[l.at(2)] = l.at(3);
         if (l[1] == "v1") r.v1 = l.at(2);
     }
-    for (const auto& [name, c] : cases) {
+    for (const auto& entry : cases) {
+        const std::string& name = entry.first;
+        const Case& c = entry.second;
         SCOPED_TRACE(name + ": " + c.field + " = " + c.value);
         const Read& before = seen[(dir / "files" / (name + ".mp3")).string()];
         for (const char* sub : {"page", "cli"}) {
