@@ -243,56 +243,6 @@ void TMainForm::NameControls() {
     StatusText->setAccessibleDescription(QStringLiteral("Status"));
 }
 
-void TMainForm::MakeListControls() {
-    // Each batch list takes folders too, by a button of its own beside
-    // "Hinzufügen..." (its dialog shows files only), and says how many
-    // entries it holds; a long path keeps its file name and loses its
-    // middle, so that ".../01 Nacht.wav" and its "(2)" look different.
-    struct Page {
-        QListWidget* list;
-        TBitBtnXP *add, *remove, *all;
-        QWidget* bottom;
-        QPointer<QLabel>* count;
-    };
-    const Page pages[] = {{ui->FileList, ui->AddBtn, ui->Delbtn, ui->DelAllBtn, ui->BatchBottom1, &countLabels_[0]},
-                          {ui->FileList2, ui->AddBtn2, ui->DelBtn2, ui->DelAllBtn2, ui->BatchBottom2, &countLabels_[1]}};
-    for (const Page& page : pages) {
-        auto* folder = new TBitBtnXP(page.add->parentWidget());
-        folder->setObjectName(page.list == ui->FileList ? "AddFolderBtn" : "AddFolderBtn2");
-        folder->setText(QStringLiteral("Ordner..."));
-        folder->setAccessibleName(QStringLiteral("Ordner hinzufügen"));
-        folder->setToolTip(QStringLiteral("Einen Ordner mit seinem ganzen Baum hinzufügen"));
-        folder->SetGlyph(glyphs::Open());
-        int y = 2;
-        for (QWidget* button : {static_cast<QWidget*>(page.add), static_cast<QWidget*>(folder),
-                                static_cast<QWidget*>(page.remove), static_cast<QWidget*>(page.all)}) {
-            button->setGeometry(8, y, 97, 25);
-            y += 26;
-        }
-        QWidget::setTabOrder(page.add, folder);
-        QWidget::setTabOrder(folder, page.remove);
-        QListWidget* list = page.list;
-        connect(folder, &QPushButton::clicked, this, [this, list] { AddFolderFromDialog(list); });
-        list->setTextElideMode(Qt::ElideMiddle);
-        auto* count = new QLabel(page.bottom);
-        count->setObjectName(page.list == ui->FileList ? "ListCount" : "ListCount2");
-        count->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        count->setGeometry(page.bottom->width() - 178, 42, 170, 17);
-        *page.count = count;
-        page.bottom->installEventFilter(this);
-        const auto update = [list, count] {
-            const int n = list->count();
-            const QString text = n == 0 ? QString() : n == 1 ? QStringLiteral("1 Eintrag")
-                                                             : QStringLiteral("%1 Einträge").arg(QString::fromStdString(msg::Count(n)));
-            count->setText(text);
-            list->setAccessibleDescription(text);
-        };
-        for (const auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
-            connect(list->model(), signal, this, update);
-        connect(list->model(), &QAbstractItemModel::modelReset, this, update);
-    }
-}
-
 void TMainForm::BuildStatusBar() {
     QStatusBar* bar = ui->StatusBar1;
     bar->setFixedHeight(19);

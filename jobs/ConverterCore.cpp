@@ -11,9 +11,8 @@
 #include "codec/LittleEndian.h"
 #include "codec/WaveFile.h"
 #include "jobs/Messages.h"
-#include "jobs/Naming.h"
+#include "jobs/WaveSources.h"
 #include "jobs/TargetFile.h"
-#include "jobs/TargetFolders.h"
 #include "platform/acm/mp3/Mp3InfoFrame.h"
 #include "platform/acm/mp3/MpegTables.h"
 #include "platform/acm/Driver.h"
@@ -24,48 +23,9 @@
 namespace sondrel {
 namespace {
 
-// Chunks never grow past this, whatever block alignment a damaged header
-// claims; real formats stay far below it.
-constexpr std::uint64_t kLargestChunk = 1 << 20;
-
 void Finish(TACMConvertor& c) {
     TACMConvertor::CheckResult("acmStreamReset", acmStreamReset(c.StreamHandle(), 0));
     c.SetActive(false);
-}
-
-// Chunk size for a WAV source: blocks times the block alignment (taken
-// from the sample format where the header gives none), never zero and
-// never huge.
-DWORD WavChunk(const WAVEFORMATEX& f, std::uint64_t blocks) {
-    std::uint64_t align = f.nBlockAlign;
-    if (align == 0) align = std::max<std::uint64_t>(1, std::uint64_t{f.nChannels} * f.wBitsPerSample / 8);
-    std::uint64_t chunk = align * blocks;
-    if (chunk > kLargestChunk) chunk = std::max(align, kLargestChunk / align * align);
-    return static_cast<DWORD>(chunk);
-}
-
-// What the source gives per second (its own figure, or its PCM's).
-std::int64_t SourceBytesPerSecond(const WAVEFORMATEX& f) {
-    if (f.nAvgBytesPerSec > 0) return f.nAvgBytesPerSec;
-    return std::max<std::int64_t>(1, std::int64_t{f.nSamplesPerSec} * std::max<WORD>(1, f.nBlockAlign));
-}
-
-// For compressed data with a sound "fact" count, the bytes of out (the
-// PCM it decodes to) that are its audio: the last block's padding is not.
-// -1 where the whole output counts. Sound: at most what the blocks hold,
-// and less by no more than a block and a bit.
-std::int64_t AudioBytes(const TWaveChunks& wave, const WAVEFORMATEX& out) {
-    const WAVEFORMATEX& in = wave.Wfx();
-    if (wave.FactSamples <= 0 || in.wFormatTag == WAVE_FORMAT_PCM || in.wFormatTag == 3 /* float */ ||
-        in.wFormatTag == 0xFFFE /* extensible */ || in.nSamplesPerSec == 0 || out.nSamplesPerSec == 0)
-        return -1;
-    const double perSecond = static_cast<double>(SourceBytesPerSecond(in));
-    const double held = static_cast<double>(wave.DataSize) * in.nSamplesPerSec / perSecond;
-    const double block = std::max(1.0, static_cast<double>(std::max<WORD>(1, in.nBlockAlign)) * in.nSamplesPerSec / perSecond);
-    const double fact = static_cast<double>(wave.FactSamples);
-    if (fact > held + block || fact < held - 2 * block) return -1;
-    const auto frames = static_cast<std::int64_t>(std::llround(fact * out.nSamplesPerSec / in.nSamplesPerSec));
-    return frames * std::max<WORD>(1, out.nBlockAlign);
 }
 
 bool IsMpegAudioTag(const TFrameAnalysis& a) {
@@ -282,28 +242,6 @@ bool TConverterCore::RunChunks(Chain& ch) {
     return false;
 }
 
-// The front end calls in from its own code (painting, say), which may have
-// left the vector state in use; the conversion starts with it clear.
-void TConverterCore::ConvertMP3WAV(const std::string& source, const std::string& target) {
-    ClearUpperVectorState();
-    if (!Running()) MP3ToWav(source, target, false);
-}
-
-void TConverterCore::ConvertMP3CDWAV(const std::string& source, const std::string& target) {
-    ClearUpperVectorState();
-    if (!Running()) MP3ToWav(source, target, true);
-}
-
-void TConverterCore::ConvertWAVMP3(const std::string& source, const std::string& target) {
-    ClearUpperVectorState();
-    if (!Running()) WavToMp3(source, target);
-}
-
-void TConverterCore::ConvertWAV2WAV(const std::string& source, const std::string& target) {
-    ClearUpperVectorState();
-    if (!Running()) WavToWav(source, target);
-}
-
 void TConverterCore::MP3ToWav(const std::string& sourceName, const std::string& targetName, bool cdQuality) {
     if (Catalogue.MP3FormatCount() == 0) {
         host_.ShowError(msg::NoMp3Decoder);
@@ -491,48 +429,6 @@ void TConverterCore::WavToWav(const std::string& sourceName, const std::string& 
     const bool whole = RunChunks(chain);
     Finish(wavtowav);
     if (whole) guard.Completed();
-}
-
-void TConverterCore::RunBatch(const TBatchSettings& batch, const std::string& extension,
-                              const std::function<void(const std::string&, const std::string&)>& convert) {
-    if (Running()) return;
-    batchRunning_ = true;
-    struct EndOfBatch {
-        TConverterCore& core;
-        ~EndOfBatch() {
-            core.batchRunning_ = false;
-            // The per-file line would otherwise outlive the batch.
-            core.host_.ShowStatusText("");
-        }
-    } end{*this};
-    const int n = static_cast<int>(batch.Files.size());
-    const std::vector<std::string> targets = BatchTargets(batch.Files, extension, batch.NextToSource,
-                                                          batch.OutputFolder, batch.ReplaceExisting, batch.Subfolders);
-    TTargetFolders folders;
-    writeFailed_ = false;
-    for (int i = 0; i < n; ++i) {
-        State.ItemIndex = i;
-        State.ItemTotal = n;
-        if (State.Cancel || writeFailed_) break;
-        host_.ShowStatusText(msg::BatchStatus(i + 1, n));
-        ClearUpperVectorState();
-        const auto at = static_cast<std::size_t>(i);
-        folders.Prepare(targets[at]);
-        convert(batch.Files[at], targets[at]);
-    }
-    folders.RemoveEmpty();
-}
-
-void TConverterCore::Gobtn2Proc(const TBatchSettings& batch) {
-    RunBatch(batch, ".wav", [&](const std::string& source, const std::string& target) {
-        // The CD-quality choice is read for every file anew.
-        MP3ToWav(source, target, batch.CdQuality);
-    });
-}
-
-void TConverterCore::Gobtn4Proc(const TBatchSettings& batch) {
-    RunBatch(batch, ".mp3",
-             [&](const std::string& source, const std::string& target) { WavToMp3(source, target); });
 }
 
 }  // namespace sondrel
