@@ -590,6 +590,13 @@ private slots:
             QCOMPARE(list->item(1)->text(), QString("/d/3.wav"));
             QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(list));
             QCOMPARE(list->currentItem()->text(), QString("/d/3.wav"));
+
+            // Elsewhere on the page the key belongs to what has the focus.
+            QWidget* other = list == ui_->FileList ? static_cast<QWidget*>(ui_->cdqual2check) : ui_->mp3format2;
+            list->item(0)->setSelected(true);
+            other->setFocus();
+            QTest::keyClick(other, Qt::Key_Delete);
+            QCOMPARE(list->count(), 2);
         }
     }
 
